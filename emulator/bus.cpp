@@ -1,0 +1,466 @@
+// Emulator core: the loaded bus, the device list, descriptors and the trace.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "hooks.h"
+#include "kvemu.h"
+#include "sg_ioctl.h"
+
+namespace kvemu {
+namespace {
+
+struct Bus {
+    bool loaded = false;
+    std::vector<std::unique_ptr<Node>> nodes;
+    std::optional<std::string> list_text;
+    std::map<int, int> fds;  // descriptor -> node number
+    std::vector<std::string> trace;
+    std::vector<unsigned> sleeps;
+    std::map<std::string, std::string> redirects;
+    std::string list_buffer;  // backing store of the FILE* served for the device list
+};
+
+Bus &bus()
+{
+    static Bus b;
+    return b;
+}
+
+// Set while the emulator itself runs, so its own file access passes through.
+bool in_emulator = false;
+bool env_checked = false;
+
+struct Guard {
+    bool was;
+    Guard() : was(in_emulator) { in_emulator = true; }
+    ~Guard() { in_emulator = was; }
+};
+
+std::string trim(const std::string &s)
+{
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos)
+        return "";
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+long to_long(const std::string &s, long def)
+{
+    std::string t = trim(s);
+    if (t.empty())
+        return def;
+    char *end = nullptr;
+    long v = std::strtol(t.c_str(), &end, 0);
+    return (end && *end == '\0') ? v : def;
+}
+
+Override parse_override(const std::string &spec)
+{
+    Override o;
+    o.from_model = true;
+    std::istringstream in(spec);
+    std::string word;
+    bool first = true;
+    while (in >> word) {
+        if (first) {
+            first = false;
+            o.opcode = word == "*" ? -1 : static_cast<int>(std::strtol(word.c_str(), nullptr, 16));
+            continue;
+        }
+        size_t eq = word.find('=');
+        std::string k = word.substr(0, eq);
+        std::string v = eq == std::string::npos ? "" : word.substr(eq + 1);
+        if (k == "times")
+            o.times = v == "*" ? -1 : static_cast<int>(to_long(v, 1));
+        else if (k == "skip")
+            o.skip = static_cast<int>(to_long(v, 0));
+        else if (k == "status")
+            o.status = static_cast<uint8_t>(to_long(v, 0));
+        else if (k == "host")
+            o.host_status = static_cast<uint8_t>(to_long(v, 0));
+        else if (k == "driver")
+            o.driver_status = static_cast<uint8_t>(to_long(v, 0));
+        else if (k == "resid")
+            o.resid = static_cast<int>(to_long(v, 0));
+        else if (k == "sb_len")
+            o.sb_len_wr = static_cast<int>(to_long(v, 0));
+        else if (k == "short")
+            o.short_by = static_cast<int>(to_long(v, 0));
+        else if (k == "sense")
+            o.sense = parse_hex(v);
+        else if (k == "errno")
+            o.ioctl_errno = static_cast<int>(to_long(v, EIO));
+    }
+    return o;
+}
+
+void add_node(const Config &cfg, bool raw)
+{
+    auto n = std::make_unique<Node>();
+    n->number = static_cast<int>(bus().nodes.size());
+    n->cfg = cfg;
+    if (raw) {
+        n->line = cfg.get("line");
+    } else {
+        n->host = static_cast<int>(cfg.get_int("host"));
+        n->channel = static_cast<int>(cfg.get_int("channel"));
+        n->target = static_cast<int>(cfg.get_int("target"));
+        n->lun = static_cast<int>(cfg.get_int("lun"));
+        n->type = static_cast<int>(cfg.get_int("type"));
+        char line[128];
+        std::snprintf(line, sizeof line, "%d\t%d\t%d\t%d\t%d\t1\t2\t0\t1", n->host, n->channel,
+                      n->target, n->lun, n->type);
+        n->line = line;
+        std::string model = cfg.get("model", "generic");
+        if (model != "none") {
+            Factory f = find_model(model);
+            if (!f) {
+                std::fprintf(stderr, "kvemu: unknown device model '%s'\n", model.c_str());
+                std::abort();
+            }
+            n->device = f(cfg);
+        }
+        for (const auto &spec : cfg.all("override"))
+            n->overrides.push_back(parse_override(spec));
+    }
+    bus().nodes.push_back(std::move(n));
+}
+
+void ensure_loaded()
+{
+    if (env_checked)
+        return;
+    env_checked = true;
+    const char *path = std::getenv("KVEMU_BUS");
+    if (path && *path)
+        load_bus_file(path);
+    const char *log = std::getenv("KVEMU_LOGFILE");
+    if (log && *log)
+        redirect_path("/var/vxt/Component.log", log);
+}
+
+// Trace lines also go to $KVEMU_TRACE, so tests of whole programs can read them.
+void emit(const std::string &line)
+{
+    bus().trace.push_back(line);
+    const char *path = std::getenv("KVEMU_TRACE");
+    if (path && *path) {
+        if (FILE *fp = std::fopen(path, "a")) {
+            std::fprintf(fp, "%s\n", line.c_str());
+            std::fclose(fp);
+        }
+    }
+}
+
+int node_from_path(const char *path)
+{
+    static const char prefix[] = "/dev/sg";
+    if (std::strncmp(path, prefix, sizeof prefix - 1) != 0)
+        return -1;
+    const char *digits = path + sizeof prefix - 1;
+    if (!*digits)
+        return -1;
+    char *end = nullptr;
+    long n = std::strtol(digits, &end, 10);
+    if (*end || n < 0)
+        return -1;
+    return static_cast<int>(n);
+}
+
+}  // namespace
+
+bool Config::has(const std::string &key) const { return values.count(key) != 0; }
+
+std::string Config::get(const std::string &key, const std::string &def) const
+{
+    auto it = values.find(key);
+    return it == values.end() ? def : it->second;
+}
+
+long Config::get_int(const std::string &key, long def) const
+{
+    return has(key) ? to_long(get(key), def) : def;
+}
+
+Bytes Config::get_bytes(const std::string &key) const { return parse_hex(get(key)); }
+
+std::vector<std::string> Config::all(const std::string &key) const
+{
+    std::vector<std::string> out;
+    auto range = values.equal_range(key);
+    for (auto it = range.first; it != range.second; ++it)
+        out.push_back(it->second);
+    return out;
+}
+
+Bytes parse_hex(const std::string &text)
+{
+    Bytes out;
+    size_t i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c == '"') {  // quoted ASCII
+            size_t end = text.find('"', i + 1);
+            if (end == std::string::npos)
+                end = text.size();
+            out.insert(out.end(), text.begin() + static_cast<long>(i) + 1,
+                       text.begin() + static_cast<long>(end));
+            i = end + 1;
+        } else if (std::isxdigit(static_cast<unsigned char>(c)) && i + 1 < text.size() &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 1]))) {
+            out.push_back(static_cast<uint8_t>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string to_hex(const uint8_t *p, size_t n)
+{
+    std::string s;
+    char b[4];
+    for (size_t i = 0; i < n; ++i) {
+        std::snprintf(b, sizeof b, i ? " %02X" : "%02X", p[i]);
+        s += b;
+    }
+    return s;
+}
+
+Bytes ascii(const std::string &s, size_t width, char pad)
+{
+    Bytes out(width, static_cast<uint8_t>(pad));
+    for (size_t i = 0; i < width && i < s.size(); ++i)
+        out[i] = static_cast<uint8_t>(s[i]);
+    return out;
+}
+
+void load_bus_text(const std::string &text)
+{
+    Guard g;
+    env_checked = true;
+    unload_bus();
+    std::istringstream in(text);
+    std::string raw_line;
+    Config current;
+    enum { NONE, DEVICE, RAW } section = NONE;
+    auto flush = [&]() {
+        if (section != NONE)
+            add_node(current, section == RAW);
+        current = Config();
+    };
+    while (std::getline(in, raw_line)) {
+        std::string line = trim(raw_line);
+        if (line.empty() || line[0] == '#')
+            continue;
+        if (line == "[device]" || line == "[raw]") {
+            flush();
+            section = line == "[device]" ? DEVICE : RAW;
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (eq == std::string::npos || section == NONE) {
+            std::fprintf(stderr, "kvemu: bad bus file line '%s'\n", line.c_str());
+            std::abort();
+        }
+        current.values.emplace(trim(line.substr(0, eq)), trim(line.substr(eq + 1)));
+    }
+    flush();
+    bus().loaded = true;
+}
+
+void load_bus_file(const std::string &path)
+{
+    Guard g;
+    std::ifstream in(path);
+    if (!in) {
+        std::fprintf(stderr, "kvemu: cannot read bus file %s\n", path.c_str());
+        std::abort();
+    }
+    std::stringstream ss;
+    ss << in.rdbuf();
+    load_bus_text(ss.str());
+}
+
+void unload_bus()
+{
+    Bus &b = bus();
+    b.loaded = false;
+    b.nodes.clear();
+    b.list_text.reset();
+    b.fds.clear();
+    b.trace.clear();
+    b.sleeps.clear();
+}
+
+bool bus_loaded() { return bus().loaded; }
+
+Node *node(int number)
+{
+    auto &nodes = bus().nodes;
+    if (number < 0 || number >= static_cast<int>(nodes.size()))
+        return nullptr;
+    return nodes[static_cast<size_t>(number)].get();
+}
+
+Node *node_at(int host, int target, int lun)
+{
+    for (auto &n : bus().nodes)
+        if (n->device && n->host == host && n->target == target && n->lun == lun)
+            return n.get();
+    return nullptr;
+}
+
+int node_count() { return static_cast<int>(bus().nodes.size()); }
+
+void add_override(int number, const Override &o)
+{
+    if (Node *n = node(number))
+        n->overrides.push_back(o);
+}
+
+const std::vector<std::string> &trace() { return bus().trace; }
+void clear_trace() { bus().trace.clear(); }
+void set_device_list_text(const std::string &text) { bus().list_text = text; }
+const std::vector<unsigned> &sleeps() { return bus().sleeps; }
+int open_descriptors() { return static_cast<int>(bus().fds.size()); }
+
+void redirect_path(const std::string &from, const std::string &to)
+{
+    if (to.empty())
+        bus().redirects.erase(from);
+    else
+        bus().redirects[from] = to;
+}
+
+// Called by sg_ioctl.cpp to record lines of the trace.
+void record(const std::string &line) { emit(line); }
+
+}  // namespace kvemu
+
+using namespace kvemu;
+
+extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **result,
+                                const char **mapped)
+{
+    if (in_emulator || !path)
+        return 0;
+    Guard g;
+    ensure_loaded();
+    Bus &b = bus();
+    if (!b.loaded)
+        return 0;
+    auto r = b.redirects.find(path);
+    if (r != b.redirects.end())
+        *mapped = r->second.c_str();
+    if (std::strcmp(path, "/proc/scsi/sg/devices") != 0)
+        return 0;
+    if (b.list_text) {
+        b.list_buffer = *b.list_text;
+    } else {
+        b.list_buffer.clear();
+        for (auto &n : b.nodes)
+            b.list_buffer += n->line + "\n";
+    }
+    // fmemopen refuses an empty buffer; a lone newline reads as an empty list.
+    if (b.list_buffer.empty())
+        b.list_buffer = "\n";
+    *result = fmemopen(b.list_buffer.data(), b.list_buffer.size(), "r");
+    return 1;
+}
+
+extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const char **mapped)
+{
+    if (in_emulator || !path)
+        return 0;
+    Guard g;
+    ensure_loaded();
+    Bus &b = bus();
+    if (!b.loaded)
+        return 0;
+    auto r = b.redirects.find(path);
+    if (r != b.redirects.end()) {
+        *mapped = r->second.c_str();
+        return 0;
+    }
+    int number = node_from_path(path);
+    if (number < 0)
+        return 0;
+    Node *n = node(number);
+    if (!n || !n->device) {
+        emit("open sg" + std::to_string(number) + " failed");
+        errno = ENOENT;
+        *result = -1;
+        return 1;
+    }
+    if (n->cfg.get_int("open_fails", 0)) {
+        emit("open sg" + std::to_string(number) + " failed");
+        errno = EACCES;
+        *result = -1;
+        return 1;
+    }
+    using open_fn = int (*)(const char *, int, ...);
+    auto real_open = reinterpret_cast<open_fn>(dlsym(RTLD_NEXT, "open"));
+    int fd = real_open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        *result = -1;
+        return 1;
+    }
+    (void)flags;
+    b.fds[fd] = number;
+    n->opens++;
+    emit("open sg" + std::to_string(number));
+    *result = fd;
+    return 1;
+}
+
+extern "C" int kvemu_hook_ioctl(int fd, unsigned long request, void *arg, int *result)
+{
+    if (in_emulator)
+        return 0;
+    Guard g;
+    Bus &b = bus();
+    auto it = b.fds.find(fd);
+    if (!b.loaded || it == b.fds.end())
+        return 0;
+    *result = sg_ioctl(*node(it->second), request, arg);
+    return 1;
+}
+
+extern "C" void kvemu_hook_close(int fd)
+{
+    if (in_emulator)
+        return;
+    Guard g;
+    Bus &b = bus();
+    auto it = b.fds.find(fd);
+    if (it == b.fds.end())
+        return;
+    Node *n = node(it->second);
+    n->closes++;
+    emit("close sg" + std::to_string(n->number));
+    b.fds.erase(it);
+}
+
+extern "C" int kvemu_hook_sleep(unsigned seconds)
+{
+    if (in_emulator)
+        return 0;
+    Guard g;
+    ensure_loaded();
+    if (!bus().loaded)
+        return 0;
+    bus().sleeps.push_back(seconds);
+    emit("sleep " + std::to_string(seconds));
+    return 1;
+}

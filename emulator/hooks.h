@@ -1,0 +1,22 @@
+/* Calls from the C interposer into the emulator core. Each returns nonzero when
+ * the emulator handled the call itself. */
+#ifndef KVEMU_HOOKS_H
+#define KVEMU_HOOKS_H
+
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+int kvemu_hook_fopen(const char *path, const char *mode, FILE **result, const char **mapped);
+int kvemu_hook_open(const char *path, int flags, int *result, const char **mapped);
+int kvemu_hook_ioctl(int fd, unsigned long request, void *arg, int *result);
+void kvemu_hook_close(int fd);
+int kvemu_hook_sleep(unsigned seconds);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,94 @@
+/* libc entry points the emulator stands in for. Each asks the emulator core
+ * first; whatever it does not claim goes on to the next definition (libc). */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "hooks.h"
+
+#define NEXT(type, name) ((type)dlsym(RTLD_NEXT, name))
+
+typedef FILE *(*fopen_fn)(const char *, const char *);
+typedef int (*open_fn)(const char *, int, ...);
+typedef int (*open2_fn)(const char *, int);
+typedef int (*ioctl_fn)(int, unsigned long, ...);
+typedef int (*close_fn)(int);
+typedef unsigned (*sleep_fn)(unsigned);
+
+static FILE *do_fopen(const char *name, const char *path, const char *mode)
+{
+    FILE *fp = NULL;
+    const char *mapped = path;
+    if (kvemu_hook_fopen(path, mode, &fp, &mapped))
+        return fp;
+    return NEXT(fopen_fn, name)(mapped, mode);
+}
+
+FILE *fopen(const char *path, const char *mode) { return do_fopen("fopen", path, mode); }
+FILE *fopen64(const char *path, const char *mode) { return do_fopen("fopen64", path, mode); }
+
+static int do_open(const char *name, const char *path, int flags, mode_t mode)
+{
+    int fd = -1;
+    const char *mapped = path;
+    if (kvemu_hook_open(path, flags, &fd, &mapped))
+        return fd;
+    return NEXT(open_fn, name)(mapped, flags, mode);
+}
+
+static mode_t mode_arg(int flags, va_list ap)
+{
+    if (flags & (O_CREAT | O_TMPFILE))
+        return (mode_t)va_arg(ap, int);
+    return 0;
+}
+
+int open(const char *path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    mode_t m = mode_arg(flags, ap);
+    va_end(ap);
+    return do_open("open", path, flags, m);
+}
+
+int open64(const char *path, int flags, ...)
+{
+    va_list ap;
+    va_start(ap, flags);
+    mode_t m = mode_arg(flags, ap);
+    va_end(ap);
+    return do_open("open64", path, flags, m);
+}
+
+int __open_2(const char *path, int flags) { return do_open("open", path, flags, 0); }
+int __open64_2(const char *path, int flags) { return do_open("open64", path, flags, 0); }
+
+int ioctl(int fd, unsigned long request, ...)
+{
+    va_list ap;
+    va_start(ap, request);
+    void *arg = va_arg(ap, void *);
+    va_end(ap);
+    int result = 0;
+    if (kvemu_hook_ioctl(fd, request, arg, &result))
+        return result;
+    return NEXT(ioctl_fn, "ioctl")(fd, request, arg);
+}
+
+int close(int fd)
+{
+    kvemu_hook_close(fd);
+    return NEXT(close_fn, "close")(fd);
+}
+
+unsigned sleep(unsigned seconds)
+{
+    if (kvemu_hook_sleep(seconds))
+        return 0;
+    return NEXT(sleep_fn, "sleep")(seconds);
+}
