@@ -4,7 +4,8 @@
 
 #include "scsi_io.h"
 
-/* Per-handle and process-wide settings. */
+/* ---- Per-handle and process-wide settings ---- */
+
 int32 scsi_set_exception_handler(pfv func);
 int32 scsi_set_fixed_mode(DRIVE *drv);
 int32 scsi_set_variable_mode(DRIVE *drv);
@@ -14,5 +15,14 @@ int32 scsi_set_immed(DRIVE *drv, boolean enable);
 int32 scsi_set_datalog_level(int32 len_to_dump);
 int32 scsi_configure_negotiation(DRIVE *drv, int32 type, int32 period, int32 offset, int32 width);
 int32 scsi_configure_logging(DRIVE *drv, FILE *fp, log_level_type loglevel);
+
+/* ---- Command logging ---- */
+
+
+/* ---- Command set ---- */
+
+
+/* ---- Adapter scan and protection CRC ---- */
+
 
 #endif
