@@ -21,6 +21,11 @@
 
 
 /* ---- Discovery XML file ---- */
+/* Trace switch of the reader; compiled in as 0. */
+extern int debug_xml;
+/* Both return an error count: 0 on success. */
+int WriteToXml(const char *xmlfile, driveinfo *lst_drive);
+int ReadFromXml(const char *xmlfile, driveinfo *lst_drive);
 
 
 #endif
