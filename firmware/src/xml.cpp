@@ -8,6 +8,8 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,7 +26,7 @@ using namespace xercesc;
 constexpr int kTableSize = 23;
 constexpr size_t kPathMax = 512;
 // Bounds the entity expansions of an untrusted file.
-constexpr XMLSize_t kEntityExpansionLimit = 10000;
+constexpr XMLSize_t kEntityExpansionLimit = 100;
 
 // Terminates the XML library when the call that initialised it returns; declared
 // before every other XML object so that it goes last.
@@ -371,6 +373,12 @@ int WriteToXml(const char *xmlfile, driveinfo *lst_drive) {
 
 int ReadFromXml(const char *xmlfile, driveinfo *lst_drive) {
     std::memset(lst_drive, 0, sizeof(driveinfo) * kTableSize);
+
+    // Only a regular file can hold the document; a directory or a pipe given
+    // by mistake is refused before the parser sees it (it would hang or leak).
+    struct stat st {};
+    if (stat(xmlfile, &st) != 0 || !S_ISREG(st.st_mode))
+        return 1;
 
     try {
         XMLPlatformUtils::Initialize();
