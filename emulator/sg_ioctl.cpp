@@ -85,7 +85,8 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
     int moved = 0;
     if (h->dxfer_direction == SG_DXFER_FROM_DEV && h->dxferp) {
         size_t n_in = std::min<size_t>(r.data.size(), h->dxfer_len);
-        std::memcpy(h->dxferp, r.data.data(), n_in);
+        if (n_in > 0)
+            std::memcpy(h->dxferp, r.data.data(), n_in);
         moved = static_cast<int>(n_in);
     } else if (h->dxfer_direction == SG_DXFER_TO_DEV) {
         moved = static_cast<int>(h->dxfer_len);
@@ -96,7 +97,8 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
     size_t n_sense = 0;
     if (h->sbp && h->mx_sb_len > 0) {
         n_sense = std::min<size_t>(r.sense.size(), h->mx_sb_len);
-        std::memcpy(h->sbp, r.sense.data(), n_sense);
+        if (n_sense > 0)
+            std::memcpy(h->sbp, r.sense.data(), n_sense);
     }
     h->sb_len_wr = static_cast<unsigned char>(r.sb_len_wr ? *r.sb_len_wr : static_cast<int>(n_sense));
     h->driver_status = r.driver_status ? *r.driver_status
