@@ -33,6 +33,11 @@ char *dds_decode_sense(unsigned char *sense, char *text);
 
 /* ---- DDS identification probe ---- */
 
+/* Hardware configuration code of the drive probed last; 0 after a failed probe. */
+extern int32 dds_drive_hwconfig;
+/* Reads the configuration codes and names the platform (codename: 16 bytes at least). */
+int32 dds_read_config_codes(DRIVE *drv, int32 *hw_code, int32 *fw_code, char *codename);
+
 
 /* ---- DDS mode-page settings and write protection ---- */
 

@@ -3,6 +3,7 @@
 // and REQUEST SENSE. Settings are listed in emulator/README.md.
 #include "kv_dds.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -45,11 +46,14 @@ KvDds::KvDds(const Config &c) : Device(c)
     fw_conf = static_cast<uint32_t>(cfg.get_int("fw_conf", 1));
 
     std::string layout = cfg.get("c0", "fixed");
+    size_t conf_at = static_cast<size_t>(cfg.get_int("conf_at", 100));
     if (layout != "none") {
-        page_c0.assign(kPageC0Size, 0);
+        // Grows to hold the code texts of the free layout, up to what one INQUIRY can carry.
+        size_t size = layout == "free" ? std::min<size_t>(std::max(kPageC0Size, conf_at + 48), 255) : kPageC0Size;
+        page_c0.assign(size, 0);
         page_c0[0] = 0x01;  // sequential-access device
         page_c0[1] = 0xC0;
-        page_c0[3] = static_cast<uint8_t>(kPageC0Size - 4);
+        page_c0[3] = static_cast<uint8_t>(size - 4);
         put_text(page_c0, 5, 25, "FIRMWARE = " + cfg.get("firmware", "1.00"));
         if (layout == "fixed") {
             // The variant field itself carries the hardware code, so discovery
@@ -60,10 +64,9 @@ KvDds::KvDds(const Config &c) : Device(c)
             uint32_t id = static_cast<uint32_t>(cfg.get_int("drive_id", hw_conf));
             put_text(page_c0, kVariantAt, 21, hex_text("DRIVE_ID = ", id));
             if (layout == "free") {
-                size_t at = static_cast<size_t>(cfg.get_int("conf_at", 100));
-                put_text(page_c0, at, 24, hex_text("HW_CONF = ", hw_conf));
+                put_text(page_c0, conf_at, 24, hex_text("HW_CONF = ", hw_conf));
                 if (has_fw_conf)
-                    put_text(page_c0, at + 24, 24, hex_text("FW_CONF = ", fw_conf));
+                    put_text(page_c0, conf_at + 24, 24, hex_text("FW_CONF = ", fw_conf));
             }
         }
     }
