@@ -1,5 +1,6 @@
 // Builders of the tape motion, positioning and block transfer commands.
 #include "commands_frame.h"
+#include "ddslib.h"
 
 using namespace scsilib_cmd;
 
@@ -26,7 +27,7 @@ int32 scsi_request_block_address(DRIVE *drv)
         return -1;
     if (got != static_cast<int32>(sizeof address))
         return 0;
-    return (static_cast<int32>(address[0]) << 16) | (address[1] << 8) | address[2];
+    return dds_getvalue(address, 3);
 }
 
 int32 scsi_format_medium(DRIVE *drv, int32 formatctrl)
