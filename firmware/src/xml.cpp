@@ -255,18 +255,18 @@ void read_device(DOMElement *device, driveinfo &d) {
 
     first_value(device, "device_id", text, sizeof text);
     trace_value("\t", "device_id", text);
-    d.DriveID = static_cast<u_int32>(std::strtoul(text, nullptr, 16));
+    d.DriveID = hex_value(text);
     first_value(device, "product_id", d.ProductID, sizeof d.ProductID);
     trace_value("\t", "product_id", d.ProductID);
     first_value(device, "busnumber", text, sizeof text);
     trace_value("\t", "busnumber", text);
-    d.DRV.bus_addr = static_cast<int32>(std::strtol(text, nullptr, 10));
+    d.DRV.bus_addr = int_value(text);
     first_value(device, "devicenumber", text, sizeof text);
     trace_value("\t", "devicenumber", text);
-    d.DRV.card_id = static_cast<int32>(std::strtol(text, nullptr, 10));
+    d.DRV.card_id = int_value(text);
     first_value(device, "funcnumber", text, sizeof text);
     trace_value("\t", "funcnumber", text);
-    d.DRV.lun = static_cast<int32>(std::strtol(text, nullptr, 10));
+    d.DRV.lun = int_value(text);
 
     DOMElement *fw = first_element(device, "fw_item");
     first_value(fw, "type", d._Type, sizeof d._Type);
@@ -275,10 +275,10 @@ void read_device(DOMElement *device, driveinfo &d) {
     trace_value("\t\t", "firmware_id", d.FirmwareId);
     first_value(fw, "version", text, sizeof text);
     trace_value("\t\t", "version", text);
-    d.ActiveVersion = std::strtod(text, nullptr);
+    d.ActiveVersion = decimal_value(text);
     first_value(fw, "active_version", text, sizeof text);
     trace_value("\t\t", "active_version", text);
-    d.FwVersion = std::strtod(text, nullptr);
+    d.FwVersion = decimal_value(text);
     first_value(fw, "action", d.Action, sizeof d.Action);
     trace_value("\t\t", "action", d.Action);
     first_value(fw, "duration", text, sizeof text);
