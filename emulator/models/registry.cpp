@@ -13,6 +13,7 @@ struct Entry {
 
 const Entry models[] = {
     {"generic", make_generic},
+    {"dds_pages", make_dds_pages},
 };
 }  // namespace
 
