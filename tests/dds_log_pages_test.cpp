@@ -309,7 +309,7 @@ TEST_F(DdsLogPages, TapeAlertLooksOnlyAtTheBytesReturned)
         int short_by;
         int32 count;
     };
-    for (const Case &c : {Case{0, 64}, Case{1, 63}, Case{316, 0}, Case{310, 1}}) {
+    for (const Case &c : {Case{0, 64}, Case{1, 63}, Case{316, 0}, Case{311, 1}, Case{310, 2}}) {
         SCOPED_TRACE(c.short_by);
         char over[40];
         std::snprintf(over, sizeof over, "override = 4d short=%d\n", c.short_by);
@@ -470,7 +470,7 @@ TEST_F(DdsLogPages, ShortOrFailedRepliesLeaveOutputsUntouched)
     };
     dds_set_tape_format(5);
     for (const auto &c : cases) {
-        for (const char *over : {"override = 4d short=1\n",
+        for (const char *over : {"override = 4d short=6\n",
                                  "override = 4d status=2 sense=700005000000000A00000000240000000000\n"}) {
             SCOPED_TRACE(std::string(c.name) + " " + over);
             open_drive(over);
