@@ -57,7 +57,7 @@ protected:
     void open_drive(const std::string &extra = "")
     {
         TearDown();
-        kvemu::load_bus_text("[device]\n" + extra + "host = 0\ntarget = 2\ntype = 1\nmodel = dds_pages\n");
+        kvemu::load_bus_text("[device]\n" + extra + "host = 0\ntarget = 2\ntype = 1\nmodel = kv_dds\n");
         drv = DRIVE{};
         drv.bus_addr = 2;
         ASSERT_EQ(scsi_open_device(&drv), 0);

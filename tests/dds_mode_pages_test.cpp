@@ -25,7 +25,7 @@ using Lines = std::vector<std::string>;
 const char *kDrive = R"(host = 0
 target = 3
 type = 1
-model = dds_pages
+model = kv_dds
 product = DDS DEMO
 buffered = 1
 density = 0x26

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "models.h"
 
 namespace kvemu {
 namespace {
@@ -73,19 +72,19 @@ DdsPages::DdsPages(const Config &cfg) : cfg_(cfg)
     }
 }
 
-std::optional<Reply> DdsPages::command(const Command &cmd)
+Reply DdsPages::command(const Command &cmd)
 {
     if (cmd.cdb.size() < 6)
-        return std::nullopt;
+        return illegal_opcode();
     switch (cmd.cdb[0]) {
     case 0x1A:
         return mode_sense(cmd);
     case 0x15:
         return mode_select(cmd);
     case 0x4D:
-        return cmd.cdb.size() >= 10 ? std::optional<Reply>(log_sense(cmd)) : std::nullopt;
+        return cmd.cdb.size() >= 10 ? log_sense(cmd) : illegal_opcode();
     default:
-        return std::nullopt;
+        return illegal_opcode();
     }
 }
 
@@ -161,31 +160,5 @@ Reply DdsPages::log_sense(const Command &cmd) const
     d[3] = static_cast<uint8_t>(size - 4);
     return good(d);
 }
-
-namespace {
-
-// A plain DDS drive with nothing but its pages: INQUIRY and TEST UNIT READY as
-// the generic model answers them.
-class DdsPagesModel : public Device {
-public:
-    explicit DdsPagesModel(const Config &c) : Device(c), pages_(c), generic_(make_generic(c)) {}
-
-    Reply command(const Command &cmd) override
-    {
-        if (auto r = configured_reply(cmd))
-            return *r;
-        if (auto r = pages_.command(cmd))
-            return *r;
-        return generic_->command(cmd);
-    }
-
-private:
-    DdsPages pages_;
-    std::unique_ptr<Device> generic_;
-};
-
-}  // namespace
-
-std::unique_ptr<Device> make_dds_pages(const Config &cfg) { return std::make_unique<DdsPagesModel>(cfg); }
 
 }  // namespace kvemu

@@ -13,8 +13,9 @@ namespace kvemu {
 class DdsPages {
 public:
     explicit DdsPages(const Config &cfg);
-    // Answers 1Ah, 15h and 4Dh; nullopt for any other command.
-    std::optional<Reply> command(const Command &cmd);
+    // Answers MODE SENSE(6) 1Ah, MODE SELECT(6) 15h and LOG SENSE 4Dh; refuses
+    // anything else as an unknown opcode.
+    Reply command(const Command &cmd);
 
 private:
     Reply mode_sense(const Command &cmd) const;
