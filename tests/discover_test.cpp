@@ -220,11 +220,20 @@ TEST_F(Discovery, LevelTextDecidesAnLtoDrive)
         {"1", true},   {" +7", true}, {"12abc", true}, {"99999999999999999999", true},
         {"0", false},  {"-3", false}, {"abc", false},  {"", false},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.level);
-        EXPECT_EQ(scan(lto_drive(with(at(0, 0), "KV", "ULTRIUM 5", c.level), "1.0", 5)),
-                  c.accepted ? 1 : 0);
+    // One drive per case, at target = case index; one scan for all of them.
+    std::string bus;
+    std::vector<int> accepted_targets;
+    for (int i = 0; i < 8; ++i) {
+        bus += lto_drive(with(at(0, i), "KV", "ULTRIUM 5", cases[i].level), "1.0", 5);
+        if (cases[i].accepted)
+            accepted_targets.push_back(i);
     }
+    ASSERT_EQ(scan(bus), static_cast<int>(accepted_targets.size()));
+    for (size_t r = 0; r < accepted_targets.size(); ++r)
+        EXPECT_EQ(table_[r].DRV.bus_addr, accepted_targets[r]);
+    EXPECT_EQ(table_[3].VUMA, 2147483647);
+    for (int i = 4; i < 8; ++i)  // passed over without a DDS probe
+        EXPECT_EQ(cdbs_of(i).size(), 6u) << cases[i].level;
 }
 
 TEST_F(Discovery, ShortAndMalformedRepliesGiveDefinedValues)
