@@ -155,6 +155,59 @@ TEST_F(Discovery, AcceptsKvTapeDrivesInScanOrder)
     expect_all_closed();
 }
 
+TEST_F(Discovery, KvDriveModels)
+{
+    const char *bus = R"(
+[device]
+host = 0
+target = 2
+model = kv_lto
+product = Ultrium 7-SCSI
+vuma = 4
+firmware = 3.25
+drive_id = 1A2B
+[device]
+host = 0
+target = 4
+model = kv_dds
+product = DAT320 rqn512
+firmware = 2.10
+hw_conf = 0x80013
+[device]
+host = 0
+target = 6
+model = kv_dds
+c0 = free
+drive_id = 0x4242
+firmware = 1.5
+[device]
+host = 0
+target = 7
+model = kv_dds
+c0 = none
+[device]
+host = 0
+target = 8
+model = kv_lto
+vuma =
+)";
+    ASSERT_EQ(scan(bus), 3);
+    EXPECT_EQ(table_[0].Type, Ultrium);
+    EXPECT_EQ(table_[0].DriveID, 0x1A2Bu);
+    EXPECT_DOUBLE_EQ(table_[0].FwVersion, 3.25);
+    EXPECT_EQ(table_[0].VUMA, 4);
+    EXPECT_STREQ(table_[0].ProductID, "Ultrium 7-SCSI");
+    EXPECT_EQ(table_[1].Type, DDS);
+    EXPECT_EQ(table_[1].DriveID, 0x80013u);
+    EXPECT_DOUBLE_EQ(table_[1].FwVersion, 2.1);
+    EXPECT_EQ(table_[1].RQN512, 1);
+    EXPECT_EQ(table_[2].DriveID, 0x4242u);
+    EXPECT_DOUBLE_EQ(table_[2].FwVersion, 1.5);
+    EXPECT_EQ(table_[2].RQN512, 0);
+    EXPECT_EQ(table_[2].DRV.bus_addr, 6);
+    expect_all_closed();
+}
+
 TEST_F(Discovery, SendsOnlyWhatEachRoadNeeds)
 {
     ASSERT_EQ(scan(mixed_bus()), 5);
