@@ -92,19 +92,4 @@ TEST_F(KvModels, DdsIdentity)
     EXPECT_EQ(field(3, 1, 0xC0, 73, 93), "DRIVE_ID = 0x77");
 }
 
-TEST_F(KvModels, UnitAttentionAndRequestSense)
-{
-    kvemu::load_bus_text("[device]\nhost = 0\ntarget = 0\ntype = 1\nmodel = kv_lto\nunit_attention = 1\n");
-    std::memset(&drv, 0, sizeof drv);
-    ASSERT_EQ(scsi_open_device(&drv), 0);
-    unsigned char sense[18] = {};
-    // REQUEST SENSE reports the pending attention and clears it.
-    EXPECT_EQ(scsi_request_sense(&drv, sense, sizeof sense), 18);
-    EXPECT_EQ(sense[2], 0x06);
-    EXPECT_EQ(sense[12], 0x29);
-    EXPECT_EQ(scsi_test_unit_ready(&drv), 0);
-    EXPECT_EQ(scsi_request_sense(&drv, sense, sizeof sense), 18);
-    EXPECT_EQ(sense[2], 0x00);
-}
-
 }  // namespace

@@ -36,12 +36,6 @@ bool parse_code(const char *text, const char *format, int32 *value)
     return true;
 }
 
-int32 be32(const unsigned char *p)
-{
-    return static_cast<int32>(static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-                              static_cast<uint32_t>(p[2]) << 8 | p[3]);
-}
-
 void code_name(int32 hw_code, bool known, char *out)
 {
     const uint32_t code = static_cast<uint32_t>(hw_code);
@@ -97,16 +91,16 @@ int32 dds_read_config_codes(DRIVE *drv, int32 *hw_code, int32 *fw_code, char *co
         // The two leading words tell where the codes stand; a reply that stops
         // before the hardware code has not given it.
         int code_at = 7;
-        if (got >= 8 && be32(buffer) == be32(buffer + 4) && be32(buffer) != 0)
+        if (got >= 8 && dds_getvalue(buffer, 4) == dds_getvalue(buffer + 4, 4) && dds_getvalue(buffer, 4) != 0)
             code_at = 23;
         if (got < code_at + 4) {
             dds_drive_hwconfig = 0;
             return -1;
         }
-        hw = be32(buffer + code_at);
+        hw = dds_getvalue(buffer + code_at, 4);
         hw_known = true;
         if (got >= code_at + 12)
-            fw = be32(buffer + code_at + 8);
+            fw = dds_getvalue(buffer + code_at + 8, 4);
     }
 
     *hw_code = hw;
