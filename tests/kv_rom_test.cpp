@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -113,7 +114,7 @@ protected:
             "KVEMU_BUS=" + dir_ + "/bus.ini",
             "KVEMU_TRACE=" + dir_ + "/trace.txt",
             "KVEMU_LOGFILE=" + dir_ + "/Component.log",
-            "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0",
+            "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1",
             "PATH=/usr/bin:/bin",
         };
         std::vector<std::string> argv = {"kv_rom"};
@@ -281,6 +282,17 @@ TEST_F(KvRom, UpgradeWithABrokenXmlFileFails) {
     Outcome broken = run({"-u", "broken.xml"});
     EXPECT_EQ(broken.status, 7);
     EXPECT_EQ(broken.out, missing.out);
+}
+
+TEST_F(KvRom, AFailedVerificationEndsInFlashFailure) {
+    // The drives refuse to commit an image they do not know: the version stays.
+    std::string bus = kBus;
+    for (size_t at; (at = bus.find("installs = 40000 2.00\n")) != std::string::npos;)
+        bus.erase(at, std::strlen("installs = 40000 2.00\n"));
+    spill(dir_ + "/bus.ini", bus);
+    Outcome r = run({"-a", "-s"});
+    check("all_failed", r, 7);
+    EXPECT_NE(r.out.find("\n here 3\n"), std::string::npos);
 }
 
 TEST_F(KvRom, RoadsStopAtTheFirstFailure) {
