@@ -3,42 +3,25 @@
 // KV_UPDATE_GOLDEN=1 rewrites the golden files from what the binary printed.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-extern char **environ;
+#include "scratch.h"
+
+using scratch::exists;
+using scratch::slurp;
+using scratch::spill;
 
 namespace {
 
 const std::string kBinary = KV_BINARY_DIR "/firmware/kv_rom";
 const std::string kPreload = KV_BINARY_DIR "/emulator/libkvemu_preload.so";
 const std::string kGolden = KV_SOURCE_DIR "/tests/golden/";
-
-std::string slurp(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void spill(const std::string &path, const std::string &text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-bool exists(const std::string &path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
-}
 
 // Two KV LTO drives of one type, one KV DDS drive, a disk and another vendor's
 // tape drive that discovery must pass over.
@@ -94,60 +77,24 @@ struct Outcome {
 class KvRom : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/kvrom.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         ASSERT_EQ(mkdir((dir_ + "/fwimage").c_str(), 0755), 0);
         spill(dir_ + "/bus.ini", kBus);
         spill(dir_ + "/fwimage/firmware.cfg", kConfig);
         spill(dir_ + "/fwimage/LTO5.BIN", std::string(40000, '\x5a'));
         spill(dir_ + "/fwimage/DAT160.BIN", std::string(100, '\x33'));
     }
-    void TearDown() override {
-        if (!HasFailure())
-            std::system(("rm -rf '" + dir_ + "'").c_str());
-    }
 
+    // Runs kv_rom in the scratch directory (it works relative to it: fwimage/...)
+    // with a clean environment that puts it under the emulator.
     Outcome run(const std::vector<std::string> &args) {
-        std::vector<std::string> env = {
-            "LD_PRELOAD=" + kPreload,
-            "KVEMU_BUS=" + dir_ + "/bus.ini",
-            "KVEMU_TRACE=" + dir_ + "/trace.txt",
-            "KVEMU_LOGFILE=" + dir_ + "/Component.log",
-            "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1",
-            "PATH=/usr/bin:/bin",
-        };
-        std::vector<std::string> argv = {"kv_rom"};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char *> cargv, cenv;
-        for (auto &a : argv)
-            cargv.push_back(a.data());
-        cargv.push_back(nullptr);
-        for (auto &e : env)
-            cenv.push_back(e.data());
-        cenv.push_back(nullptr);
-
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 1, (dir_ + "/stdout.txt").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&fa, 2, (dir_ + "/stderr.txt").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        // The tool works relative to its working directory (fwimage/...).
-        std::string cwd = dir_;
-        pid_t pid = 0;
+        std::string cmd = "cd '" + dir_ + "' && env -i LD_PRELOAD=" + kPreload +
+                          " KVEMU_BUS=bus.ini KVEMU_TRACE=trace.txt KVEMU_LOGFILE=Component.log"
+                          " ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1 " + kBinary;
+        for (const auto &a : args)
+            cmd += " '" + a + "'";
+        int w = std::system((cmd + " >stdout.txt 2>stderr.txt").c_str());
         Outcome r;
-        char old[4096];
-        if (!getcwd(old, sizeof old) || chdir(cwd.c_str()) != 0)
-            return r;
-        int rc = posix_spawn(&pid, kBinary.c_str(), &fa, nullptr, cargv.data(), cenv.data());
-        (void)!chdir(old);
-        posix_spawn_file_actions_destroy(&fa);
-        if (rc != 0)
-            return r;
-        int wstatus = 0;
-        waitpid(pid, &wstatus, 0);
-        r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+        r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
         r.out = slurp(dir_ + "/stdout.txt");
         r.err = slurp(dir_ + "/stderr.txt");
         r.log = slurp(dir_ + "/Component.log");
@@ -174,7 +121,8 @@ protected:
         golden("kv_rom_" + name + ".log", r.log);
     }
 
-    std::string dir_;
+    scratch::Dir scratch_{false};
+    const std::string dir_ = scratch_.path();
 };
 
 const char kUsage[] =
