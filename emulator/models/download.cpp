@@ -2,8 +2,12 @@
 #include "download.h"
 
 #include <array>
+#include <cctype>
 #include <cstdlib>
 #include <sstream>
+
+#include "kv_dds.h"
+#include "kv_lto.h"
 
 namespace kvemu {
 namespace {
@@ -38,6 +42,15 @@ Commit commit_from(const Config &cfg, Commit def)
     if (v == "auto")
         return Commit::Auto;
     return def;
+}
+
+// A blank-padded text field of a vendor page; a page too short has no room for it.
+void put_field(Bytes &page, size_t at, size_t width, const std::string &text)
+{
+    if (at + width > page.size())
+        return;
+    Bytes field = ascii(text, width);
+    std::copy(field.begin(), field.end(), page.begin() + static_cast<long>(at));
 }
 
 uint32_t be(const Bytes &b, size_t at, size_t n)
@@ -164,12 +177,49 @@ void FirmwareDownload::reset()
     broken_ = false;
 }
 
+Commit dds_download_commit(const Config &cfg)
+{
+    std::string product = cfg.get("product");
+    for (char &c : product)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return product.find("RQN512") != std::string::npos ? Commit::Mode4 : Commit::Auto;
+}
+
+// The two KV models hand their WRITE BUFFER commands here and show the
+// installed version in their firmware text.
+Reply KvLto::write_buffer(const Command &cmd)
+{
+    std::optional<Reply> r = download.write_buffer(cmd);
+    if (!r)
+        return check(0x05, 0x24, 0x00);
+    if (download.installed())
+        put_field(page_c0, 30, 19, "FIRMWARE=" + *download.installed());
+    if (r->status == 2)
+        sense = r->sense;
+    return *r;
+}
+
+Reply KvDds::write_buffer(const Command &cmd)
+{
+    std::optional<Reply> r = download.write_buffer(cmd);
+    if (!r)
+        return check(0x05, 0x24, 0x00);
+    if (download.installed())
+        put_field(page_c0, 5, 25, "FIRMWARE = " + *download.installed());
+    if (r->status == 2)
+        sense = r->sense;
+    return *r;
+}
+
 FirmwareDownload *download_of(Node *n)
 {
     if (!n || !n->device)
         return nullptr;
-    auto *w = dynamic_cast<WithDownload *>(n->device.get());
-    return w ? &w->download() : nullptr;
+    if (auto *d = dynamic_cast<KvLto *>(n->device.get()))
+        return &d->download;
+    if (auto *d = dynamic_cast<KvDds *>(n->device.get()))
+        return &d->download;
+    return nullptr;
 }
 
 }  // namespace kvemu

@@ -74,13 +74,10 @@ private:
     int commits_ = 0;
 };
 
-// Drive models that take firmware downloads carry one of these, so tests can
-// reach the state through the node: download_of(kvemu::node(0)).
-class WithDownload {
-public:
-    virtual ~WithDownload() = default;
-    virtual FirmwareDownload &download() = 0;
-};
+// The commit road of a kv_dds drive: mode 4 for the RQN512 model, else none.
+Commit dds_download_commit(const Config &cfg);
+
+// The download state of the drive at a node; null when its model takes none.
 FirmwareDownload *download_of(Node *n);
 
 }  // namespace kvemu
