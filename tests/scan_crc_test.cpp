@@ -134,18 +134,6 @@ TEST(Scan, EmptyAdapterMarksEveryTargetInaccessible)
     kvemu::unload_bus();
 }
 
-TEST(Scan, TypeNamesFitTheRow)
-{
-    for (int t = 0; t < 32; ++t) {
-        SCOPED_TRACE(t);
-        EXPECT_LT(std::strlen(scsi_pd_types[t]), sizeof(devicetype{}.devtype));
-    }
-    EXPECT_STREQ(scsi_pd_types[0x02], "Printer   ");
-    EXPECT_STREQ(scsi_pd_types[0x0B], "Graphics device");
-    EXPECT_STREQ(scsi_pd_types[0x10], "<reserved>");
-    EXPECT_STREQ(scsi_pd_types[0x1E], "Well Known LU");
-}
-
 // GF(2^8) with the field polynomial x^8 + x^4 + x^3 + x^2 + 1, by shift and add.
 uint8_t gf_mul(uint8_t a, uint8_t b)
 {

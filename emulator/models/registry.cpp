@@ -13,6 +13,8 @@ struct Entry {
 
 const Entry models[] = {
     {"generic", make_generic},
+    {"kv_lto", make_kv_lto},
+    {"kv_dds", make_kv_dds},
 };
 }  // namespace
 
