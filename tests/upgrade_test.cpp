@@ -139,21 +139,19 @@ protected:
         return d;
     }
 
-    // Trace lines of one node up to the wait (or to the end), without the
-    // data-out lines, which the commands hold anyway.
-    Lines download_trace(int node) const
+    // Trace lines of one node from the download's open to its close, without
+    // the data-out lines, which the commands hold anyway.
+    static Lines download_trace(int node)
     {
         Lines out;
-        std::string tag = "sg" + std::to_string(node);
+        const std::string tag = "sg" + std::to_string(node);
         for (const std::string &l : kvemu::trace()) {
-            if (l == "sleep 150")
-                break;
-            if (l.rfind("out ", 0) == 0)
+            if (l.rfind("out ", 0) == 0 || (l.find(tag + " ") == std::string::npos &&
+                                            l != "open " + tag && l != "close " + tag))
                 continue;
-            bool ends_with_tag = l.size() >= tag.size() &&
-                                 l.compare(l.size() - tag.size(), tag.size(), tag) == 0;
-            if (l.find(tag + " ") != std::string::npos || ends_with_tag)
-                out.push_back(l);
+            out.push_back(l);
+            if (l == "close " + tag)
+                break;
         }
         return out;
     }
@@ -247,9 +245,11 @@ TEST_F(Upgrade, Rqn512RoadSendsBufferOneFromOffset10000hThenCommitsInModeFour)
                                         "cmd sg0 3B 04 01 02 80 00 00 00 64 00",
                                         "cmd sg0 3B 04 01 00 00 00 00 00 00 00", "close sg0"}));
     EXPECT_EQ(sent(0), image(kFourChunks));
-    for (const kvemu::Command &c : kvemu::node(0)->commands)
-        if (c.cdb[0] == 0x3B)
+    for (const kvemu::Command &c : kvemu::node(0)->commands) {
+        if (c.cdb[0] == 0x3B) {
             EXPECT_EQ(c.timeout_ms, 100000u);
+        }
+    }
     EXPECT_EQ(kvemu::sleeps(), std::vector<unsigned>{150});
     EXPECT_EQ(log(), "Drive ID: 0x080003, Product ID: RQN512, Action: upgrade\n"
                      "File name: fwimage/RQN.BIN\n"

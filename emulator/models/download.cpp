@@ -2,7 +2,6 @@
 #include "download.h"
 
 #include <array>
-#include <cctype>
 #include <cstdlib>
 #include <sstream>
 
@@ -179,10 +178,7 @@ void FirmwareDownload::reset()
 
 Commit dds_download_commit(const Config &cfg)
 {
-    std::string product = cfg.get("product");
-    for (char &c : product)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return product.find("RQN512") != std::string::npos ? Commit::Mode4 : Commit::Auto;
+    return cfg.get("product") == "RQN512" ? Commit::Mode4 : Commit::Auto;
 }
 
 // The two KV models hand their WRITE BUFFER commands here and show the

@@ -74,7 +74,7 @@ private:
     int commits_ = 0;
 };
 
-// The commit road of a kv_dds drive: mode 4 for the RQN512 model, else none.
+// The commit road of a kv_dds drive: mode 4 for the product "RQN512", else none.
 Commit dds_download_commit(const Config &cfg);
 
 // The download state of the drive at a node; null when its model takes none.
