@@ -104,6 +104,10 @@ Reply KvDds::command(const Command &cmd)
         return write_buffer(cmd);
     case 0x3C:
         return read_buffer(cmd);
+    case 0x15:
+    case 0x1A:
+    case 0x4D:
+        return pages.command(cmd);
     default:
         return illegal_opcode();
     }

@@ -4,6 +4,7 @@
 #ifndef KVEMU_KV_DDS_H
 #define KVEMU_KV_DDS_H
 
+#include "dds_pages.h"
 #include "download.h"
 #include "models.h"
 
@@ -33,6 +34,7 @@ public:
     Bytes page_c0;         // empty: the page is not supported
     Bytes buffer1;         // image of buffer 1 from offset 0; empty: not readable
     Bytes sense;           // answer of the next REQUEST SENSE; empty: no sense
+    DdsPages pages{cfg};   // mode and log pages (dds_pages.cpp)
 };
 
 }  // namespace kvemu
