@@ -100,6 +100,8 @@ Reply KvDds::command(const Command &cmd)
         return request_sense(cmd);
     case 0x12:
         return inquiry(cmd);
+    case 0x3B:
+        return write_buffer(cmd);
     case 0x3C:
         return read_buffer(cmd);
     case 0x15:

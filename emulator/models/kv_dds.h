@@ -5,6 +5,7 @@
 #define KVEMU_KV_DDS_H
 
 #include "dds_pages.h"
+#include "download.h"
 #include "models.h"
 
 namespace kvemu {
@@ -19,6 +20,10 @@ public:
     Reply request_sense(const Command &cmd);
     Reply inquiry(const Command &cmd);
     Reply read_buffer(const Command &cmd);
+
+    // download.cpp: firmware download by WRITE BUFFER.
+    Reply write_buffer(const Command &cmd);
+    FirmwareDownload download{*this, dds_download_commit(cfg)};
 
     // CHECK CONDITION whose sense REQUEST SENSE returns afterwards as well.
     Reply check(uint8_t key, uint8_t asc, uint8_t ascq);
