@@ -13,6 +13,7 @@ struct Entry {
 
 const Entry models[] = {
     {"generic", make_generic},
+    {"dds_memory", make_dds_memory},
 };
 }  // namespace
 
