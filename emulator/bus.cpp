@@ -248,6 +248,7 @@ Bytes ascii(const std::string &s, size_t width, char pad)
 void load_bus_text(const std::string &text)
 {
     Guard g;
+    kvemu_interpose_linked = 1;
     env_checked = true;
     unload_bus();
     std::istringstream in(text);

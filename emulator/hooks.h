@@ -15,6 +15,11 @@ int kvemu_hook_ioctl(int fd, unsigned long request, void *arg, int *result);
 void kvemu_hook_close(int fd);
 int kvemu_hook_sleep(unsigned seconds);
 
+/* Defined beside the interposed entry points and written by the bus loader, so
+ * a static link always pulls them in, even when a sanitizer runtime ahead of
+ * the archive already defines fopen/open/ioctl/close. */
+extern int kvemu_interpose_linked;
+
 #ifdef __cplusplus
 }
 #endif

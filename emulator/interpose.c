@@ -10,6 +10,8 @@
 
 #include "hooks.h"
 
+int kvemu_interpose_linked;
+
 #define NEXT(type, name) ((type)dlsym(RTLD_NEXT, name))
 
 typedef FILE *(*fopen_fn)(const char *, const char *);

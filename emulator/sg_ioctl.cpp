@@ -82,21 +82,25 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
     h->host_status = r.host_status;
     h->duration = 0;
 
+    // A short transfer really moves fewer bytes: the tail of the host's buffer
+    // is left as it was.
     int moved = 0;
     if (h->dxfer_direction == SG_DXFER_FROM_DEV && h->dxferp) {
         size_t n_in = std::min<size_t>(r.data.size(), h->dxfer_len);
-        std::memcpy(h->dxferp, r.data.data(), n_in);
+        n_in -= std::min<size_t>(n_in, static_cast<size_t>(std::max(0, short_by)));
+        if (n_in)
+            std::memcpy(h->dxferp, r.data.data(), n_in);
         moved = static_cast<int>(n_in);
     } else if (h->dxfer_direction == SG_DXFER_TO_DEV) {
-        moved = static_cast<int>(h->dxfer_len);
+        moved = std::max(0, static_cast<int>(h->dxfer_len) - short_by);
     }
-    moved = std::max(0, moved - short_by);
     h->resid = r.resid ? *r.resid : static_cast<int>(h->dxfer_len) - moved;
 
     size_t n_sense = 0;
     if (h->sbp && h->mx_sb_len > 0) {
         n_sense = std::min<size_t>(r.sense.size(), h->mx_sb_len);
-        std::memcpy(h->sbp, r.sense.data(), n_sense);
+        if (n_sense)
+            std::memcpy(h->sbp, r.sense.data(), n_sense);
     }
     h->sb_len_wr = static_cast<unsigned char>(r.sb_len_wr ? *r.sb_len_wr : static_cast<int>(n_sense));
     h->driver_status = r.driver_status ? *r.driver_status

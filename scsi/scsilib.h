@@ -18,6 +18,17 @@ int32 scsi_configure_logging(DRIVE *drv, FILE *fp, log_level_type loglevel);
 
 /* ---- Command logging ---- */
 
+/* Current local time in the timestamp format; a static buffer that the next
+ * call overwrites. */
+char *scsi_timedate(void);
+/* Copies at most 39 characters of the format. */
+int32 scsi_set_timedate_format(const char *formatstring);
+char *scsi_get_timedate_format(void);
+int32 scsi_log(DRIVE *drv, const char *tag, const char *string);
+int32 scsi_log_cmd(scsi_io_type *scsi_io);
+void *scsi_set_logging_fn(pfvv new_function);
+void *scsi_get_logging_fn(void);
+
 
 /* ---- Command set ---- */
 

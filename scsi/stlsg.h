@@ -5,7 +5,7 @@
 #include "scsi_io.h"
 
 int32 scsi_open_device(DRIVE *drv);
-int32 scsi_open_devicefile(char *device, DRIVE *drv);
+int32 scsi_open_devicefile(const char *device, DRIVE *drv);
 int32 scsi_close_device(DRIVE *drv);
 int32 scsi_perform_reset(DRIVE *drv, int32 resettype);
 int32 scsi_exec(scsi_io_type *scsi_io);

@@ -7,15 +7,100 @@
 
 /* ---- String operations ---- */
 
+/* In-place operations on NUL-terminated text; each returns its argument, except
+   that trim of an empty text returns a static empty string. Character classes
+   are those of the POSIX locale (ASCII letters and digits only). */
+char *trim(char *s);
+char *upper(char *s);
+char *alphanumeric(char *s);
+
+/* Conversions of untrusted text (drive replies, configuration lines); each gives
+   0 when no number starts the text. hex_value: base 16, leading white space and
+   a 0x prefix accepted, saturating at FFFFFFFFh. decimal_value: plain decimal
+   notation only, never infinite or NaN. int_value: base 10, clamped to int. */
+u_int32 hex_value(const char *s);
+double decimal_value(const char *s);
+int int_value(const char *s);
 
 /* ---- Log file ---- */
 
+/* Path of the log file the tool appends to. */
+extern const char *logfile;
+
+/* Appends msg unchanged to the log file (opened and closed per call); prints a
+   complaint on standard output when the file cannot be opened. */
+void _log(const char *msg);
+/* Appends a line of 46 '=' to the log file. */
+void _logline(void);
+/* Prints a line of 46 '-' on standard output. */
+void print_____________________________line(void);
+/* 1 when dir exists or was created (one level), -1 when it cannot be created. */
+int create_directory(const char *dir);
 
 /* ---- Drive records, drive tables and firmware configuration file ---- */
 
+/* Every list of drives is a fixed table of this many records. */
+#define MAX_DRIVES 23
+
+typedef enum {
+    Ultrium = 0,
+    DDS = 1
+} DriveType;
+
+/* The tool's record of one drive. Text fields are NUL-terminated. */
+typedef struct {
+    int Configured;              /* 1: record in use */
+    char InquiryString[512];     /* unused */
+    u_int8 PeripheralQualifier;  /* standard INQUIRY byte 0, bits 7-5 */
+    u_int8 PeripheralDeviceType; /* standard INQUIRY byte 0, bits 4-0 */
+    char VendorID[512];
+    char ProductID[512];
+    u_int32 DriveID;             /* joins scan results, configuration and XML */
+    DriveType Type;
+    char _Type[512];             /* firmware item type text of the XML file */
+    double HwVersion;            /* unused */
+    double FwVersion;            /* installed version, or the image's version */
+    double ActiveVersion;        /* version to install */
+    char FirmwareId[512];
+    char Action[128];            /* "upgrade", "rewrite", "downgrade", "skip" or "" */
+    u_int32 Duration;
+    char Message[512];
+    int Shared;
+    char FwFile[128];            /* image file name under fwimage */
+    DRIVE DRV;                   /* handle through which the drive was found */
+    int VUMA;                    /* level from the standard INQUIRY data */
+    int RQN512;                  /* DDS product text contains "RQN512" */
+} driveinfo;
+
+/* Compiled-in trace switch of the configuration reader (0). */
+extern int debug_config;
+
+/* First of the MAX_DRIVES records whose DriveID equals driveid, or null. */
+driveinfo *find_drive(unsigned int driveid, driveinfo *config);
+/* Number of records in use. */
+int count(driveinfo *config);
+/* Prints the records in use on standard output, or "None". */
+void print_config(driveinfo *config);
+/* Returns 0 and changes nothing. */
+int concatenate(driveinfo *cg1, driveinfo *cg2);
+/* Reads "fwimage/firmware.cfg" into config; the number of entries filled, or
+   -1 when the file cannot be opened. */
+int read_firmware_config_file(driveinfo *config);
 
 /* ---- Drive discovery ---- */
 
+/* Compiled-in trace switch of the discovery scan (0). */
+extern int debug_discover;
+
+/* Scans adapters 0-255, targets 0-15, LUN 0 for KV tape drives and fills config
+   in scan order; returns the number of drives accepted. */
+int discover(driveinfo *config);
+/* INQUIRY decoders: each sends its INQUIRY through drv and fills *config from
+   the reply; with no reply data they write nothing. */
+void extract_inq_standard(DRIVE *drv, driveinfo *config);
+void extract_inq_ultrium_C0h(DRIVE *drv, driveinfo *config);
+void extract_inq_ultrium_C1h(DRIVE *drv, driveinfo *config);
+void extract_inq_dds_C0h(DRIVE *drv, driveinfo *config);
 
 /* ---- Upgrade recommendation, download and verification ---- */
 

@@ -1,0 +1,55 @@
+// The log file and the console separator line.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "common.h"
+
+const char *logfile = "/var/vxt/Component.log";
+
+namespace {
+struct FileCloser {
+    void operator()(FILE *fp) const { std::fclose(fp); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+}  // namespace
+
+void _log(const char *msg)
+{
+    // Opened and closed for every message, so each one is on disk when we return.
+    File fp(std::fopen(logfile, "a"));
+    if (!fp) {
+        std::printf("Unable to open and write to log file.\n");
+        return;
+    }
+    if (msg != nullptr)
+        std::fwrite(msg, 1, std::strlen(msg), fp.get());
+}
+
+void _logline(void)
+{
+    _log("==============================================\n");
+}
+
+void print_____________________________line(void)
+{
+    std::printf("----------------------------------------------\n");
+}
+
+int create_directory(const char *dir)
+{
+    if (dir == nullptr || dir[0] == '\0')
+        return -1;
+    if (DIR *d = opendir(dir)) {
+        closedir(d);
+        return 1;
+    }
+    if (mkdir(dir, 0755) != 0)
+        return -1;
+    std::printf("Created Dir : %s\n", dir);
+    return 1;
+}

@@ -1,0 +1,159 @@
+// The drive tables and the reader of the firmware configuration file.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "common.h"
+
+int debug_config = 0;
+
+namespace {
+
+const char kConfigFile[] = "fwimage/firmware.cfg";
+
+// Longest piece of a line handled at once; longer lines arrive in pieces, each
+// treated as a line of its own.
+constexpr int kPieceChars = 254;
+
+struct FileCloser {
+    void operator()(FILE *fp) const { std::fclose(fp); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+// Length of a text field, never past its array even when the writer forgot the NUL.
+template <size_t N>
+int field_len(const char (&field)[N])
+{
+    return static_cast<int>(strnlen(field, N));
+}
+
+template <size_t N>
+void copy_field(char (&dst)[N], const char *src)
+{
+    std::snprintf(dst, N, "%s", src);
+}
+
+void fill_entry(driveinfo *rec, char *line, int recordnum)
+{
+    if (debug_config)
+        std::printf("Record %d =>\n", recordnum);
+    // Runs of '|' are one separator and a '|' at either end adds no field.
+    int field = 0;
+    char *save = nullptr;
+    for (char *tok = strtok_r(line, "|", &save); tok; tok = strtok_r(nullptr, "|", &save)) {
+        ++field;
+        switch (field) {
+        case 1:
+            rec->DriveID = hex_value(tok);
+            if (debug_config)
+                std::printf("\t(%d) %s\n", field, tok);
+            break;
+        case 2:
+            copy_field(rec->FwFile, tok);
+            if (debug_config)
+                std::printf("\t(%d) %s\n", field, tok);
+            break;
+        case 3:
+            rec->FwVersion = decimal_value(trim(tok));
+            if (debug_config)
+                std::printf("\t(%d) %g\n", field, rec->FwVersion);
+            break;
+        default:
+            if (debug_config)
+                std::printf("\tUnexpected syntax");
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+driveinfo *find_drive(unsigned int driveid, driveinfo *config)
+{
+    if (config == nullptr)
+        return nullptr;
+    for (int i = 0; i < MAX_DRIVES; ++i)
+        if (config[i].DriveID == driveid)
+            return &config[i];
+    return nullptr;
+}
+
+int count(driveinfo *config)
+{
+    if (config == nullptr)
+        return 0;
+    int n = 0;
+    for (int i = 0; i < MAX_DRIVES; ++i)
+        if (config[i].Configured != 0)
+            ++n;
+    return n;
+}
+
+void print_config(driveinfo *config)
+{
+    int printed = 0;
+    for (int i = 0; config != nullptr && i < MAX_DRIVES; ++i) {
+        driveinfo &r = config[i];
+        if (r.Configured != 1)
+            continue;
+        std::printf("i = %d, Drive ID = %#08x\n", i, static_cast<unsigned>(r.DriveID));
+        std::printf("\tPeripheral Qualifier = %u, Peripheral Device Type = %u \n",
+                    static_cast<unsigned>(r.PeripheralQualifier),
+                    static_cast<unsigned>(r.PeripheralDeviceType));
+        std::printf("\tVendorID = %.*s, ProductID = %.*s\n", field_len(r.VendorID), r.VendorID,
+                    field_len(r.ProductID), r.ProductID);
+        std::printf("\tFw Version = %g Fw File = %.*s\n", r.FwVersion, field_len(r.FwFile),
+                    r.FwFile);
+        if (field_len(r.Action) == static_cast<int>(sizeof r.Action))
+            r.Action[sizeof r.Action - 1] = '\0';
+        if (trim(r.Action)[0] != '\0')
+            std::printf("\tAction = %s\n", r.Action);
+        ++printed;
+    }
+    if (printed == 0)
+        std::printf("None\n");
+}
+
+int concatenate(driveinfo *cg1, driveinfo *cg2)
+{
+    (void)cg1;
+    (void)cg2;
+    return 0;
+}
+
+int read_firmware_config_file(driveinfo *config)
+{
+    if (config == nullptr)
+        return -1;
+    std::memset(config, 0, sizeof(driveinfo) * MAX_DRIVES);
+
+    File fp(std::fopen(kConfigFile, "r"));
+    if (!fp) {
+        if (debug_config)
+            std::printf("Unable to open configuration file '%s'", kConfigFile);
+        return -1;
+    }
+
+    int recordnum = 0;
+    char buf[kPieceChars + 1];
+    while (std::fgets(buf, sizeof buf, fp.get())) {
+        size_t len = std::strlen(buf);
+        if (len > 0 && buf[len - 1] == '\n')
+            buf[--len] = '\0';
+        // Comments are recognised before trimming: a '$' after blanks is data.
+        if (len == 0 || buf[0] == '$')
+            continue;
+        if (recordnum >= MAX_DRIVES) {
+            // The table is full: the remaining lines are not read.
+            if (debug_config)
+                std::printf("\tMax number of entries [%d] exceeded in config file\n", MAX_DRIVES);
+            break;
+        }
+        char *line = upper(trim(buf));
+        driveinfo *rec = &config[recordnum];
+        rec->Configured = 1;
+        fill_entry(rec, line, recordnum);
+        ++recordnum;
+    }
+    return recordnum;
+}

@@ -1,0 +1,113 @@
+// In-place string operations used to normalise drive identification texts and
+// configuration lines, plus the number conversions shared by their readers.
+// Character classes are fixed to ASCII: the tool never sets a locale, and a
+// drive's reply must not be judged differently on a differently set-up host.
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "common.h"
+
+namespace {
+
+bool is_ascii_alnum(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+bool is_ascii_space(unsigned char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+}  // namespace
+
+char *trim(char *s)
+{
+    // An empty text yields a shared empty string; it is cleared on every call so
+    // a caller that wrote into it cannot make the next empty result non-empty.
+    static char empty[1];
+    if (s == nullptr || s[0] == '\0') {
+        empty[0] = '\0';
+        return empty;
+    }
+    const char *start = s;
+    while (*start == ' ')
+        ++start;
+    size_t len = std::strlen(start);
+    while (len > 0 && start[len - 1] == ' ')
+        --len;
+    std::memmove(s, start, len);
+    s[len] = '\0';
+    return s;
+}
+
+char *upper(char *s)
+{
+    if (s == nullptr)
+        return s;
+    for (char *p = s; *p; ++p)
+        if (*p >= 'a' && *p <= 'z')
+            *p = static_cast<char>(*p - 'a' + 'A');
+    return s;
+}
+
+char *alphanumeric(char *s)
+{
+    if (s == nullptr)
+        return s;
+    char *out = s;
+    for (const char *p = s; *p; ++p)
+        if (is_ascii_alnum(static_cast<unsigned char>(*p)))
+            *out++ = *p;
+    *out = '\0';
+    return s;
+}
+
+u_int32 hex_value(const char *s)
+{
+    if (s == nullptr)
+        return 0;
+    errno = 0;
+    unsigned long v = std::strtoul(s, nullptr, 16);
+    // Out-of-range and negative texts saturate rather than wrap, so a garbled
+    // identifier can never alias a real one by accident of truncation.
+    if (errno == ERANGE || v > 0xFFFFFFFFUL)
+        return 0xFFFFFFFFu;
+    return static_cast<u_int32>(v);
+}
+
+double decimal_value(const char *s)
+{
+    if (s == nullptr)
+        return 0.0;
+    const char *p = s;
+    while (is_ascii_space(static_cast<unsigned char>(*p)))
+        ++p;
+    const char *q = p;
+    if (*q == '+' || *q == '-')
+        ++q;
+    // Only plain decimal notation counts: "inf", "nan" and hexadecimal floats
+    // are no version numbers. "0x..." reads as the 0 before the 'x'.
+    if (q[0] == '0' && (q[1] == 'x' || q[1] == 'X'))
+        return 0.0;
+    if (!(*q >= '0' && *q <= '9') && !(*q == '.' && q[1] >= '0' && q[1] <= '9'))
+        return 0.0;
+    double v = std::strtod(p, nullptr);
+    return std::isfinite(v) ? v : 0.0;
+}
+
+int int_value(const char *s)
+{
+    if (s == nullptr)
+        return 0;
+    errno = 0;
+    long v = std::strtol(s, nullptr, 10);
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
+}

@@ -1,0 +1,346 @@
+// The Linux sg transport: finds a drive in the sg driver's device list, opens
+// its node, runs one command at a time through SG_IO and turns the driver's
+// outcome into the handle's status fields.
+#include <fcntl.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "scsilib.h"
+#include "stlsg.h"
+
+extern const char ptdriverID[];
+const char ptdriverID[] = "@(#) sg driver translation layer v1.6 05 May 11";
+
+namespace {
+
+// One request header for the whole process: the handle's
+// extended_driver_status points here, so the raw outcome of the last command
+// stays readable until the next one.
+sg_io_hdr_t sg_io;
+
+constexpr const char *kDeviceList = "/proc/scsi/sg/devices";
+constexpr int kMinDriverVersion = 30000;
+constexpr int kReservedSize = 0x100000;
+constexpr int32 kDefaultTimeoutMs = 10000;
+constexpr unsigned char kMaxSense = 255;
+constexpr int kArrayControllerType = 12;
+constexpr size_t kMaxDeviceListBytes = 1 << 20;
+
+// A cursor over the device-list text that reads integers as "%d" would:
+// leading white space, an optional sign, decimal digits. Values beyond int
+// are clamped rather than left undefined.
+struct ListReader {
+    const char *p;
+    bool next(int *out)
+    {
+        char *end = nullptr;
+        errno = 0;
+        long v = strtol(p, &end, 10);
+        if (end == p)
+            return false;
+        p = end;
+        if (v > INT_MAX)
+            v = INT_MAX;
+        if (v < INT_MIN)
+            v = INT_MIN;
+        if (out)
+            *out = static_cast<int>(v);
+        return true;
+    }
+};
+
+std::string read_device_list(FILE *fp)
+{
+    std::string text;
+    char chunk[4096];
+    size_t n;
+    while (text.size() < kMaxDeviceListBytes && (n = fread(chunk, 1, sizeof chunk, fp)) > 0)
+        text.append(chunk, n);
+    return text;
+}
+
+// Position of the first record at host/id/lun that is not a storage array
+// controller, counting every record read; -1 when none matches. A record
+// counts once host, channel, id, LUN and type were read; the reading stops at
+// the first record that does not give them.
+int find_node(const std::string &list, int host, int id, int lun)
+{
+    ListReader in{list.c_str()};
+    for (int count = 0;; count++) {
+        int h, i, l, type;
+        if (!in.next(&h) || !in.next(nullptr) || !in.next(&i) || !in.next(&l) || !in.next(&type))
+            return -1;
+        if (h == host && i == id && l == lun && type != kArrayControllerType)
+            return count;
+        for (int k = 0; k < 4; k++)
+            if (!in.next(nullptr))
+                break;
+    }
+}
+
+void log_line(DRIVE *drv, const char *tag, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
+void log_line(DRIVE *drv, const char *tag, const char *fmt, ...)
+{
+    if (drv->loglevel == LOG_NOTHING)
+        return;
+    char text[256];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(text, sizeof text, fmt, ap);
+    va_end(ap);
+    scsi_log(drv, tag, text);
+}
+
+// Version check, per-handle defaults and the reserved buffer, shared by both
+// open paths once the node is open in drv->fd. Returns the version on
+// success, -1 after closing the node.
+int finish_open(const char *path, DRIVE *drv, int *reserved)
+{
+    int version = -1;
+    if (ioctl(drv->fd, SG_GET_VERSION_NUM, &version) < 0 || version < kMinDriverVersion) {
+        fprintf(stderr, "%s doesn't seem to be a version 3 sg device (%d)\n", path, version);
+        close(drv->fd);
+        drv->fd = -1;
+        drv->driver_status = 0xFF;
+        return -1;
+    }
+    drv->fixed = 0;
+    drv->immediate = 0;
+    drv->sili = 0;
+    drv->link = 0;
+    drv->nego.when = 0;
+    drv->nego.width = 8;
+    drv->timeout = kDefaultTimeoutMs;
+    drv->driver_status = 0;
+    drv->extended_driver_status = &sg_io;
+    scsi_exception_handler = nullptr;
+
+    int size = kReservedSize;
+    if (ioctl(drv->fd, SG_SET_RESERVED_SIZE, &size) < 0) {
+        int err = errno;
+        fprintf(stderr, "STLSG: Unable to set reserved size to %d\n", kReservedSize);
+        fprintf(stderr, " - %s\n", strerror(err));
+    }
+    ioctl(drv->fd, SG_GET_RESERVED_SIZE, &size);
+    *reserved = size;
+    return version;
+}
+
+void log_revision(DRIVE *drv, int version, int reserved)
+{
+    log_line(drv, "Sys", "sg revision %d.%d.%d", version / 10000, (version % 10000) / 100, version % 100);
+    log_line(drv, "Sys", "sg reserved size = %d bytes", reserved);
+}
+
+}  // namespace
+
+int32 scsi_open_device(DRIVE *drv)
+{
+    FILE *fp = fopen(kDeviceList, "rb");
+    if (!fp) {
+        int err = errno;
+        fprintf(stderr, "Unable to access %s!\n - %s\n", kDeviceList, strerror(err));
+        return -1;
+    }
+    std::string list = read_device_list(fp);
+    fclose(fp);
+    int node = find_node(list, drv->card_id, drv->bus_addr, drv->lun);
+    if (node < 0)
+        return -1;
+
+    char path[32];
+    snprintf(path, sizeof path, "/dev/sg%d", node);
+    drv->fd = open(path, scsi_open_mode);
+    if (drv->fd < 0) {
+        int err = errno;
+        fprintf(stderr, "Unable to open %s!\n - %s\n", path, strerror(err));
+        drv->driver_status = 0xFF;
+        return -1;
+    }
+    int reserved = 0;
+    int version = finish_open(path, drv, &reserved);
+    if (version < 0)
+        return -1;
+    log_line(drv, "Sys", "%-20.20s| Card %d, Addr %d, LUN %d", "OPENED SCSI DEVICE", drv->card_id, drv->bus_addr,
+         drv->lun);
+    log_line(drv, "Sys", "%-20.20s| %s", " Equiv sg device", path);
+    log_revision(drv, version, reserved);
+    return 0;
+}
+
+int32 scsi_open_devicefile(const char *device, DRIVE *drv)
+{
+    drv->fd = open(device, scsi_open_mode);
+    if (drv->fd < 0) {
+        int err = errno;
+        fprintf(stderr, "Unable to open %s!\n - %s\n", device, strerror(err));
+        drv->driver_status = 0xFF;
+        return -1;
+    }
+    int reserved = 0;
+    int version = finish_open(device, drv, &reserved);
+    if (version < 0)
+        return -1;
+    log_line(drv, "Sys", "%-20.20s| %s", "OPENED SCSI DEVICE", device);
+    log_revision(drv, version, reserved);
+    return 0;
+}
+
+int32 scsi_close_device(DRIVE *drv)
+{
+    if (drv->fd < 0)
+        return 0;
+    int result = close(drv->fd);
+    drv->fd = -1;
+    log_line(drv, "Sys", "%-20.20s| Card %d, Addr %d, LUN %d", "CLOSED SCSI DEVICE", drv->card_id, drv->bus_addr,
+         drv->lun);
+    return result;
+}
+
+int32 scsi_perform_reset(DRIVE *drv, int32 resettype)
+{
+    int32 result = -1;
+    char text[64];
+    switch (resettype) {
+    case 0:
+        snprintf(text, sizeof text, "Send Abort message not supported");
+        break;
+    case 1: {
+        int what = SG_SCSI_RESET_DEVICE;
+        result = ioctl(drv->fd, SG_SCSI_RESET, &what);
+        snprintf(text, sizeof text, "Send Device Reset message");
+        break;
+    }
+    case 2: {
+        int what = SG_SCSI_RESET_BUS;
+        result = ioctl(drv->fd, SG_SCSI_RESET, &what);
+        snprintf(text, sizeof text, "Perform Bus reset");
+        break;
+    }
+    default:
+        snprintf(text, sizeof text, "Reset type %d not supported", resettype);
+        break;
+    }
+    drv->driver_status = result == 0 ? 0 : 0xFF;
+    log_line(drv, "Sys", "%s |%2.2X", text, drv->driver_status);
+    return result;
+}
+
+int32 scsi_exec(scsi_io_type *scsi_io)
+{
+    if (!scsi_io || !scsi_io->drv)
+        return -1;
+    DRIVE *drv = scsi_io->drv;
+
+    // A request is never allowed to make the driver reach past the CDB array
+    // or to take a negative length for a huge unsigned one.
+    int32 cdb_len = scsi_io->cdb_length;
+    if (cdb_len < 0)
+        cdb_len = 0;
+    if (cdb_len > static_cast<int32>(sizeof scsi_io->cdb))
+        cdb_len = sizeof scsi_io->cdb;
+    int32 asked = scsi_io->data ? scsi_io->data_length : 0;
+    if (asked < 0)
+        asked = 0;
+
+    memset(&sg_io, 0, sizeof sg_io);
+    sg_io.interface_id = 'S';
+    switch (scsi_io->data_direction) {
+    case HOST_READ:
+        sg_io.dxfer_direction = SG_DXFER_FROM_DEV;
+        break;
+    case HOST_WRITE:
+        sg_io.dxfer_direction = SG_DXFER_TO_DEV;
+        break;
+    default:
+        sg_io.dxfer_direction = SG_DXFER_NONE;
+        break;
+    }
+    sg_io.cmdp = scsi_io->cdb;
+    sg_io.cmd_len = static_cast<unsigned char>(cdb_len);
+    sg_io.mx_sb_len = kMaxSense;
+    sg_io.sbp = drv->sense_data;
+    sg_io.dxfer_len = static_cast<unsigned int>(asked);
+    sg_io.dxferp = scsi_io->data;
+    sg_io.timeout = static_cast<unsigned int>(drv->timeout);
+    sg_io.flags = SG_FLAG_LUN_INHIBIT;
+
+    int rc = ioctl(drv->fd, SG_IO, &sg_io);
+    drv->scsi_status = 0xFF;
+
+    int resid = sg_io.resid;
+    if (rc < 0 || (sg_io.driver_status & 0x0F) == 5) {
+        drv->driver_status = 0xFF;
+    } else if (sg_io.host_status == 1) {
+        drv->driver_status = 9;
+    } else if (sg_io.host_status == 3) {
+        drv->driver_status = 1;
+    } else if (sg_io.driver_status == 0x27 && sg_io.host_status == 7 && sg_io.resid == -1) {
+        // This combination is what some adapters report for a command that
+        // completed in full.
+        drv->driver_status = 0;
+        drv->scsi_status = 0;
+        resid = 0;
+    } else if (sg_io.host_status != 0) {
+        drv->driver_status = 0x42;
+        if (drv->loglevel != LOG_NOTHING) {
+            log_line(drv, "STL", "Driver status : 0x%2.2X", sg_io.driver_status);
+            log_line(drv, "STL", "Host status   : 0x%2.2X", sg_io.host_status);
+            log_line(drv, "STL", "Data xfer len : 0x%X", sg_io.dxfer_len);
+            log_line(drv, "STL", "Data residue  : 0x%X", static_cast<unsigned>(sg_io.resid));
+            log_line(drv, "STL", "Sense length  : 0x%X", sg_io.sb_len_wr);
+        }
+    } else {
+        drv->driver_status = 0;
+        drv->scsi_status = sg_io.status;
+    }
+
+    if ((sg_io.driver_status & 0x08) && drv->scsi_status == 2) {
+        // The driver's claim is bounded by the buffer it was given.
+        drv->sense_length = sg_io.sb_len_wr < sg_io.mx_sb_len ? sg_io.sb_len_wr : sg_io.mx_sb_len;
+        drv->sense_byte = drv->sense_data[2];
+        drv->drive_error = drv->sense_data[17];
+        drv->addl_sense = static_cast<u_int16>((drv->sense_data[12] << 8) | drv->sense_data[13]);
+    }
+
+    // A residue outside 0..asked would report bytes that never reached the buffer.
+    if (resid < 0)
+        resid = 0;
+    if (resid > asked)
+        resid = asked;
+    scsi_io->actual_data_length = asked - resid;
+    drv->actual_data_length = scsi_io->actual_data_length;
+
+    if (drv->loglevel != LOG_NOTHING)
+        scsi_log_cmd(scsi_io);
+
+    if (drv->driver_status != 0 || drv->scsi_status != 0) {
+        if (scsi_exception_handler)
+            scsi_exception_handler(drv);
+        return -1;
+    }
+    return drv->actual_data_length;
+}
+
+int32 scsi_set_timeout(DRIVE *drv, int32 value)
+{
+    drv->timeout = value;
+    log_line(drv, "Sys", "Timeout set to %3.3f seconds", value / 1000.0);
+    return 0;
+}
+
+int32 scsi_get_hba_list(int32 *hbas, int32 max_hbas)
+{
+    (void)hbas;
+    (void)max_hbas;
+    return 0;
+}

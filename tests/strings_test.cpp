@@ -1,0 +1,217 @@
+// String operations, number conversions, the log file and the directory creator.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "common.h"
+#include "kvemu.h"
+
+namespace {
+
+std::string run_in_place(char *(*op)(char *), const std::string &in, bool *same_buffer = nullptr)
+{
+    char buf[64] = {};
+    std::snprintf(buf, sizeof buf, "%s", in.c_str());
+    char *r = op(buf);
+    if (same_buffer)
+        *same_buffer = (r == buf);
+    return r;
+}
+
+struct Case {
+    const char *in;
+    const char *out;
+};
+
+TEST(Trim, StripsOnlySpacesAtBothEnds)
+{
+    const Case cases[] = {
+        {"  KV  DRIVE  ", "KV  DRIVE"},
+        {"\tKV ", "\tKV"},        // a tab is no blank here
+        {"KV\r\n", "KV\r\n"},
+        {"   ", ""},
+        {"x", "x"},
+        {" x", "x"},
+        {"x ", "x"},
+    };
+    for (const Case &c : cases) {
+        bool same = false;
+        EXPECT_EQ(run_in_place(trim, c.in, &same), c.out) << "input [" << c.in << "]";
+        EXPECT_TRUE(same) << "input [" << c.in << "]";
+    }
+}
+
+TEST(Trim, EmptyTextGivesStaticEmptyString)
+{
+    char a[4] = "";
+    char b[4] = "";
+    char *ra = trim(a);
+    EXPECT_NE(ra, a);
+    EXPECT_STREQ(ra, "");
+    ra[0] = 'Z';  // a careless caller must not poison the next result
+    EXPECT_STREQ(trim(b), "");
+}
+
+TEST(Upper, ChangesOnlyAsciiLowerCase)
+{
+    const Case cases[] = {
+        {"ultrium-5 hh", "ULTRIUM-5 HH"},
+        {"Rqn512", "RQN512"},
+        {"\xe9\xff-09", "\xe9\xff-09"},
+        {"", ""},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(run_in_place(upper, c.in), c.out) << "input [" << c.in << "]";
+}
+
+TEST(Alphanumeric, KeepsOnlyAsciiLettersAndDigits)
+{
+    const Case cases[] = {
+        {"A-B 1.0", "AB10"},
+        {"k-v", "kv"},
+        {" K V ", "KV"},
+        {"\xc4\xe9KV\x7f", "KV"},
+        {"-- ..", ""},
+        {"", ""},
+    };
+    for (const Case &c : cases) {
+        bool same = false;
+        EXPECT_EQ(run_in_place(alphanumeric, c.in, &same), c.out) << "input [" << c.in << "]";
+        EXPECT_TRUE(same);
+    }
+}
+
+TEST(Conversions, HexValue)
+{
+    const struct {
+        const char *in;
+        u_int32 out;
+    } cases[] = {
+        {"1A2B", 0x1A2B}, {"  0x1a2b", 0x1A2B}, {"0X00C0FFEE|", 0xC0FFEE},
+        {"12G4", 0x12},   {"G", 0},             {"", 0},
+        {"0x", 0},        {"123456789", 0xFFFFFFFFu}, {"-1", 0xFFFFFFFFu},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(hex_value(c.in), c.out) << "input [" << c.in << "]";
+    EXPECT_EQ(hex_value(nullptr), 0u);
+}
+
+TEST(Conversions, DecimalValueAcceptsPlainDecimalOnly)
+{
+    const struct {
+        const char *in;
+        double out;
+    } cases[] = {
+        {"2.50", 2.5}, {" 2.5 ", 2.5}, {".5", 0.5},   {"-1.25", -1.25}, {"3", 3.0},
+        {"1.2.3", 1.2}, {"V2", 0.0},   {"", 0.0},     {".", 0.0},       {"INF", 0.0},
+        {"NAN", 0.0},  {"0x1P3", 0.0}, {"1e999", 0.0}, {"B5E1", 0.0},
+    };
+    for (const auto &c : cases)
+        EXPECT_DOUBLE_EQ(decimal_value(c.in), c.out) << "input [" << c.in << "]";
+    EXPECT_DOUBLE_EQ(decimal_value(nullptr), 0.0);
+}
+
+TEST(Conversions, IntValue)
+{
+    const struct {
+        const char *in;
+        int out;
+    } cases[] = {
+        {"3", 3}, {" 12 ", 12}, {"+7x", 7}, {"-2", -2}, {"abc", 0}, {"", 0},
+        {"99999999999999999999", 2147483647}, {"-99999999999999999999", -2147483647 - 1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(int_value(c.in), c.out) << "input [" << c.in << "]";
+}
+
+class LogFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/kvlogXXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        path_ = dir_ + "/Component.log";
+        kvemu::load_bus_text("");  // the redirect acts only while a bus is loaded
+        kvemu::redirect_path("/var/vxt/Component.log", path_);
+    }
+    void TearDown() override
+    {
+        kvemu::redirect_path("/var/vxt/Component.log", "");
+        kvemu::unload_bus();
+        std::string cmd = "rm -rf '" + dir_ + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+    std::string contents() const
+    {
+        std::ifstream in(path_, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    std::string dir_, path_;
+};
+
+TEST_F(LogFile, AppendsMessagesUnchanged)
+{
+    EXPECT_STREQ(logfile, "/var/vxt/Component.log");
+    testing::internal::CaptureStdout();
+    _log("first %s %d\n");
+    _log("");
+    _log("no newline");
+    _logline();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(contents(), "first %s %d\nno newline==============================================\n");
+}
+
+TEST_F(LogFile, EmptyMessageCreatesTheFile)
+{
+    _log("");
+    struct stat st {};
+    ASSERT_EQ(stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+}
+
+TEST_F(LogFile, UnopenableFileIsReportedOnConsole)
+{
+    kvemu::redirect_path("/var/vxt/Component.log", dir_ + "/missing/Component.log");
+    testing::internal::CaptureStdout();
+    _log("lost");
+    _log("");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Unable to open and write to log file.\nUnable to open and write to log file.\n");
+}
+
+TEST_F(LogFile, SeparatorLine)
+{
+    testing::internal::CaptureStdout();
+    print_____________________________line();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string(46, '-') + "\n");
+}
+
+TEST_F(LogFile, CreateDirectory)
+{
+    std::string made = dir_ + "/xml";
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(create_directory(made.c_str()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Created Dir : " + made + "\n");
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(create_directory(made.c_str()), 1);  // exists: silent
+    std::string deep = dir_ + "/no/such";
+    EXPECT_EQ(create_directory(deep.c_str()), -1);  // parent is not created
+    EXPECT_EQ(create_directory(""), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    struct stat st {};
+    EXPECT_NE(stat(deep.c_str(), &st), 0);
+}
+
+}  // namespace
