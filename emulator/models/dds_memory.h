@@ -13,7 +13,6 @@ public:
     // The answer to READ BUFFER, WRITE BUFFER, SEND DIAGNOSTIC or RECEIVE
     // DIAGNOSTIC RESULTS; nullopt for every other command.
     std::optional<Reply> command(const Command &cmd);
-    bool passthru() const { return passthru_; }
 
 private:
     struct Region {
