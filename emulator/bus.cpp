@@ -361,9 +361,13 @@ extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **
     Bus &b = bus();
     if (!b.loaded)
         return 0;
+    // A redirection wins over the served device list, so a test can make the
+    // list unreadable by pointing it at a path that does not exist.
     auto r = b.redirects.find(path);
-    if (r != b.redirects.end())
+    if (r != b.redirects.end()) {
         *mapped = r->second.c_str();
+        return 0;
+    }
     if (std::strcmp(path, "/proc/scsi/sg/devices") != 0)
         return 0;
     if (b.list_text) {

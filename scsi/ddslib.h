@@ -21,8 +21,22 @@ u_int8 *dds_buffer_contains(u_int8 *container, int32 container_size, u_int8 *pat
 
 /* ---- Status and sense texts ---- */
 
+/* Buffer sizes the caller provides: the longest text and its NUL. */
+#define DDS_STATUS_TEXT_SIZE 87
+#define DDS_SENSE_TEXT_SIZE 68
+
+/* "Driver status = %s, SCSI status = %s" for the handle's last command. */
+char *dds_print_status(DRIVE *drv, char *text);
+/* "%s : %s", sense key and ASC/ASCQ text of fixed-format sense data (14 bytes at least). */
+char *dds_decode_sense(unsigned char *sense, char *text);
+
 
 /* ---- DDS identification probe ---- */
+
+/* Hardware configuration code of the drive probed last; 0 after a failed probe. */
+extern int32 dds_drive_hwconfig;
+/* Reads the configuration codes and names the platform (codename: 16 bytes at least). */
+int32 dds_read_config_codes(DRIVE *drv, int32 *hw_code, int32 *fw_code, char *codename);
 
 
 /* ---- DDS mode-page settings and write protection ---- */

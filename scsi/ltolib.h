@@ -6,5 +6,8 @@
 
 /* ---- LTO identification probe ---- */
 
+/* 1 when the drive's first supported density is assigned by "LTO-CVE". */
+boolean lto_drive_is_lto(DRIVE *drv);
+
 
 #endif

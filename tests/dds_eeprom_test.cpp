@@ -222,11 +222,13 @@ TEST_F(Eeprom, Family3FaultLogInBothRowLayouts)
 
 TEST_F(Eeprom, FirmwareRevisionsAreBounded)
 {
-    Bytes std_inq(36, 0), c1(60, 0), c2(40, 0);
+    Bytes c0(40, 0), std_inq(36, 0), c1(60, 0), c2(40, 0);
+    put_text(c0, 20, "CTRL-REV-9 and more");
     std_inq[1] = 0x40;  // autochanger present
     put_text(c1, 17, std::string(40, 'S'));
     put_text(c2, 20, "AUTOCH-1234");
-    open(kFamily3, key("inquiry", std_inq) + key("inquiry.c1", c1) + key("inquiry.c2", c2));
+    const std::string pages = key("inquiry.c0", c0) + key("inquiry.c1", c1);
+    open(kFamily3, pages + key("inquiry", std_inq) + key("inquiry.c2", c2));
     char ctrlr[DDS_FW_REV_SIZE], servo[DDS_FW_REV_SIZE], autoch[DDS_FW_REV_SIZE];
     ASSERT_EQ(dds_get_fw_revs(&drv, ctrlr, servo, autoch), 0);
     EXPECT_EQ(Lines({ctrlr, servo, autoch}), Lines({"CTRL-REV-9", std::string(DDS_FW_REV_SIZE - 1, 'S'), "AUTOCH-"}));
@@ -236,7 +238,7 @@ TEST_F(Eeprom, FirmwareRevisionsAreBounded)
     std_inq[1] = 0;
     c1.resize(20);  // a text that runs to the end of the reply
     put_text(c1, 17, "S12");
-    open(kFamily3, key("inquiry", std_inq) + key("inquiry.c1", c1));
+    open(kFamily3, key("inquiry.c0", c0) + key("inquiry", std_inq) + key("inquiry.c1", c1));
     ASSERT_EQ(dds_get_fw_revs(&drv, ctrlr, servo, autoch), 0);
     EXPECT_EQ(Lines({servo, autoch}), Lines({"S12", "n/a"}));
 

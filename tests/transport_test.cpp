@@ -17,6 +17,10 @@
 
 namespace {
 
+using Strings = std::vector<std::string>;
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
 // Collects what the library writes to a handle's stream.
 struct LogCapture {
     char *buf = nullptr;
@@ -34,6 +38,16 @@ struct LogCapture {
     }
 };
 
+int handler_calls = 0;
+DRIVE *handler_drive = nullptr;
+void count_failure(DRIVE *d)
+{
+    handler_calls++;
+    handler_drive = d;
+}
+
+const char *kTape = "[device]\nhost = 1\ntarget = 4\ntype = 1\nvendor = KV\nproduct = DEMO\n";
+
 class Transport : public ::testing::Test {
 protected:
     void SetUp() override
@@ -42,17 +56,34 @@ protected:
         scsi_set_datalog_level(0);
         scsi_set_exception_handler(nullptr);
         scsi_open_mode = O_RDWR;
+        handler_calls = 0;
+        handler_drive = nullptr;
         memset(&drv, 0, sizeof drv);
         drv.fd = -1;
     }
-    void TearDown() override { kvemu::unload_bus(); }
+    void TearDown() override
+    {
+        // The test's log stream is gone by now.
+        scsi_configure_logging(&drv, nullptr, LOG_NOTHING);
+        if (drv.fd >= 0)
+            scsi_close_device(&drv);
+        kvemu::unload_bus();
+    }
 
-    void open_at(int host, int target, int lun = 0)
+    int32 open_at(int host, int target, int lun = 0)
     {
         drv.card_id = host;
         drv.bus_addr = target;
         drv.lun = lun;
-        ASSERT_EQ(scsi_open_device(&drv), 0);
+        return scsi_open_device(&drv);
+    }
+
+    // Loads a one-tape bus with the extra settings and opens it.
+    void open_tape(const std::string &extra = "")
+    {
+        kvemu::load_bus_text(std::string(kTape) + extra);
+        ASSERT_EQ(open_at(1, 4), 0);
+        kvemu::clear_trace();
     }
 
     int32 run(std::vector<unsigned char> cdb, unsigned char *data, int32 len, direction dir)
@@ -64,29 +95,481 @@ protected:
         io.data = data;
         io.data_length = len;
         io.data_direction = dir;
+        io.actual_data_length = 12345;
         int32 rc = scsi_exec(&io);
         last_io = io;
         return rc;
     }
 
+    int32 inquiry()
+    {
+        memset(data, 0, sizeof data);
+        return run({0x12, 0, 0, 0, 96, 0}, data, 96, HOST_READ);
+    }
+
     DRIVE drv;
     scsi_io_type last_io{};
+    unsigned char data[96];
 };
 
 TEST_F(Transport, OpensByAddressRunsInquiryAndCloses)
 {
-    kvemu::load_bus_text("[device]\nhost = 1\ntarget = 4\nvendor = KV\nproduct = DEMO\n");
-    open_at(1, 4);
+    kvemu::load_bus_text(kTape);
+    ASSERT_EQ(open_at(1, 4), 0);
     EXPECT_GE(drv.fd, 0);
-    unsigned char data[96] = {};
-    EXPECT_EQ(run({0x12, 0, 0, 0, 96, 0}, data, 96, HOST_READ), 96);
+    EXPECT_EQ(inquiry(), 96);
     EXPECT_EQ(memcmp(data + 8, "KV      DEMO", 12), 0);
     EXPECT_EQ(drv.scsi_status, 0);
     EXPECT_EQ(drv.driver_status, 0);
     EXPECT_EQ(drv.actual_data_length, 96);
+    EXPECT_EQ(last_io.actual_data_length, 96);
     EXPECT_EQ(scsi_close_device(&drv), 0);
     EXPECT_EQ(drv.fd, -1);
     EXPECT_EQ(kvemu::open_descriptors(), 0);
+    EXPECT_EQ(kvemu::trace(), (Strings{"open sg0", "cmd sg0 12 00 00 00 60 00", "close sg0"}));
+}
+
+// Which node an address opens, for device lists of various shapes.
+TEST_F(Transport, DeviceListLookup)
+{
+    struct Case {
+        const char *name;
+        std::string list;
+        int host, target, lun;
+        int node;  // -1: no match
+    };
+    const Case cases[] = {
+        {"array controller at the address is counted but skipped",
+         "1 0 4 0 12 1 2 0 1\n1 0 4 0 1 1 2 0 1\n", 1, 4, 0, 1},
+        {"position among all records read", "0 0 0 0 0 1 2 0 1\n2 0 4 0 1 1 2 0 1\n1 0 4 1 1 1 2 0 1\n"
+                                            "1 0 4 0 1 1 2 0 1\n",
+         1, 4, 0, 3},
+        {"channel is ignored", "1 7 4 0 1 1 2 0 1\n", 1, 4, 0, 0},
+        {"first match wins", "1 0 4 0 1 1 2 0 1\n1 0 4 0 8 1 2 0 1\n", 1, 4, 0, 0},
+        {"lun must match", "1 0 4 0 1 1 2 0 1\n1 0 4 2 1 1 2 0 1\n", 1, 4, 2, 1},
+        {"garbled record ends the reading", "0 0 0 0 0 1 2 0 1\n1 2 zz\n1 0 4 0 1 1 2 0 1\n", 1, 4, 0, -1},
+        {"short tail of the last record", "0 0 3 0 0 1 2 0 1\n1 0 4 0 1 1\n", 1, 4, 0, 1},
+        // Fields are read across line ends, so a short record shifts the rest.
+        {"short record misaligns the next", "0 0 3 0 0 1\n1 0 4 0 1 1 2 0 1\n", 1, 4, 0, -1},
+        {"record missing its type ends the reading", "1 0 4 0", 1, 4, 0, -1},
+        {"line breaks do not matter", "1 0\n4 0 1 1 2\n0 1", 1, 4, 0, 0},
+        {"huge values neither match nor crash", "99999999999999999999 0 4 0 1 1 2 0 1\n1 0 4 0 1 1 2 0 1\n", 1,
+         4, 0, 1},
+        {"empty list", "", 1, 4, 0, -1},
+        {"only an array controller", "1 0 4 0 12 1 2 0 1\n", 1, 4, 0, -1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string bus;
+        for (int i = 0; i < 4; i++)
+            bus += "[device]\nhost = 9\n";
+        kvemu::load_bus_text(bus);
+        kvemu::set_device_list_text(c.list);
+        drv.driver_status = 0x55;
+        int32 rc = open_at(c.host, c.target, c.lun);
+        if (c.node < 0) {
+            EXPECT_EQ(rc, -1);
+            EXPECT_EQ(drv.fd, -1);
+            EXPECT_EQ(drv.driver_status, 0x55);  // a missing drive leaves the handle alone
+            EXPECT_TRUE(kvemu::trace().empty());
+        } else {
+            EXPECT_EQ(rc, 0);
+            EXPECT_EQ(kvemu::trace(), Strings{"open sg" + std::to_string(c.node)});
+            scsi_close_device(&drv);
+        }
+        kvemu::unload_bus();
+    }
+}
+
+TEST_F(Transport, UnreadableDeviceListIsReportedOnStderr)
+{
+    kvemu::load_bus_text(kTape);
+    kvemu::redirect_path("/proc/scsi/sg/devices", "/nonexistent/kvemu/devices");
+    drv.driver_status = 0x55;
+    CaptureStderr();
+    EXPECT_EQ(open_at(1, 4), -1);
+    EXPECT_EQ(GetCapturedStderr(),
+              "Unable to access /proc/scsi/sg/devices!\n - No such file or directory\n");
+    EXPECT_EQ(drv.driver_status, 0x55);
+    EXPECT_EQ(drv.fd, -1);
+}
+
+TEST_F(Transport, NodeThatCannotBeOpened)
+{
+    kvemu::load_bus_text(std::string(kTape) + "open_fails = 1\n");
+    CaptureStderr();
+    EXPECT_EQ(open_at(1, 4), -1);
+    EXPECT_EQ(GetCapturedStderr(), "Unable to open /dev/sg0!\n - Permission denied\n");
+    EXPECT_EQ(drv.driver_status, 0xFF);
+    EXPECT_LT(drv.fd, 0);
+    EXPECT_EQ(scsi_close_device(&drv), 0);
+    EXPECT_EQ(kvemu::trace(), Strings{"open sg0 failed"});
+}
+
+TEST_F(Transport, DriverVersionCheck)
+{
+    struct Case {
+        const char *setting;
+        bool opens;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"version = 29999\n", false, "/dev/sg0 doesn't seem to be a version 3 sg device (29999)\n"},
+        {"version = 30000\n", true, ""},
+        {"version_fails = 1\n", false, "/dev/sg0 doesn't seem to be a version 3 sg device (-1)\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.setting);
+        kvemu::load_bus_text(std::string(kTape) + c.setting);
+        LogCapture log;
+        scsi_configure_logging(&drv, log.fp, LOG_EVERYTHING);
+        CaptureStderr();
+        int32 rc = open_at(1, 4);
+        EXPECT_EQ(GetCapturedStderr(), c.message);
+        if (c.opens) {
+            EXPECT_EQ(rc, 0);
+            EXPECT_NE(log.text().find("sg revision 3.0.0  "), std::string::npos);
+            scsi_close_device(&drv);
+        } else {
+            EXPECT_EQ(rc, -1);
+            EXPECT_EQ(drv.fd, -1);
+            EXPECT_EQ(drv.driver_status, 0xFF);
+            EXPECT_EQ(kvemu::trace(), (Strings{"open sg0", "close sg0"}));
+            EXPECT_EQ(scsi_close_device(&drv), 0);  // already closed: nothing logged
+            EXPECT_EQ(log.text(), "");
+        }
+        kvemu::unload_bus();
+    }
+}
+
+TEST_F(Transport, ReservedSizeFailureLetsTheOpenGoOn)
+{
+    kvemu::load_bus_text(std::string(kTape) + "reserved_size_fails = 1\nget_reserved_size_fails = 1\n");
+    LogCapture log;
+    scsi_configure_logging(&drv, log.fp, LOG_EVERYTHING);
+    CaptureStderr();
+    EXPECT_EQ(open_at(1, 4), 0);
+    EXPECT_EQ(GetCapturedStderr(), "STLSG: Unable to set reserved size to 1048576\n - Cannot allocate memory\n");
+    EXPECT_NE(log.text().find("| sg reserved size = 1048576 bytes|\n"), std::string::npos);
+}
+
+TEST_F(Transport, OpenAndCloseLogLines)
+{
+    kvemu::load_bus_text(kTape);
+    LogCapture log;
+    scsi_configure_logging(&drv, log.fp, LOG_EVERYTHING);
+    CaptureStderr();
+    ASSERT_EQ(open_at(1, 4), 0);
+    EXPECT_EQ(scsi_set_timeout(&drv, 100000), 0);
+    EXPECT_EQ(scsi_close_device(&drv), 0);
+    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_EQ(log.text(),
+              "|T| Sys | OPENED SCSI DEVICE  | Card 1, Addr 4, LUN 0|\n"
+              "|T| Sys |  Equiv sg device    | /dev/sg0|\n"
+              "|T| Sys | sg revision 3.5.36  |\n"
+              "|T| Sys | sg reserved size = 1048576 bytes|\n"
+              "|T| Sys | Timeout set to 100.000 seconds|\n"
+              "|T| Sys | CLOSED SCSI DEVICE  | Card 1, Addr 4, LUN 0|\n");
+}
+
+TEST_F(Transport, OpenByPathLogsThePath)
+{
+    kvemu::load_bus_text(std::string(kTape) + "version = 30536\n");
+    LogCapture log;
+    scsi_configure_logging(&drv, log.fp, LOG_EVERYTHING);
+    ASSERT_EQ(scsi_open_devicefile("/dev/sg0", &drv), 0);
+    EXPECT_EQ(log.text(),
+              "|T| Sys | OPENED SCSI DEVICE  | /dev/sg0|\n"
+              "|T| Sys | sg revision 3.5.36  |\n"
+              "|T| Sys | sg reserved size = 1048576 bytes|\n");
+    EXPECT_EQ(scsi_close_device(&drv), 0);
+
+    CaptureStderr();
+    EXPECT_EQ(scsi_open_devicefile("/dev/sg7", &drv), -1);
+    GetCapturedStderr();
+    EXPECT_EQ(drv.driver_status, 0xFF);
+}
+
+TEST_F(Transport, OpenSetsDefaultsAndKeepsTheRest)
+{
+    kvemu::load_bus_text(kTape);
+    scsi_set_exception_handler(count_failure);
+    LogCapture log;
+    drv.fixed = 1;
+    drv.immediate = 1;
+    drv.sili = 1;
+    drv.link = 0x40;
+    drv.fixed_rec_size = 512;
+    drv.lblock_prot_type = 2;
+    drv.timeout = 1;
+    drv.driver_status = 0x42;
+    drv.scsi_status = 0x33;
+    drv.actual_data_length = 77;
+    drv.sense_byte = 0x66;
+    scsi_configure_negotiation(&drv, 3, 25, 15, 16);
+    scsi_configure_logging(&drv, log.fp, LOG_NOTHING);
+    ASSERT_EQ(open_at(1, 4), 0);
+    EXPECT_EQ(drv.fixed, 0);
+    EXPECT_EQ(drv.immediate, 0);
+    EXPECT_EQ(drv.sili, 0);
+    EXPECT_EQ(drv.link, 0);
+    EXPECT_EQ(drv.nego.when, 0);
+    EXPECT_EQ(drv.nego.width, 8);
+    EXPECT_EQ(drv.nego.period, 25);
+    EXPECT_EQ(drv.nego.offset, 15);
+    EXPECT_EQ(drv.timeout, 10000);
+    EXPECT_EQ(drv.driver_status, 0);
+    EXPECT_NE(drv.extended_driver_status, nullptr);
+    EXPECT_EQ(drv.fixed_rec_size, 512);
+    EXPECT_EQ(drv.lblock_prot_type, 2);
+    EXPECT_EQ(drv.scsi_status, 0x33);
+    EXPECT_EQ(drv.actual_data_length, 77);
+    EXPECT_EQ(drv.sense_byte, 0x66);
+    EXPECT_EQ(drv.logfp, log.fp);
+    EXPECT_EQ(drv.loglevel, LOG_NOTHING);
+    EXPECT_EQ(drv.card_id, 1);
+    EXPECT_EQ(drv.bus_addr, 4);
+    EXPECT_EQ(log.text(), "");
+    // Every successful open drops the handler: it is installed after opening.
+    EXPECT_EQ(scsi_exception_handler, nullptr);
+}
+
+TEST_F(Transport, RequestCarriesDirectionLengthAndTimeout)
+{
+    open_tape("reply.3b = \nreply.aa = \n");
+    scsi_set_timeout(&drv, 2500);
+    unsigned char out[4] = {1, 2, 3, 4};
+    EXPECT_EQ(run({0x3B, 0x05, 0, 0, 0, 0, 0, 0, 4, 0}, out, 4, HOST_WRITE), 4);
+    EXPECT_EQ(run({0x00, 0, 0, 0, 0, 0}, nullptr, 0, NO_TRANSFER), 0);
+    EXPECT_EQ(run({0x00, 0, 0, 0, 0, 0}, nullptr, 0, UNKNOWN_DIRECTION), 0);
+    const auto &cmds = kvemu::node(0)->commands;
+    ASSERT_EQ(cmds.size(), 3u);
+    EXPECT_EQ(cmds[0].dxfer_direction, SG_DXFER_TO_DEV);
+    EXPECT_EQ(cmds[0].dxfer_len, 4u);
+    EXPECT_EQ(cmds[0].data_out, (kvemu::Bytes{1, 2, 3, 4}));
+    EXPECT_EQ(cmds[0].timeout_ms, 2500u);
+    EXPECT_EQ(cmds[1].dxfer_direction, SG_DXFER_NONE);
+    EXPECT_EQ(cmds[2].dxfer_direction, SG_DXFER_NONE);
+    EXPECT_EQ(kvemu::trace(), (Strings{"cmd sg0 3B 05 00 00 00 00 00 00 04 00", "out sg0 01 02 03 04",
+                                       "cmd sg0 00 00 00 00 00 00", "cmd sg0 00 00 00 00 00 00"}));
+    auto *hdr = static_cast<sg_io_hdr_t *>(drv.extended_driver_status);
+    EXPECT_EQ(hdr->interface_id, 'S');
+    EXPECT_EQ(hdr->flags, static_cast<unsigned>(SG_FLAG_LUN_INHIBIT));
+    EXPECT_EQ(hdr->mx_sb_len, 255);
+    EXPECT_EQ(hdr->sbp, drv.sense_data);
+}
+
+// How each driver answer maps onto the handle, rule by rule.
+TEST_F(Transport, OutcomeMapping)
+{
+    struct Case {
+        const char *override_spec;
+        int32 result;
+        u_int8 driver_status, scsi_status;
+        int32 actual;
+    };
+    const Case cases[] = {
+        {"", 96, 0x00, 0x00, 96},
+        {"errno=5", -1, 0xFF, 0xFF, 96},  // the header stays zeroed: no residue
+        {"driver=0x05", -1, 0xFF, 0xFF, 96},
+        {"driver=0x25 host=1", -1, 0xFF, 0xFF, 96},  // rule order: invalid request first
+        {"host=1", -1, 0x09, 0xFF, 96},
+        {"host=3 driver=0x27 resid=-1", -1, 0x01, 0xFF, 96},
+        {"host=7 driver=0x27 resid=-1 short=96", 96, 0x00, 0x00, 96},
+        {"host=7 driver=0x27 resid=0", -1, 0x42, 0xFF, 96},
+        {"host=7 driver=0x26 resid=-1", -1, 0x42, 0xFF, 96},
+        {"host=7", -1, 0x42, 0xFF, 96},
+        {"host=2 status=2", -1, 0x42, 0xFF, 96},
+        {"status=8", -1, 0x00, 0x08, 96},
+        {"status=4", -1, 0x00, 0x04, 96},
+        {"status=0x18", -1, 0x00, 0x18, 96},
+        {"status=0x81", -1, 0x00, 0x81, 96},  // all eight bits kept
+        {"short=10", 86, 0x00, 0x00, 86},
+        {"short=96", 0, 0x00, 0x00, 0},
+        // Residues the driver cannot mean are kept within 0..asked.
+        {"resid=-5", 96, 0x00, 0x00, 96},
+        {"resid=1000", 0, 0x00, 0x00, 0},
+        {"resid=40 status=8", -1, 0x00, 0x08, 56},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.override_spec);
+        open_tape(std::string("override = 12 ") + c.override_spec + "\n");
+        scsi_set_exception_handler(count_failure);
+        int32 rc = inquiry();
+        EXPECT_EQ(rc, c.result);
+        EXPECT_EQ(drv.driver_status, c.driver_status);
+        EXPECT_EQ(drv.scsi_status, c.scsi_status);
+        EXPECT_EQ(drv.actual_data_length, c.actual);
+        EXPECT_EQ(last_io.actual_data_length, c.actual);
+        EXPECT_EQ(handler_calls, c.result < 0 ? 1 : 0);
+        if (c.result < 0) {
+            EXPECT_EQ(handler_drive, &drv);
+        }
+        scsi_close_device(&drv);
+        kvemu::unload_bus();
+        handler_calls = 0;
+    }
+}
+
+TEST_F(Transport, RawOutcomeStaysReadableInTheHeader)
+{
+    open_tape("override = 00 host=7 driver=0x06 resid=3\n");
+    EXPECT_EQ(run({0, 0, 0, 0, 0, 0}, nullptr, 0, NO_TRANSFER), -1);
+    auto *hdr = static_cast<const sg_io_hdr_t *>(drv.extended_driver_status);
+    EXPECT_EQ(hdr->host_status, 7);
+    EXPECT_EQ(hdr->driver_status, 0x06);
+    EXPECT_EQ(hdr->resid, 3);
+}
+
+TEST_F(Transport, AdapterErrorLogsItsDiagnostics)
+{
+    open_tape("override = 12 host=7 driver=0x06 resid=16 sb_len=0\n");
+    LogCapture log;
+    scsi_configure_logging(&drv, log.fp, LOG_ERRORS_ONLY);
+    EXPECT_EQ(inquiry(), -1);
+    EXPECT_EQ(log.text(),
+              "|T| STL | Driver status : 0x06|\n"
+              "|T| STL | Host status   : 0x07|\n"
+              "|T| STL | Data xfer len : 0x60|\n"
+              "|T| STL | Data residue  : 0x10|\n"
+              "|T| STL | Sense length  : 0x0 |\n"
+              "|T| Sys | Inquiry             |12 00 00 00 60 00 |00050|42|FF|\n");
+}
+
+const char *kSense = "70000300000000" "0A000000003102" "0000005A";
+
+TEST_F(Transport, SenseFieldsChangeOnlyOnCheckConditionWithSense)
+{
+    open_tape(std::string("override = 00 status=2 sense=") + kSense +
+              "\noverride = 00 status=8\noverride = 00 status=2 driver=0 sense=700006\n"
+              "override = 00 status=2 host=7 sense=700002\n");
+    auto tur = [&] { return run({0, 0, 0, 0, 0, 0}, nullptr, 0, NO_TRANSFER); };
+    EXPECT_EQ(tur(), -1);
+    EXPECT_EQ(drv.scsi_status, 2);
+    EXPECT_EQ(drv.sense_length, 18);
+    EXPECT_EQ(drv.sense_byte, 0x03);
+    EXPECT_EQ(drv.drive_error, 0x5A);
+    EXPECT_EQ(drv.addl_sense, 0x3102);
+
+    for (int i = 0; i < 3; i++) {  // BUSY; CHECK without the sense flag; adapter error
+        SCOPED_TRACE(i);
+        EXPECT_EQ(tur(), -1);
+        EXPECT_EQ(drv.sense_length, 18);
+        EXPECT_EQ(drv.sense_byte, 0x03);
+        EXPECT_EQ(drv.drive_error, 0x5A);
+        EXPECT_EQ(drv.addl_sense, 0x3102);
+    }
+    EXPECT_EQ(tur(), 0);
+    EXPECT_EQ(drv.sense_byte, 0x03);
+}
+
+TEST_F(Transport, SenseLengthClaimIsBoundedByTheSenseBuffer)
+{
+    open_tape(std::string("override = 00 status=2 sb_len=255 sense=") + kSense + "\n");
+    LogCapture log;
+    scsi_configure_logging(&drv, log.fp, LOG_ERRORS_ONLY);
+    EXPECT_EQ(run({0, 0, 0, 0, 0, 0}, nullptr, 0, NO_TRANSFER), -1);
+    EXPECT_EQ(drv.sense_length, 255);
+    // The line shows what the sense data itself says it holds.
+    EXPECT_EQ(log.text(),
+              "|T| Sys | TestUnitReady       |00 00 00 00 00 00 |00000|00|02|\n"
+              "|T| Sys | AutoRequestSense    |70 00 03 00 00 00 00 0A 00 00 00 00 31 02 00 00 00 5A |\n");
+}
+
+TEST_F(Transport, ExceptionHandlerOnEveryFailureOnly)
+{
+    open_tape("override = 00 times=2 status=8\n");
+    scsi_set_exception_handler(count_failure);
+    EXPECT_EQ(run({0, 0, 0, 0, 0, 0}, nullptr, 0, NO_TRANSFER), -1);
+    EXPECT_EQ(run({0, 0, 0, 0, 0, 0}, nullptr, 0, NO_TRANSFER), -1);
+    EXPECT_EQ(run({0, 0, 0, 0, 0, 0}, nullptr, 0, NO_TRANSFER), 0);
+    EXPECT_EQ(inquiry(), 96);
+    EXPECT_EQ(handler_calls, 2);
+    EXPECT_EQ(run({0x3B, 0, 0, 0, 0, 0}, nullptr, 0, NO_TRANSFER), -1);  // refused opcode
+    EXPECT_EQ(handler_calls, 3);
+    scsi_set_exception_handler(nullptr);
+    EXPECT_EQ(run({0x3B, 0, 0, 0, 0, 0}, nullptr, 0, NO_TRANSFER), -1);
+    EXPECT_EQ(handler_calls, 3);
+}
+
+TEST_F(Transport, OversizedRequestFieldsStayWithinTheirBuffers)
+{
+    open_tape();
+    scsi_io_type io{};
+    io.drv = &drv;
+    io.cdb[0] = 0x12;
+    io.cdb[4] = 8;
+    io.cdb_length = 40;
+    io.data = data;
+    io.data_length = -8;
+    io.data_direction = HOST_READ;
+    EXPECT_EQ(scsi_exec(&io), 0);
+    ASSERT_EQ(kvemu::node(0)->commands.size(), 1u);
+    EXPECT_EQ(kvemu::node(0)->commands[0].cdb.size(), 16u);
+    EXPECT_EQ(kvemu::node(0)->commands[0].dxfer_len, 0u);
+}
+
+TEST_F(Transport, Resets)
+{
+    struct Case {
+        int32 type;
+        bool fails;
+        int32 result;
+        const char *trace;
+        const char *log;
+    };
+    const Case cases[] = {
+        {0, false, -1, nullptr, "|T| Sys | Send Abort message not supported |FF|\n"},
+        {1, false, 0, "reset sg0 1", "|T| Sys | Send Device Reset message |00|\n"},
+        {2, false, 0, "reset sg0 2", "|T| Sys | Perform Bus reset |00|\n"},
+        {1, true, -1, "reset sg0 1", "|T| Sys | Send Device Reset message |FF|\n"},
+        {2, true, -1, "reset sg0 2", "|T| Sys | Perform Bus reset |FF|\n"},
+        {3, false, -1, nullptr, "|T| Sys | Reset type 3 not supported |FF|\n"},
+        {-1, false, -1, nullptr, "|T| Sys | Reset type -1 not supported |FF|\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.type);
+        open_tape(c.fails ? "reset_fails = 1\n" : "");
+        LogCapture log;
+        scsi_configure_logging(&drv, log.fp, LOG_EVERYTHING);
+        drv.driver_status = 0x33;
+        EXPECT_EQ(scsi_perform_reset(&drv, c.type), c.result);
+        EXPECT_EQ(drv.driver_status, c.result == 0 ? 0 : 0xFF);
+        EXPECT_EQ(log.text(), c.log);
+        EXPECT_EQ(kvemu::trace(), c.trace ? Strings{c.trace} : Strings{});
+        scsi_configure_logging(&drv, nullptr, LOG_NOTHING);
+        scsi_close_device(&drv);
+        kvemu::unload_bus();
+    }
+}
+
+TEST_F(Transport, CloseOfAClosedHandle)
+{
+    LogCapture log;
+    scsi_configure_logging(&drv, log.fp, LOG_EVERYTHING);
+    drv.fd = -1;
+    EXPECT_EQ(scsi_close_device(&drv), 0);
+    drv.fd = -7;
+    EXPECT_EQ(scsi_close_device(&drv), 0);
+    EXPECT_EQ(log.text(), "");
+}
+
+TEST_F(Transport, SecondOpenOfAHandleTakesAFreshDescriptor)
+{
+    kvemu::load_bus_text(kTape);
+    ASSERT_EQ(open_at(1, 4), 0);
+    DRIVE copy = drv;
+    ASSERT_EQ(open_at(1, 4), 0);
+    EXPECT_NE(copy.fd, drv.fd);
+    EXPECT_EQ(scsi_close_device(&copy), 0);
+    EXPECT_EQ(kvemu::open_descriptors(), 1);
+}
+
+TEST_F(Transport, HbaListFillsNothing)
+{
+    int32 hbas[4] = {7, 7, 7, 7};
+    EXPECT_EQ(scsi_get_hba_list(hbas, 4), 0);
+    EXPECT_EQ(hbas[0], 7);
 }
 
 }  // namespace

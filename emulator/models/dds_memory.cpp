@@ -1,7 +1,7 @@
 // READ BUFFER memory, WRITE BUFFER and vendor diagnostics of a KV DDS drive.
 #include "dds_memory.h"
 
-#include "models.h"
+#include "kv_dds.h"
 
 #include <cstdlib>
 
@@ -15,7 +15,6 @@ constexpr uint8_t kReceiveDiagnostic = 0x1C;
 constexpr size_t kServoReplyLength = 20;
 constexpr uint8_t kServoReadEeprom = 0x61;
 
-Reply invalid_field_in_cdb() { return check_condition(0x05, 0x24, 0x00); }
 Reply invalid_field_in_list() { return check_condition(0x05, 0x26, 0x00); }
 Reply sequence_error() { return check_condition(0x05, 0x2C, 0x00); }
 
@@ -64,7 +63,7 @@ std::optional<Reply> DdsMemory::command(const Command &cmd)
         return std::nullopt;
     switch (cmd.cdb[0]) {
     case kReadBuffer:
-        return read_buffer(cmd);
+        return read_region(cmd);
     case kWriteBuffer:
         return good();  // the data stays in the node's command record
     case kSendDiagnostic:
@@ -77,10 +76,10 @@ std::optional<Reply> DdsMemory::command(const Command &cmd)
 }
 
 // Bytes from the asked offset to the end of the region that holds it.
-Reply DdsMemory::read_buffer(const Command &cmd) const
+std::optional<Reply> DdsMemory::read_region(const Command &cmd) const
 {
     if (cmd.cdb.size() < 10)
-        return invalid_field_in_cdb();
+        return std::nullopt;
     const int mode = cmd.cdb[1] & 0x1F;
     const int id = cmd.cdb[2];
     const uint32_t offset = (uint32_t(cmd.cdb[3]) << 16) | (uint32_t(cmd.cdb[4]) << 8) | cmd.cdb[5];
@@ -93,7 +92,7 @@ Reply DdsMemory::read_buffer(const Command &cmd) const
             found = &r;
     }
     if (!found)
-        return invalid_field_in_cdb();
+        return std::nullopt;
     return good(Bytes(found->bytes.begin() + static_cast<long>(offset - found->offset), found->bytes.end()));
 }
 
@@ -143,33 +142,13 @@ Reply DdsMemory::receive_diagnostic() const
     return good(*result_);
 }
 
-}  // namespace kvemu
-
-namespace kvemu {
-namespace {
-
-// A DDS drive that answers only INQUIRY and TEST UNIT READY (as the generic
-// model does) besides its memory and diagnostics.
-class DdsMemoryDrive : public Device {
-public:
-    explicit DdsMemoryDrive(const Config &c) : Device(c), base_(make_generic(c)), memory_(c) {}
-
-    Reply command(const Command &cmd) override
-    {
-        if (auto r = configured_reply(cmd))
-            return *r;
-        if (auto r = memory_.command(cmd))
-            return *r;
-        return base_->command(cmd);
-    }
-
-private:
-    std::unique_ptr<Device> base_;
-    DdsMemory memory_;
-};
-
-}  // namespace
-
-std::unique_ptr<Device> make_dds_memory(const Config &cfg) { return std::make_unique<DdsMemoryDrive>(cfg); }
+// Memory and diagnostics first; READ BUFFER outside the regions goes on to the
+// model's own buffer 1.
+Reply KvDds::memory_command(const Command &cmd)
+{
+    if (auto r = memory.command(cmd))
+        return *r;
+    return !cmd.cdb.empty() && cmd.cdb[0] == kReadBuffer ? read_buffer(cmd) : illegal_opcode();
+}
 
 }  // namespace kvemu

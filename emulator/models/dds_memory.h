@@ -10,8 +10,8 @@ namespace kvemu {
 class DdsMemory {
 public:
     explicit DdsMemory(const Config &cfg);
-    // The answer to READ BUFFER, WRITE BUFFER, SEND DIAGNOSTIC or RECEIVE
-    // DIAGNOSTIC RESULTS; nullopt for every other command.
+    // The answer to READ BUFFER inside a region, WRITE BUFFER, SEND DIAGNOSTIC
+    // or RECEIVE DIAGNOSTIC RESULTS; nullopt for every other command.
     std::optional<Reply> command(const Command &cmd);
 
 private:
@@ -21,7 +21,7 @@ private:
         uint32_t offset = 0;
         Bytes bytes;
     };
-    Reply read_buffer(const Command &cmd) const;
+    std::optional<Reply> read_region(const Command &cmd) const;
     Reply send_diagnostic(const Command &cmd);
     Reply receive_diagnostic() const;
 

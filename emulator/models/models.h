@@ -6,7 +6,8 @@
 
 namespace kvemu {
 std::unique_ptr<Device> make_generic(const Config &cfg);
-std::unique_ptr<Device> make_dds_memory(const Config &cfg);
+std::unique_ptr<Device> make_kv_lto(const Config &cfg);
+std::unique_ptr<Device> make_kv_dds(const Config &cfg);
 
 // Standard INQUIRY data (96 bytes) from the settings type, removable, vendor,
 // product and revision; models that need more start from it.

@@ -13,7 +13,8 @@ struct Entry {
 
 const Entry models[] = {
     {"generic", make_generic},
-    {"dds_memory", make_dds_memory},
+    {"kv_lto", make_kv_lto},
+    {"kv_dds", make_kv_dds},
 };
 }  // namespace
 

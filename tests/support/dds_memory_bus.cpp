@@ -15,19 +15,12 @@ std::string key(const std::string &name, const kvemu::Bytes &bytes)
     return name + " = " + kvemu::to_hex(bytes.data(), bytes.size()) + "\n";
 }
 
-std::string dds_bus(int32 hw, int32 fw, const std::string &extra, const std::string &ctrlr_rev)
+std::string dds_bus(int32 hw, int32 fw, const std::string &extra)
 {
-    kvemu::Bytes c0(40, 0);
-    c0[1] = 0xC0;
-    put_text(c0, 20, ctrlr_rev);
     char codes[64];
-    std::snprintf(codes, sizeof codes, "HW_CONF = 0x%X FW_CONF = 0x%X", static_cast<unsigned>(hw),
+    std::snprintf(codes, sizeof codes, "hw_conf = 0x%X\nfw_conf = 0x%X\n", static_cast<unsigned>(hw),
                   static_cast<unsigned>(fw));
-    put_text(c0, 40, codes);
-    c0[3] = static_cast<uint8_t>(c0.size() - 4);
-    return "[device]\nhost = 0\ntarget = 3\ntype = 1\nmodel = dds_memory\nvendor = KV\n"
-           "product = DDS DRIVE\n" +
-           key("inquiry.c0", c0) + extra;
+    return std::string("[device]\nhost = 0\ntarget = 3\ntype = 1\nmodel = kv_dds\n") + codes + extra;
 }
 
 void open_drive(const std::string &bus, DRIVE &drv)

@@ -10,11 +10,9 @@
 
 namespace ddstest {
 
-// Bus text of one DDS drive (node 0, host 0, target 3) whose vital product data
-// page C0h names the hardware and firmware codes in free text, with the
-// controller revision text at byte 20; `extra` adds key lines.
-std::string dds_bus(int32 hw, int32 fw, const std::string &extra = "",
-                    const std::string &ctrlr_rev = "CTRL-REV-9");
+// Bus text of one KV DDS drive (node 0, host 0, target 3) whose probe reads
+// the hardware and firmware codes given; `extra` adds key lines.
+std::string dds_bus(int32 hw, int32 fw, const std::string &extra = "");
 // One key line, "<key> = <hex bytes>\n".
 std::string key(const std::string &name, const kvemu::Bytes &bytes);
 
