@@ -41,9 +41,111 @@ int32 dds_read_config_codes(DRIVE *drv, int32 *hw_code, int32 *fw_code, char *co
 
 /* ---- DDS mode-page settings and write protection ---- */
 
+typedef enum {
+    write_enabled = 0,
+    write_protected = 1
+} wpstate;
+
+/* Read-edit-write setters of one mode page. Each returns 0, or -1 when a command
+ * fails or the drive's MODE SENSE reply cannot hold what is edited (too short, a
+ * block descriptor length other than 8, another page code); nothing is written
+ * to the drive then. Negative counts and sizes are refused with -1. */
+int32 dds_set_rsm(DRIVE *drv, boolean enable);
+int32 dds_set_rew(DRIVE *drv, boolean report_early_warning);
+int32 dds_set_compression(DRIVE *drv, boolean enable);
+int32 dds_set_vuma_mode(DRIVE *drv, boolean enable);
+int32 dds_change_partition(DRIVE *drv, int32 partition);
+int32 dds_config_ecc(DRIVE *drv, int32 C3, int32 RAW, int32 ngrp);
+int32 dds_modify_partitions(DRIVE *drv, int32 partitions, int32 partitionsize);
+int32 dds_set_fixed_record_size(DRIVE *drv, int32 fixed_record_size);
+int32 dds_set_buffering(DRIVE *drv, int32 mode);
+int32 dds_get_WP(DRIVE *drv, wpstate *wp);
+/* `string` must hold DDS_PRODUCT_ID_SIZE bytes: up to 16 characters and a NUL. */
+#define DDS_PRODUCT_ID_SIZE 17
+int32 dds_get_product_id(DRIVE *drv, char *string);
 
 /* ---- DDS log pages, counters and tape format ---- */
 
+/* C1 counters of one direction, with their average error rates. */
+typedef struct {
+    int32 framecount;
+    int32 main_pos;
+    int32 main_neg;
+    int32 sub0_pos;
+    int32 sub1_pos;
+    int32 sub0_neg;
+    int32 sub1_neg;
+    int32 read_retry_count;
+    int32 read_C2_uncorr;
+    float avg_pos_errate;
+    float avg_neg_errate;
+} C1_count_type;
+
+typedef struct {
+    int32 groups_written;
+    int32 RAW_retries;
+    int32 groups_read;
+    int32 ECC3_retries;
+} Tapelogtype;
+
+typedef struct {
+    int32 entities_written;
+    int32 entities_read;
+    int32 records_written;
+    int32 records_read;
+    int32 kbytes_from_host;
+    int32 kbytes_to_host;
+    int32 kbytes_to_tape;
+    int32 kbytes_from_tape;
+    int32 log_entity_size;
+    int32 phys_entity_size;
+    int32 non_DCLZ_entities;
+    float avg_compression;
+} DCtfrtype;
+
+typedef enum {
+    predict_information = 0,
+    predict_warning = 1,
+    predict_critical = 2
+} predict_flag_type;
+
+typedef struct {
+    int param_code;
+    predict_flag_type flag_type;
+    const char *text;
+} PredictStructure;
+
+/* TapeAlert flag descriptions, row i for flag i+1. Read-only; the readers hand
+ * out pointers into it that stay valid for the life of the process. */
+#define DDS_TAPEALERT_FLAGS 64
+extern const PredictStructure _predictflags[DDS_TAPEALERT_FLAGS];
+
+/* Page code of the write-direction C1 counters; any other page is logged as read. */
+#define DDS_C1_WRITE_PAGE 0x34
+
+/* Tape format last decided or set, one value for the process: 1..6, 40h, or 0. */
+extern unsigned char dds_tape_format;
+
+/* Each reader returns 0 (dds_get_predict_log: the number of flags stored), the
+ * failing command's negative result, or -1 when the reply ends before the last
+ * field; its outputs are written only on success. */
+int32 dds_get_errcounters(DRIVE *drv, int32 pagecode, int32 *softerrs, int32 *retries, int32 *groups,
+                          int32 *harderrs);
+int32 dds_get_C1_counters(DRIVE *drv, int32 pagecode, C1_count_type *C1_counts);
+/* `logpage` must hold the 76 bytes of a C1 counter page. */
+void dds_pull_out_C1_counters(C1_count_type *C1_counts, u_int8 *logpage);
+int32 dds_read_tape_log(DRIVE *drv, Tapelogtype *current, Tapelogtype *previous, Tapelogtype *total,
+                        int32 *loadcount);
+int32 dds_read_DC_performance(DRIVE *drv, DCtfrtype *performance);
+int32 dds_read_tape_capacity(DRIVE *drv, int32 *p0remain, int32 *p1remain, int32 *p0max, int32 *p1max);
+/* `p` must hold DDS_TAPEALERT_FLAGS pointers. */
+int32 dds_get_predict_log(DRIVE *drv, PredictStructure **p);
+/* `chanA` and `chanB` must hold DDS_CHELT_COEFFS values each. */
+#define DDS_CHELT_COEFFS 14
+int32 dds_get_chelt_coeffs(DRIVE *drv, int32 *chanA, int32 *chanB, int32 *afn);
+/* Writes 0 to *format (and to the cache) when the format cannot be decided. */
+int32 dds_get_tape_format(DRIVE *drv, unsigned char *format);
+u_int8 dds_set_tape_format(u_int8 newformat);
 
 /* ---- DDS EEPROM and identity data ---- */
 

@@ -105,6 +105,10 @@ Reply KvDds::command(const Command &cmd)
     case 0x3B:
     case 0x3C:
         return memory_command(cmd);
+    case 0x15:
+    case 0x1A:
+    case 0x4D:
+        return pages.command(cmd);
     default:
         return illegal_opcode();
     }

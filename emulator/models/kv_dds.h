@@ -5,6 +5,7 @@
 #define KVEMU_KV_DDS_H
 
 #include "dds_memory.h"
+#include "dds_pages.h"
 #include "models.h"
 
 namespace kvemu {
@@ -32,7 +33,8 @@ public:
     Bytes page_c0;         // empty: the page is not supported
     Bytes buffer1;         // image of buffer 1 from offset 0; empty: not readable
     Bytes sense;           // answer of the next REQUEST SENSE; empty: no sense
-    DdsMemory memory{cfg};  // memory regions and diagnostic state
+    DdsPages pages{cfg};   // mode and log pages (dds_pages.cpp)
+    DdsMemory memory{cfg};  // memory regions and diagnostic state (dds_memory.cpp)
 };
 
 }  // namespace kvemu

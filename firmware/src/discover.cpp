@@ -1,0 +1,296 @@
+// Drive discovery: walks every SCSI address, keeps the KV tape drives and fills
+// one record per drive from its INQUIRY data and vendor pages.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "common.h"
+#include "ddslib.h"
+#include "scsilib.h"
+#include "stlsg.h"
+
+int debug_discover = 0;
+
+namespace {
+
+// The one handle the scan reuses for every address. Zeroed at start, so it logs
+// nothing; the open sets everything but the address.
+DRIVE DRV;
+DRIVE *const drv = &DRV;
+
+constexpr int kAdapters = 256;
+constexpr int kTargets = 16;
+constexpr int kTestUnitReadyCount = 5;
+constexpr int kOpenReadWriteNonBlocking = 2050;  // O_RDWR | O_NONBLOCK
+
+constexpr int kStandardLength = 256;  // an 8-bit length field: 255 arrive
+constexpr int kVendorPageLength = 96;
+
+constexpr int kSequentialAccess = 1;
+
+// One INQUIRY reply. The buffer is zeroed before the command and only the bytes
+// the drive actually sent are ever looked at; the rest read as zero.
+struct Reply {
+    unsigned char data[kStandardLength];
+    int received;
+
+    bool inquire(DRIVE *d, int evpd, int page, int length)
+    {
+        std::memset(data, 0, sizeof data);
+        int n = scsi_evpd_inquiry(d, evpd, page, data, length);
+        received = std::clamp(n, 0, std::min<int>(length, sizeof data));
+        return n > 0;
+    }
+
+    unsigned char at(int i) const { return i < received ? data[i] : 0; }
+
+    // Text of bytes first..last: ends at the field's last byte, at the first NUL
+    // or at the end of what was received. out must hold last - first + 2 bytes.
+    template <size_t N>
+    char *text(int first, int last, char (&out)[N]) const
+    {
+        static_assert(N > 0, "no room");
+        size_t n = 0;
+        for (int i = first; i <= last && n + 1 < N; ++i) {
+            unsigned char c = at(i);
+            if (c == 0)
+                break;
+            out[n++] = static_cast<char>(c);
+        }
+        out[n] = '\0';
+        return out;
+    }
+};
+
+// Copy of the text after the first '=' of a field, trimmed; null when there is
+// no '='. The field itself is left as it is, for the trace.
+template <size_t N>
+const char *value_after_equals(const char *field, char (&out)[N])
+{
+    const char *eq = std::strchr(field, '=');
+    if (eq == nullptr)
+        return nullptr;
+    std::snprintf(out, N, "%s", eq + 1);
+    return trim(out);
+}
+
+void title(const char *indent, const char *text)
+{
+    // The dash lines are one longer than the title, as the console always had them.
+    char dashes[64];
+    size_t n = std::min(std::strlen(text) + 1, sizeof dashes - 1);
+    std::memset(dashes, '-', n);
+    dashes[n] = '\0';
+    std::printf("%s%s\n%s%s\n%s%s\n", indent, dashes, indent, text, indent, dashes);
+}
+
+const char *device_type_text(int type)
+{
+    switch (type) {
+    case 0:
+        return "Hard Disk Device";
+    case 5:
+        return "CD-ROM Device";
+    case 8:
+        return "Medium Changer";
+    default:
+        return "Device Type Not Recognized";
+    }
+}
+
+// Closes the scan handle however the visit of an address ends.
+struct CloseOnExit {
+    ~CloseOnExit() { scsi_close_device(drv); }
+};
+
+bool contains(const char *haystack, const char *needle)
+{
+    return std::strstr(haystack, needle) != nullptr;
+}
+
+}  // namespace
+
+void extract_inq_standard(DRIVE *d, driveinfo *config)
+{
+    Reply r;
+    if (!r.inquire(d, 0, 0, kStandardLength))
+        return;
+    config->PeripheralDeviceType = r.at(0) & 0x1F;
+    config->PeripheralQualifier = r.at(0) >> 5;
+    char vendor[9];
+    char product[17];
+    char revision[5];
+    std::snprintf(config->VendorID, sizeof config->VendorID, "%s", trim(r.text(8, 15, vendor)));
+    std::snprintf(config->ProductID, sizeof config->ProductID, "%s", trim(r.text(16, 31, product)));
+    r.text(32, 35, revision);
+    // The level is decimal text from byte 47 up to whatever arrived.
+    char level[kStandardLength - 47 + 1];
+    config->VUMA = int_value(r.text(47, kStandardLength - 1, level));
+
+    if (debug_discover) {
+        title("\t", "Standard SCSI Page");
+        std::printf("\tPeripheral Qualifier [%d], Peripheral Device Type [%d]\n",
+                    config->PeripheralQualifier, config->PeripheralDeviceType);
+        std::printf("\tVendor ID [%s]\n", config->VendorID);
+        std::printf("\tProduct ID [%s]\n", config->ProductID);
+        std::printf("\tFirmware ID [%s]\n", revision);
+    }
+}
+
+void extract_inq_ultrium_C0h(DRIVE *d, driveinfo *config)
+{
+    if (debug_discover)
+        title("\t", "KV specific FW (C0h) page");
+    Reply r;
+    if (!r.inquire(d, 1, 0xC0, kVendorPageLength))
+        return;
+    config->Configured = 1;
+    config->DRV = *d;
+    char component[27];
+    char firmware[20];
+    char date[25];
+    char variant[24];
+    r.text(4, 29, component);
+    r.text(30, 48, firmware);
+    r.text(49, 72, date);
+    r.text(73, 95, variant);
+    if (debug_discover) {
+        std::printf("\tComponent [%s]\n", component);
+        std::printf("\tFirmware ID [%s]\n", firmware);
+        std::printf("\tFirmware Date [%s]\n", date);
+        std::printf("\tVariant [%s]\n", variant);
+    }
+    char value[sizeof firmware];
+    if (const char *v = value_after_equals(firmware, value))
+        config->FwVersion = decimal_value(v);
+}
+
+void extract_inq_ultrium_C1h(DRIVE *d, driveinfo *config)
+{
+    if (debug_discover)
+        title("\t", "KV specific HW (C1h) page");
+    Reply r;
+    if (!r.inquire(d, 1, 0xC1, kVendorPageLength))
+        return;
+    config->Configured = 1;
+    config->DRV = *d;
+    char component[27];
+    char date[25];
+    char variant[24];
+    r.text(4, 29, component);
+    r.text(49, 72, date);
+    r.text(73, 95, variant);
+    if (debug_discover) {
+        std::printf("\tComponent [%s]\n", component);
+        std::printf("\tHardware Date [%s]\n", date);
+        std::printf("\tVariant [%s]\n", variant);
+    }
+    char value[sizeof variant];
+    if (const char *v = value_after_equals(variant, value))
+        config->DriveID = hex_value(v);
+}
+
+void extract_inq_dds_C0h(DRIVE *d, driveinfo *config)
+{
+    if (debug_discover)
+        title("\t", "KV specific C0h  page");
+    Reply r;
+    if (!r.inquire(d, 1, 0xC0, kVendorPageLength))
+        return;
+    config->Configured = 1;
+    config->DRV = *d;
+    char variant[22];
+    char firmware[26];
+    r.text(73, 93, variant);
+    r.text(5, 29, firmware);
+    char id_text[sizeof variant];
+    const char *id = value_after_equals(variant, id_text);
+    if (debug_discover) {
+        std::printf("\tVariant [%s]\n", variant);
+        std::printf("\tHardware ID [%s]\n", id ? id : "");
+        std::printf("\tFirmware ID [%s]\n", firmware);
+    }
+    if (id)
+        config->DriveID = hex_value(id);
+    char value[sizeof firmware];
+    if (const char *v = value_after_equals(firmware, value))
+        config->FwVersion = decimal_value(v);
+}
+
+int discover(driveinfo *config)
+{
+    if (config == nullptr)
+        return 0;
+    std::memset(config, 0, sizeof(driveinfo) * MAX_DRIVES);
+    int recordnum = 0;
+    scsi_open_mode = kOpenReadWriteNonBlocking;
+
+    if (debug_discover)
+        title("", "Discovering");
+
+    // The table holds MAX_DRIVES records: once it is full the scan ends.
+    for (int c = 0; c < kAdapters && recordnum < MAX_DRIVES; ++c) {
+        for (int b = 0; b < kTargets && recordnum < MAX_DRIVES; ++b) {
+            DRV.card_id = c;
+            DRV.bus_addr = b;
+            DRV.lun = 0;
+            if (scsi_open_device(drv) != 0)
+                continue;
+            CloseOnExit closer;
+
+            for (int countTUR = 0; countTUR < kTestUnitReadyCount; ++countTUR)
+                scsi_test_unit_ready(drv);
+            if (debug_discover)
+                std::printf("Found - Drive @ Card ID [%d], Bus Adderss [%d]\n", c, b);
+
+            // Judge each device on its own reply, never on what an earlier,
+            // rejected device left in this record.
+            driveinfo *rec = &config[recordnum];
+            std::memset(rec, 0, sizeof *rec);
+            extract_inq_standard(drv, rec);
+
+            char vendor[256];
+            char product[256];
+            std::snprintf(vendor, sizeof vendor, "%.255s", rec->VendorID);
+            std::snprintf(product, sizeof product, "%.255s", rec->ProductID);
+            const char *vendor_text = alphanumeric(upper(trim(vendor)));
+            const char *product_text = trim(upper(product));
+
+            bool accepted = false;
+            if (rec->PeripheralDeviceType != kSequentialAccess) {
+                if (debug_discover)
+                    std::printf("%s @ Card ID [%d], Bus Adderss [%d]\n",
+                                device_type_text(rec->PeripheralDeviceType), c, b);
+            } else if (std::strcmp(vendor_text, "KV") != 0) {
+                // another maker's tape device
+            } else if (contains(product_text, "ULTRIUM")) {
+                if (rec->VUMA > 0) {
+                    rec->Type = Ultrium;
+                    extract_inq_ultrium_C0h(drv, rec);
+                    extract_inq_ultrium_C1h(drv, rec);
+                    accepted = true;
+                }
+            } else {
+                int32 dds_hwcode = 0;
+                int32 dds_fwcode = 0;
+                char dds_codename[20] = {};
+                if (dds_read_config_codes(drv, &dds_hwcode, &dds_fwcode, dds_codename) == 0) {
+                    rec->Type = DDS;
+                    rec->RQN512 = contains(product_text, "RQN512") ? 1 : 0;
+                    extract_inq_dds_C0h(drv, rec);
+                    accepted = true;
+                } else if (debug_discover) {
+                    std::printf("Unrecognized Tape Drive @ Card ID [%d], Bus Adderss [%d]\n", c, b);
+                }
+            }
+
+            if (accepted) {
+                rec->Configured = 1;
+                ++recordnum;
+            } else {
+                std::memset(rec, 0, sizeof *rec);
+            }
+        }
+    }
+    return recordnum;
+}

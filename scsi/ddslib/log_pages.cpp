@@ -1,0 +1,300 @@
+// DDS log-page readers (error and C1 counters, tape log, compression transfer,
+// capacity, TapeAlert, channel coefficients) and the tape-format cache.
+#include <array>
+#include <cstdint>
+#include <cstdio>
+
+#include "ddslib.h"
+#include "scsilib.h"
+
+unsigned char dds_tape_format = 0;
+
+namespace {
+
+constexpr int32 kCumulativeValues = 1;  // LOG SENSE page control: current cumulative
+
+constexpr int32 kTapeAlertPage = 0x2E;
+constexpr int32 kCoefficientPage = 0x2D;
+constexpr int32 kTapeLogPage = 0x30;
+constexpr int32 kCapacityPage = 0x31;
+constexpr int32 kCompressionPage = 0x39;
+
+constexpr int32 kErrCounterLength = 32;
+constexpr int32 kC1Length = 76;
+constexpr int32 kTapeLogLength = 92;
+constexpr int32 kCompressionLength = 92;
+constexpr int32 kCapacityLength = 36;
+constexpr int32 kTapeAlertLength = 8 + 5 * (DDS_TAPEALERT_FLAGS - 1) + 1;  // through flag 64's byte
+constexpr int32 kCoefficientLength = 200;
+
+char kErtTag[] = "ERT";
+
+// One log page read into a zeroed buffer of the largest page this module reads.
+struct LogPage {
+    std::array<unsigned char, 324> bytes{};
+    int32 length = 0;
+
+    int32 be(int offset, int width) { return dds_getvalue(bytes.data() + offset, width); }
+};
+
+static_assert(kTapeAlertLength == 324, "TapeAlert page is the largest read");
+
+// Reads `page` with `alloc` bytes. Returns the LOG SENSE result, or -1 when the
+// reply ends before `needed` bytes: fields past the end were never sent.
+int32 read_log_page(DRIVE *drv, int32 page, int32 alloc, int32 needed, LogPage &lp)
+{
+    int32 n = scsi_ext_log_sense(drv, kCumulativeValues, page, lp.bytes.data(), alloc);
+    if (n < 0)
+        return n;
+    lp.length = n > alloc ? alloc : n;
+    if (lp.length < needed)
+        return -1;
+    return 0;
+}
+
+bool valid_page_code(int32 pagecode) { return pagecode >= 0 && pagecode <= 0x3F; }
+
+// Frames of the C1 counter are scaled by the number of C1 codewords per frame,
+// which depends on the tape format.
+int64_t codewords_per_frame(unsigned char format)
+{
+    switch (format) {
+    case 3:
+    case 4:
+        return 192;
+    case 5:
+        return 256;
+    case 6:
+        return 768;
+    default:
+        return 144;
+    }
+}
+
+// Sums and the divisor can pass 32 bits on a long-used drive; keep them in 64.
+float error_rate(int32 a, int32 b, int32 c, int64_t frames_scaled)
+{
+    int64_t sum = static_cast<int64_t>(a) + b + c;
+    return static_cast<float>(static_cast<double>(sum) / static_cast<double>(frames_scaled));
+}
+
+unsigned char format_from_density(int density, bool &from_capacity)
+{
+    from_capacity = false;
+    switch (density) {
+    case 0x13:
+        return 1;
+    case 0x24:
+        return 2;
+    case 0x25:
+        return 3;
+    case 0x26:
+        return 4;
+    case 0x47:
+        return 5;
+    case 0x48:
+        return 6;
+    case 0x40:
+        return 0x40;
+    case 0x00:
+    case 0x03:
+    case 0x8C:
+        from_capacity = true;
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+unsigned char format_from_capacity(int64_t total)
+{
+    if (total > 72000000)
+        return 6;
+    if (total > 24000000)
+        return 5;
+    if (total > 12000000)
+        return 4;
+    if (total > 4000000)
+        return 3;
+    if (total > 2200000)
+        return 2;
+    return 1;
+}
+
+}  // namespace
+
+int32 dds_get_errcounters(DRIVE *drv, int32 pagecode, int32 *softerrs, int32 *retries, int32 *groups,
+                          int32 *harderrs)
+{
+    if (!valid_page_code(pagecode))
+        return -1;
+    LogPage lp;
+    int32 rc = read_log_page(drv, pagecode, kErrCounterLength, kErrCounterLength, lp);
+    if (rc < 0)
+        return rc;
+    *softerrs = lp.be(8, 2);
+    *retries = lp.be(14, 4);
+    *groups = lp.be(22, 4);
+    *harderrs = lp.be(30, 2);
+    return 0;
+}
+
+void dds_pull_out_C1_counters(C1_count_type *C1_counts, u_int8 *logpage)
+{
+    C1_count_type c = *C1_counts;
+    c.framecount = dds_getvalue(logpage + 8, 4);
+    c.main_pos = dds_getvalue(logpage + 16, 4);
+    c.main_neg = dds_getvalue(logpage + 24, 4);
+    c.sub0_pos = dds_getvalue(logpage + 32, 4);
+    c.sub1_pos = dds_getvalue(logpage + 40, 4);
+    c.sub0_neg = dds_getvalue(logpage + 48, 4);
+    c.sub1_neg = dds_getvalue(logpage + 56, 4);
+    c.read_retry_count = dds_getvalue(logpage + 64, 4);
+    c.read_C2_uncorr = dds_getvalue(logpage + 72, 4);
+    if (c.framecount < 1) {
+        c.avg_pos_errate = 0;
+        c.avg_neg_errate = 0;
+    } else {
+        int64_t scaled = static_cast<int64_t>(c.framecount) * codewords_per_frame(dds_tape_format);
+        c.avg_pos_errate = error_rate(c.main_pos, c.sub0_pos, c.sub1_pos, scaled);
+        c.avg_neg_errate = error_rate(c.main_neg, c.sub0_neg, c.sub1_neg, scaled);
+    }
+    *C1_counts = c;
+}
+
+int32 dds_get_C1_counters(DRIVE *drv, int32 pagecode, C1_count_type *C1_counts)
+{
+    if (!valid_page_code(pagecode))
+        return -1;
+    LogPage lp;
+    int32 rc = read_log_page(drv, pagecode, kC1Length, kC1Length, lp);
+    if (rc < 0)
+        return rc;
+    if (dds_tape_format == 0) {
+        unsigned char format = 0;
+        (void)dds_get_tape_format(drv, &format);
+    }
+    C1_count_type c{};
+    dds_pull_out_C1_counters(&c, lp.bytes.data());
+    *C1_counts = c;
+    if (drv->loglevel == LOG_EVERYTHING) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%c |%5.2E|%5.2E|%7d|%6d|%6d|%5d|%5d|%5d|%5d|%3d|%3d",
+                      pagecode == DDS_C1_WRITE_PAGE ? 'W' : 'R', static_cast<double>(c.avg_pos_errate),
+                      static_cast<double>(c.avg_neg_errate), static_cast<int>(c.framecount),
+                      static_cast<int>(c.main_pos), static_cast<int>(c.main_neg), static_cast<int>(c.sub0_pos),
+                      static_cast<int>(c.sub1_pos), static_cast<int>(c.sub0_neg), static_cast<int>(c.sub1_neg),
+                      static_cast<int>(c.read_retry_count), static_cast<int>(c.read_C2_uncorr));
+        scsi_log(drv, kErtTag, line);
+    }
+    return 0;
+}
+
+int32 dds_read_tape_log(DRIVE *drv, Tapelogtype *current, Tapelogtype *previous, Tapelogtype *total,
+                        int32 *loadcount)
+{
+    LogPage lp;
+    int32 rc = read_log_page(drv, kTapeLogPage, kTapeLogLength, kTapeLogLength, lp);
+    if (rc < 0)
+        return rc;
+    *current = Tapelogtype{lp.be(8, 3), lp.be(15, 2), lp.be(21, 3), lp.be(28, 2)};
+    *previous = Tapelogtype{lp.be(34, 3), lp.be(41, 2), lp.be(47, 3), lp.be(54, 2)};
+    *total = Tapelogtype{lp.be(60, 4), lp.be(68, 3), lp.be(75, 4), lp.be(83, 3)};
+    *loadcount = lp.be(90, 2);
+    return 0;
+}
+
+int32 dds_read_DC_performance(DRIVE *drv, DCtfrtype *performance)
+{
+    LogPage lp;
+    int32 rc = read_log_page(drv, kCompressionPage, kCompressionLength, kCompressionLength, lp);
+    if (rc < 0)
+        return rc;
+    DCtfrtype p{};
+    int32 *fields[] = {&p.entities_written, &p.entities_read,    &p.records_written, &p.records_read,
+                       &p.kbytes_from_host, &p.kbytes_to_host,   &p.kbytes_to_tape,  &p.kbytes_from_tape,
+                       &p.log_entity_size,  &p.phys_entity_size, &p.non_DCLZ_entities};
+    int offset = 8;
+    for (int32 *f : fields) {
+        *f = lp.be(offset, 4);
+        offset += 8;
+    }
+    p.avg_compression = p.kbytes_to_tape >= 1
+                            ? static_cast<float>(static_cast<double>(p.kbytes_from_host) / p.kbytes_to_tape)
+                            : 0.0f;
+    *performance = p;
+    return 0;
+}
+
+int32 dds_read_tape_capacity(DRIVE *drv, int32 *p0remain, int32 *p1remain, int32 *p0max, int32 *p1max)
+{
+    LogPage lp;
+    int32 rc = read_log_page(drv, kCapacityPage, kCapacityLength, kCapacityLength, lp);
+    if (rc < 0)
+        return rc;
+    *p0remain = lp.be(8, 4);
+    *p1remain = lp.be(16, 4);
+    *p0max = lp.be(24, 4);
+    *p1max = lp.be(32, 4);
+    return 0;
+}
+
+int32 dds_get_predict_log(DRIVE *drv, PredictStructure **p)
+{
+    LogPage lp;
+    int32 rc = read_log_page(drv, kTapeAlertPage, kTapeAlertLength, 0, lp);
+    if (rc < 0)
+        return rc;
+    // Only the flags the drive sent are looked at; a short page covers fewer.
+    int32 count = 0;
+    for (int32 pos = 8, flag = 0; pos < lp.length && flag < DDS_TAPEALERT_FLAGS; pos += 5, ++flag) {
+        if (lp.bytes[pos] != 0)
+            p[count++] = const_cast<PredictStructure *>(&_predictflags[flag]);
+    }
+    return count;
+}
+
+int32 dds_get_chelt_coeffs(DRIVE *drv, int32 *chanA, int32 *chanB, int32 *afn)
+{
+    constexpr int kAfnOffset = 191;
+    LogPage lp;
+    int32 rc = read_log_page(drv, kCoefficientPage, kCoefficientLength, kAfnOffset + 4, lp);
+    if (rc < 0)
+        return rc;
+    for (int i = 0; i < DDS_CHELT_COEFFS; ++i) {
+        chanA[i] = lp.be(13 + 6 * i, 2);
+        chanB[i] = lp.be(97 + 6 * i, 2);
+    }
+    *afn = lp.be(kAfnOffset, 4);
+    return 0;
+}
+
+int32 dds_get_tape_format(DRIVE *drv, unsigned char *format)
+{
+    // Header and block descriptor: the density code is descriptor byte 0.
+    std::array<unsigned char, 12> reply{};
+    unsigned char decided = 0;
+    int32 rc = scsi_ext_mode_sense_subpage(drv, 0, 0, 0, 0, reply.data(), static_cast<int32>(reply.size()));
+    if (rc >= 0 && (rc < 5 || reply[3] != 8))
+        rc = -1;  // no block descriptor came back: no density to go by
+    if (rc >= 0) {
+        bool from_capacity = false;
+        decided = format_from_density(reply[4], from_capacity);
+        if (from_capacity) {
+            int32 p0remain = 0, p1remain = 0, p0max = 0, p1max = 0;
+            rc = dds_read_tape_capacity(drv, &p0remain, &p1remain, &p0max, &p1max);
+            if (rc >= 0)
+                decided = format_from_capacity(static_cast<int64_t>(p0max) + p1max);
+        }
+    }
+    *format = decided;
+    dds_tape_format = decided;
+    return rc < 0 ? rc : 0;
+}
+
+u_int8 dds_set_tape_format(u_int8 newformat)
+{
+    u_int8 before = dds_tape_format;
+    dds_tape_format = newformat;
+    return before;
+}
