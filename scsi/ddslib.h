@@ -59,6 +59,8 @@ int32 dds_config_ecc(DRIVE *drv, int32 C3, int32 RAW, int32 ngrp);
 int32 dds_modify_partitions(DRIVE *drv, int32 partitions, int32 partitionsize);
 int32 dds_set_fixed_record_size(DRIVE *drv, int32 fixed_record_size);
 int32 dds_set_buffering(DRIVE *drv, int32 mode);
+/* These two return -1 and leave their output as it was when the reply ends
+ * before the field they read. */
 int32 dds_get_WP(DRIVE *drv, wpstate *wp);
 /* `string` must hold DDS_PRODUCT_ID_SIZE bytes: up to 16 characters and a NUL. */
 #define DDS_PRODUCT_ID_SIZE 17

@@ -92,7 +92,7 @@ void log_line(DRIVE *drv, const char *tag, const char *fmt, ...)
 {
     if (drv->loglevel == LOG_NOTHING)
         return;
-    char text[256];
+    char text[4200];  // room for a full path in the open lines
     va_list ap;
     va_start(ap, fmt);
     vsnprintf(text, sizeof text, fmt, ap);
@@ -179,6 +179,10 @@ int32 scsi_open_device(DRIVE *drv)
 
 int32 scsi_open_devicefile(const char *device, DRIVE *drv)
 {
+    if (!device) {
+        drv->driver_status = 0xFF;
+        return -1;
+    }
     drv->fd = open(device, scsi_open_mode);
     if (drv->fd < 0) {
         int err = errno;

@@ -229,9 +229,11 @@ TEST_F(DdsLogPages, TapeAlertLooksOnlyAtTheFlagsReturned)
     Page all(0x2E, 324);
     for (size_t i = 0; i < DDS_TAPEALERT_FLAGS; ++i)
         all.put(8 + 5 * i, 1, 1);
-    for (auto [short_by, count] : {std::pair{0, 64}, {1, 63}, {311, 1}, {310, 2}, {316, 0}}) {
-        open_drive(all.key() + "override = 4d short=" + std::to_string(short_by) + "\n");
-        ASSERT_EQ(dds_get_predict_log(&drv, flags), count) << short_by;
+    // A residue claiming more than was asked counts as the whole page.
+    for (auto [over, count] : {std::pair{"short=0", 64}, {"short=1", 63}, {"short=311", 1}, {"short=310", 2},
+                               {"short=316", 0}, {"resid=-100", 64}}) {
+        open_drive(all.key() + "override = 4d " + over + "\n");
+        ASSERT_EQ(dds_get_predict_log(&drv, flags), count) << over;
         for (int32 i = 0; i < count; ++i)
             EXPECT_EQ(flags[i], &_predictflags[i]);
     }

@@ -122,6 +122,8 @@ TEST_F(DdsModePages, EachSetterSendsThePageBackWithOnlyItsChange)
          {"cmd 1A 00 0F 00 1C 00", s10, "out " + kHead + "0F 0E 40 80 00 00 00 20 00 00 00 20 00 00 00 00"}},
         {"compression short", "override = 1a short=10\n", [](DRIVE *d) { return dds_set_compression(d, 0); },
          {"cmd 1A 00 0F 00 1C 00", "cmd 15 10 00 00 12 00", "out " + kHead + "0F 0E 40 80 00 00"}},
+        {"residue claims more", "override = 1a resid=-100\n", [](DRIVE *d) { return dds_set_compression(d, 0); },
+         {"cmd 1A 00 0F 00 1C 00", s10, "out " + kHead + "0F 0E 40 80 00 00 00 20 00 00 00 20 00 00 00 00"}},
         {"vuma off", "", [](DRIVE *d) { return dds_set_vuma_mode(d, 0); },
          {"cmd 1A 00 3E 00 10 00", "cmd 15 10 00 00 10 00", "out " + kHead + "3E 02 00 00"}},
         {"two partitions", "", [](DRIVE *d) { return dds_modify_partitions(d, 1, 0x1234); },

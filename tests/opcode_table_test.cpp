@@ -1,7 +1,6 @@
 // The opcode table: size of the named set and the rows that differ from what
 // their neighbours or builders suggest.
 #include <cstring>
-#include <string>
 
 #include <gtest/gtest.h>
 
@@ -9,22 +8,18 @@
 
 namespace {
 
-TEST(OpcodeTable, UnnamedRowsArePlaceholdersWithoutTransfer)
+TEST(OpcodeTable, NamedAndPlaceholderRows)
 {
     int named = 0;
-    for (int op = 0; op < 256; op++) {
-        const scsi_spec_type &row = scsi_spec[op];
-        ASSERT_LT(strlen(row.name), sizeof row.name) << op;
-        if (std::string(row.name) == "CommandName")
-            EXPECT_EQ(row.dir, NO_TRANSFER) << op;
-        else
+    for (const scsi_spec_type &row : scsi_spec) {
+        ASSERT_LT(strlen(row.name), sizeof row.name);
+        if (strcmp(row.name, "CommandName") != 0)
             named++;
+        else
+            EXPECT_EQ(row.dir, NO_TRANSFER);
     }
     EXPECT_EQ(named, 92);
-}
 
-TEST(OpcodeTable, RowsAsLogged)
-{
     struct Row {
         int op;
         const char *name;
@@ -32,14 +27,12 @@ TEST(OpcodeTable, RowsAsLogged)
     };
     const Row rows[] = {
         {0x00, "TestUnitReady", NO_TRANSFER}, {0x04, "FormatMedium", HOST_WRITE},
-        {0x06, "CommandName", NO_TRANSFER},   {0x12, "Inquiry", HOST_READ},
-        {0x13, "Verify", HOST_WRITE},         {0x2F, "Verify", NO_TRANSFER},
-        {0x34, "Read Position", HOST_READ},   {0x3B, "WriteBuffer", HOST_WRITE},
+        {0x06, "CommandName", NO_TRANSFER},   {0x13, "Verify", HOST_WRITE},
+        {0x2F, "Verify", NO_TRANSFER},        {0x34, "Read Position", HOST_READ},
         {0x3C, "ReadBuffer", HOST_READ},      {0x83, "Extended Copy", HOST_WRITE},
         {0x88, "Read(16)", NO_TRANSFER},      {0x8A, "Write(16)", NO_TRANSFER},
-        {0x8C, "Read Attrib", HOST_READ},     {0xA0, "Report LUNs", HOST_READ},
-        {0xC6, "CD read play status", HOST_READ}, {0xC7, "CD Read Track Info", HOST_READ},
-        {0xC8, "CommandName", NO_TRANSFER},   {0xFF, "CommandName", NO_TRANSFER},
+        {0xA0, "Report LUNs", HOST_READ},     {0xC6, "CD read play status", HOST_READ},
+        {0xFF, "CommandName", NO_TRANSFER},
     };
     for (const Row &r : rows) {
         EXPECT_STREQ(scsi_spec[r.op].name, r.name) << r.op;
