@@ -317,7 +317,8 @@ Node *node(int number)
 Node *node_at(int host, int target, int lun)
 {
     for (auto &n : bus().nodes)
-        if (n->device && n->host == host && n->target == target && n->lun == lun)
+        if (n->device && !n->device->vanished && n->host == host && n->target == target &&
+            n->lun == lun)
             return n.get();
     return nullptr;
 }
@@ -374,8 +375,10 @@ extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **
         b.list_buffer = *b.list_text;
     } else {
         b.list_buffer.clear();
+        // The sg driver lists a device that went away as a row of -1.
         for (auto &n : b.nodes)
-            b.list_buffer += n->line + "\n";
+            b.list_buffer += (n->device && n->device->vanished ? "-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1"
+                                                               : n->line) + "\n";
     }
     // fmemopen refuses an empty buffer; a lone newline reads as an empty list.
     if (b.list_buffer.empty())
@@ -402,7 +405,7 @@ extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const c
     if (number < 0)
         return 0;
     Node *n = node(number);
-    if (!n || !n->device) {
+    if (!n || !n->device || n->device->vanished) {
         emit("open sg" + std::to_string(number) + " failed");
         errno = ENOENT;
         *result = -1;
@@ -438,7 +441,13 @@ extern "C" int kvemu_hook_ioctl(int fd, unsigned long request, void *arg, int *r
     auto it = b.fds.find(fd);
     if (!b.loaded || it == b.fds.end())
         return 0;
-    *result = sg_ioctl(*node(it->second), request, arg);
+    Node *n = node(it->second);
+    if (n->device->vanished) {
+        errno = ENODEV;
+        *result = -1;
+        return 1;
+    }
+    *result = sg_ioctl(*n, request, arg);
     return 1;
 }
 

@@ -67,6 +67,9 @@ public:
     // refuses anything else with illegal_opcode().
     virtual Reply command(const Command &cmd);
     Config cfg;
+    // Set by a model when the drive leaves the bus (after a firmware download):
+    // its device-list line then reads -1, opens fail and open descriptors get ENODEV.
+    bool vanished = false;
 protected:
     std::optional<Reply> configured_reply(const Command &cmd) const;
 };

@@ -51,10 +51,13 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
         auto *p = static_cast<const uint8_t *>(h->dxferp);
         c.data_out.assign(p, p + h->dxfer_len);
     }
-    n.commands.push_back(c);
-    record("cmd " + name(n) + " " + to_hex(c.cdb.data(), c.cdb.size()));
-    if (!c.data_out.empty())
-        record("out " + name(n) + " " + to_hex(c.data_out.data(), c.data_out.size()));
+    // "record = 0" keeps long runs (benchmarks) from storing every byte sent.
+    if (n.cfg.get_int("record", 1)) {
+        n.commands.push_back(c);
+        record("cmd " + name(n) + " " + to_hex(c.cdb.data(), c.cdb.size()));
+        if (!c.data_out.empty())
+            record("out " + name(n) + " " + to_hex(c.data_out.data(), c.data_out.size()));
+    }
 
     std::optional<Override> ov = take_override(n, c);
     Reply r;

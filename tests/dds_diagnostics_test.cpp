@@ -170,7 +170,7 @@ TEST_F(Download, EachFileGoesWholeInOneWriteBuffer)
 {
     kvemu::Bytes a = file("a.bin", 5), b = file("b.bin", DDS_FW_FILE_MAX);
     for (boolean destroy : {0, 1}) {
-        open();
+        open(destroy ? "download_commit = mode5\ninstalls = * 2.00\n" : "");  // mode 5 commits each file
         drv.loglevel = LOG_EVERYTHING;
         EXPECT_EQ(run({dir + "/a.bin", dir + "/b.bin"}, destroy), 0);
         const auto &cmds = kvemu::node(0)->commands;

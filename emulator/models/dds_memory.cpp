@@ -1,4 +1,4 @@
-// READ BUFFER memory, WRITE BUFFER and vendor diagnostics of a KV DDS drive.
+// READ BUFFER memory and vendor diagnostics of a KV DDS drive.
 #include "dds_memory.h"
 
 #include "kv_dds.h"
@@ -9,7 +9,6 @@ namespace kvemu {
 namespace {
 
 constexpr uint8_t kReadBuffer = 0x3C;
-constexpr uint8_t kWriteBuffer = 0x3B;
 constexpr uint8_t kSendDiagnostic = 0x1D;
 constexpr uint8_t kReceiveDiagnostic = 0x1C;
 constexpr size_t kServoReplyLength = 20;
@@ -64,8 +63,6 @@ std::optional<Reply> DdsMemory::command(const Command &cmd)
     switch (cmd.cdb[0]) {
     case kReadBuffer:
         return read_region(cmd);
-    case kWriteBuffer:
-        return good();  // the data stays in the node's command record
     case kSendDiagnostic:
         return send_diagnostic(cmd);
     case kReceiveDiagnostic:

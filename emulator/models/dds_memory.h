@@ -1,5 +1,5 @@
-// The memory and vendor diagnostics of a KV DDS drive: READ BUFFER regions,
-// WRITE BUFFER, and the 8-byte SEND DIAGNOSTIC lists with their results.
+// The memory and vendor diagnostics of a KV DDS drive: READ BUFFER regions and
+// the 8-byte SEND DIAGNOSTIC lists with their results.
 #ifndef KVEMU_DDS_MEMORY_H
 #define KVEMU_DDS_MEMORY_H
 
@@ -10,8 +10,8 @@ namespace kvemu {
 class DdsMemory {
 public:
     explicit DdsMemory(const Config &cfg);
-    // The answer to READ BUFFER inside a region, WRITE BUFFER, SEND DIAGNOSTIC
-    // or RECEIVE DIAGNOSTIC RESULTS; nullopt for every other command.
+    // The answer to READ BUFFER inside a region, SEND DIAGNOSTIC or RECEIVE
+    // DIAGNOSTIC RESULTS; nullopt for every other command.
     std::optional<Reply> command(const Command &cmd);
 
 private:

@@ -102,9 +102,10 @@ Reply KvDds::command(const Command &cmd)
         return inquiry(cmd);
     case 0x1C:
     case 0x1D:
-    case 0x3B:
     case 0x3C:
         return memory_command(cmd);
+    case 0x3B:
+        return write_buffer(cmd);
     case 0x15:
     case 0x1A:
     case 0x4D:

@@ -6,6 +6,7 @@
 
 #include "dds_memory.h"
 #include "dds_pages.h"
+#include "download.h"
 #include "models.h"
 
 namespace kvemu {
@@ -21,8 +22,12 @@ public:
     Reply inquiry(const Command &cmd);
     Reply read_buffer(const Command &cmd);
 
-    // dds_memory.cpp: READ BUFFER regions, WRITE BUFFER and the vendor diagnostics.
+    // dds_memory.cpp: READ BUFFER regions and the vendor diagnostics.
     Reply memory_command(const Command &cmd);
+
+    // download.cpp: firmware download by WRITE BUFFER.
+    Reply write_buffer(const Command &cmd);
+    FirmwareDownload download{*this, dds_download_commit(cfg)};
 
     // CHECK CONDITION whose sense REQUEST SENSE returns afterwards as well.
     Reply check(uint8_t key, uint8_t asc, uint8_t ascq);

@@ -94,6 +94,8 @@ Reply KvLto::command(const Command &cmd)
         return request_sense(cmd);
     case 0x12:
         return inquiry(cmd);
+    case 0x3B:
+        return write_buffer(cmd);
     case 0x44:
         return report_density_support(cmd);
     default:

@@ -4,6 +4,7 @@
 #ifndef KVEMU_KV_LTO_H
 #define KVEMU_KV_LTO_H
 
+#include "download.h"
 #include "models.h"
 
 namespace kvemu {
@@ -18,6 +19,10 @@ public:
     Reply request_sense(const Command &cmd);
     Reply inquiry(const Command &cmd);
     Reply report_density_support(const Command &cmd);
+
+    // download.cpp: firmware download by WRITE BUFFER.
+    Reply write_buffer(const Command &cmd);
+    FirmwareDownload download{*this, Commit::Mode5};
 
     // CHECK CONDITION whose sense REQUEST SENSE returns afterwards as well.
     Reply check(uint8_t key, uint8_t asc, uint8_t ascq);

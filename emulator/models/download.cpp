@@ -1,0 +1,221 @@
+// Firmware download state of the KV drive models.
+#include "download.h"
+
+#include <array>
+#include <cstdlib>
+#include <sstream>
+
+#include "kv_dds.h"
+#include "kv_lto.h"
+
+namespace kvemu {
+namespace {
+
+constexpr std::array<uint32_t, 256> make_crc_table()
+{
+    std::array<uint32_t, 256> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        t[i] = c;
+    }
+    return t;
+}
+constexpr auto crc_table = make_crc_table();
+
+uint32_t crc_update(uint32_t crc, const uint8_t *p, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        crc = crc_table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    return crc;
+}
+
+Commit commit_from(const Config &cfg, Commit def)
+{
+    std::string v = cfg.get("download_commit");
+    if (v == "mode4")
+        return Commit::Mode4;
+    if (v == "mode5")
+        return Commit::Mode5;
+    if (v == "auto")
+        return Commit::Auto;
+    return def;
+}
+
+// A blank-padded text field of a vendor page; a page too short has no room for it.
+void put_field(Bytes &page, size_t at, size_t width, const std::string &text)
+{
+    if (at + width > page.size())
+        return;
+    Bytes field = ascii(text, width);
+    std::copy(field.begin(), field.end(), page.begin() + static_cast<long>(at));
+}
+
+uint32_t be(const Bytes &b, size_t at, size_t n)
+{
+    uint32_t v = 0;
+    for (size_t i = 0; i < n; ++i)
+        v = (v << 8) | (at + i < b.size() ? b[at + i] : 0);
+    return v;
+}
+
+}  // namespace
+
+FirmwareDownload::FirmwareDownload(Device &device, Commit commit)
+    : device_(device),
+      commit_(commit_from(device.cfg, commit)),
+      fail_chunk_(device.cfg.get_int("download_fail_chunk", -1)),
+      vanish_(device.cfg.get_int("vanish_after_download", 0) != 0)
+{
+}
+
+std::optional<Reply> FirmwareDownload::write_buffer(const Command &cmd)
+{
+    if (cmd.cdb.size() < 10 || cmd.cdb[0] != 0x3B)
+        return std::nullopt;
+    int mode = cmd.cdb[1] & 0x1F;
+    if (mode != 4 && mode != 5)
+        return std::nullopt;
+    int id = cmd.cdb[2];
+    uint32_t offset = be(cmd.cdb, 3, 3);
+    uint32_t length = be(cmd.cdb, 6, 3);
+    if (length == 0) {
+        // A closing command on the other road is a host error: refuse it and
+        // leave the download as it stands.
+        if ((mode == 4 && commit_ != Commit::Mode4) || (mode == 5 && commit_ != Commit::Mode5))
+            return check_condition(0x05, 0x24, 0x00);
+        return close_download();
+    }
+    Reply r = chunk(cmd, mode, id, offset, length);
+    if (r.status == 0 && mode == 5)
+        return close_download();
+    return r;
+}
+
+Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t offset,
+                              uint32_t length)
+{
+    long index = static_cast<long>(chunks_.size());
+    chunks_.push_back({mode, id, offset, length});
+    if (broken_)
+        return check_condition(0x05, 0x2C, 0x00);  // command sequence error
+    if (index == fail_chunk_) {
+        broken_ = true;
+        return check_condition(0x04, 0x44, 0x00);  // internal target failure
+    }
+    // Chunks go either all to offset 0 (the drive appends them) or to
+    // consecutive offsets from the first one, all in one buffer.
+    const Chunk &first = chunks_.front();
+    bool in_place = first.offset == 0 ? offset == 0
+                                      : uint64_t(offset) == first.offset + received_;
+    if (id != first.buffer_id || !in_place || cmd.data_out.size() != length) {
+        broken_ = true;
+        return check_condition(0x05, 0x24, 0x00);
+    }
+    crc_ = crc_update(crc_, cmd.data_out.data(), cmd.data_out.size());
+    received_ += length;
+    if (commit_ == Commit::Auto) {
+        if (auto v = version_for_image()) {
+            install(*v);
+            reset();
+        }
+    }
+    return good();
+}
+
+Reply FirmwareDownload::close_download()
+{
+    std::optional<std::string> v;
+    if (!broken_ && received_ > 0)
+        v = version_for_image();
+    reset();
+    if (!v)
+        return check_condition(0x05, 0x26, 0x00);  // invalid field in parameter list
+    install(*v);
+    return good();
+}
+
+// "installs = <size or crc32:XXXXXXXX or *> <version>", first match wins.
+std::optional<std::string> FirmwareDownload::version_for_image() const
+{
+    for (const std::string &line : device_.cfg.all("installs")) {
+        std::istringstream in(line);
+        std::string what, version;
+        if (!(in >> what >> version))
+            continue;
+        bool match = false;
+        if (what == "*") {
+            match = true;
+        } else if (what.rfind("crc32:", 0) == 0) {
+            match = std::strtoul(what.c_str() + 6, nullptr, 16) == crc();
+        } else {
+            char *end = nullptr;
+            unsigned long long size = std::strtoull(what.c_str(), &end, 0);
+            match = end && *end == '\0' && size == received_;
+        }
+        if (match)
+            return version;
+    }
+    return std::nullopt;
+}
+
+void FirmwareDownload::install(const std::string &version)
+{
+    installed_ = version;
+    commits_++;
+    if (vanish_)
+        device_.vanished = true;
+}
+
+void FirmwareDownload::reset()
+{
+    chunks_.clear();
+    received_ = 0;
+    crc_ = 0xFFFFFFFFu;
+    broken_ = false;
+}
+
+Commit dds_download_commit(const Config &cfg)
+{
+    return cfg.get("product") == "RQN512" ? Commit::Mode4 : Commit::Auto;
+}
+
+// The two KV models hand their WRITE BUFFER commands here and show the
+// installed version in their firmware text.
+Reply KvLto::write_buffer(const Command &cmd)
+{
+    std::optional<Reply> r = download.write_buffer(cmd);
+    if (!r)
+        return check(0x05, 0x24, 0x00);
+    if (download.installed())
+        put_field(page_c0, 30, 19, "FIRMWARE=" + *download.installed());
+    if (r->status == 2)
+        sense = r->sense;
+    return *r;
+}
+
+Reply KvDds::write_buffer(const Command &cmd)
+{
+    std::optional<Reply> r = download.write_buffer(cmd);
+    if (!r)
+        return check(0x05, 0x24, 0x00);
+    if (download.installed())
+        put_field(page_c0, 5, 25, "FIRMWARE = " + *download.installed());
+    if (r->status == 2)
+        sense = r->sense;
+    return *r;
+}
+
+FirmwareDownload *download_of(Node *n)
+{
+    if (!n || !n->device)
+        return nullptr;
+    if (auto *d = dynamic_cast<KvLto *>(n->device.get()))
+        return &d->download;
+    if (auto *d = dynamic_cast<KvDds *>(n->device.get()))
+        return &d->download;
+    return nullptr;
+}
+
+}  // namespace kvemu

@@ -1,0 +1,620 @@
+// Recommendation, firmware download and verification, through the emulated
+// drives: the exact commands on both transfer roads, the log file, the console
+// lines, the wait and the error count.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common.h"
+#include "kvemu.h"
+#include "models/download.h"
+#include "models/kv_lto.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Lines = std::vector<std::string>;
+
+// A recognisable image: no two chunks alike.
+Bytes image(size_t n)
+{
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i)
+        b[i] = static_cast<uint8_t>(i * 7 + i / 32768);
+    return b;
+}
+
+std::string crc32_text(const Bytes &data)
+{
+    uint32_t c = 0xFFFFFFFFu;
+    for (uint8_t b : data) {
+        c ^= b;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
+    char t[16];
+    std::snprintf(t, sizeof t, "%08X", c ^ 0xFFFFFFFFu);
+    return t;
+}
+
+std::string lto(int target, const std::string &id, const std::string &fw, const std::string &extra = "")
+{
+    return "[device]\nmodel = kv_lto\nhost = 0\ntarget = " + std::to_string(target) +
+           "\ntype = 1\ndrive_id = " + id + "\nfirmware = " + fw + "\n" + extra;
+}
+
+std::string dds(int target, const std::string &product, const std::string &hw_conf,
+                const std::string &fw, const std::string &extra = "")
+{
+    return "[device]\nmodel = kv_dds\nhost = 0\ntarget = " + std::to_string(target) +
+           "\ntype = 1\nproduct = " + product + "\nhw_conf = " + hw_conf + "\nfirmware = " + fw +
+           "\n" + extra;
+}
+
+class Upgrade : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
+        char tmpl[] = "/tmp/kvupgXXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        ASSERT_EQ(mkdir("fwimage", 0755), 0);
+        debug_upgrade = 0;
+    }
+    void TearDown() override
+    {
+        kvemu::unload_bus();
+        ASSERT_EQ(chdir(old_cwd_), 0);
+        std::filesystem::remove_all(dir_);
+    }
+
+    void bus(const std::string &text)
+    {
+        kvemu::load_bus_text(text);
+        kvemu::redirect_path("/var/vxt/Component.log", dir_ + "/Component.log");
+    }
+    void file(const std::string &path, const Bytes &data)
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char *>(data.data()), static_cast<std::streamsize>(data.size()));
+    }
+    void config(const std::string &text) { file("fwimage/firmware.cfg", Bytes(text.begin(), text.end())); }
+    std::string log() const
+    {
+        std::ifstream in(dir_ + "/Component.log", std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+
+    // Discovery, configuration, recommendation, then the download of the
+    // recommendation: the road of mode all. Console output of the
+    // recommendation and the download is kept in out_.
+    int run_all()
+    {
+        discover(found_);
+        read_firmware_config_file(config_);
+        kvemu::clear_trace();
+        testing::internal::CaptureStdout();
+        recommend_upgrade(found_, config_, list_);
+        int errors = upgrade(list_, config_);
+        out_ = testing::internal::GetCapturedStdout();
+        return errors;
+    }
+    // The download of a list given by hand (as read from an XML file).
+    int run_list()
+    {
+        read_firmware_config_file(config_);
+        kvemu::clear_trace();
+        testing::internal::CaptureStdout();
+        int errors = upgrade(list_, config_);
+        out_ = testing::internal::GetCapturedStdout();
+        return errors;
+    }
+    driveinfo &listed(int i, u_int32 id, const char *product, double fw, const char *action,
+                      int target)
+    {
+        driveinfo &d = list_[i];
+        d.Configured = 1;
+        d.DriveID = id;
+        std::snprintf(d.ProductID, sizeof d.ProductID, "%s", product);
+        d.FwVersion = fw;
+        std::snprintf(d.Action, sizeof d.Action, "%s", action);
+        d.DRV.card_id = 0;
+        d.DRV.bus_addr = target;
+        d.DRV.lun = 0;
+        return d;
+    }
+
+    // Trace lines of one node from the download's open to its close, without
+    // the data-out lines, which the commands hold anyway.
+    static Lines download_trace(int node)
+    {
+        Lines out;
+        const std::string tag = "sg" + std::to_string(node);
+        for (const std::string &l : kvemu::trace()) {
+            if (l.rfind("out ", 0) == 0 || (l.find(tag + " ") == std::string::npos &&
+                                            l != "open " + tag && l != "close " + tag))
+                continue;
+            out.push_back(l);
+            if (l == "close " + tag)
+                break;
+        }
+        return out;
+    }
+    static Lines write_buffers(int node)
+    {
+        Lines out;
+        for (const kvemu::Command &c : kvemu::node(node)->commands)
+            if (!c.cdb.empty() && c.cdb[0] == 0x3B)
+                out.push_back(kvemu::to_hex(c.cdb.data(), c.cdb.size()));
+        return out;
+    }
+    static Bytes sent(int node)
+    {
+        Bytes all;
+        for (const kvemu::Command &c : kvemu::node(node)->commands)
+            if (!c.cdb.empty() && c.cdb[0] == 0x3B)
+                all.insert(all.end(), c.data_out.begin(), c.data_out.end());
+        return all;
+    }
+
+    char old_cwd_[PATH_MAX];
+    std::string dir_;
+    driveinfo found_[MAX_DRIVES];
+    driveinfo config_[MAX_DRIVES];
+    driveinfo list_[MAX_DRIVES] = {};
+    std::string out_;
+};
+
+const size_t kFourChunks = 3 * 32768 + 100;
+
+TEST(Recommend, PairsDrivesWithTheirEntriesInDiscoveryOrder)
+{
+    static driveinfo found[MAX_DRIVES], cfg[MAX_DRIVES], rec[MAX_DRIVES];
+    std::memset(rec, 0x5A, sizeof rec);  // must be cleared
+    struct Row {
+        u_int32 id;
+        double installed;
+    } drives[] = {{0x10, 1.5}, {0x20, 2.0}, {0x30, 3.0}, {0x10, 1.6}, {0x40, 1.0}};
+    for (int i = 0; i < 5; ++i) {
+        found[i].Configured = 1;
+        found[i].DriveID = drives[i].id;
+        found[i].FwVersion = drives[i].installed;
+        found[i].DRV.bus_addr = i;
+        std::snprintf(found[i].ProductID, sizeof found[i].ProductID, "P%d", i);
+    }
+    found[2].Configured = 0;  // a free slot in the middle is passed by
+    const struct {
+        u_int32 id;
+        double version;
+    } entries[] = {{0x20, 2.0}, {0x10, 1.6}, {0x30, 9.0}};
+    for (int i = 0; i < 3; ++i) {
+        cfg[i].Configured = 1;
+        cfg[i].DriveID = entries[i].id;
+        cfg[i].FwVersion = entries[i].version;
+    }
+
+    testing::internal::CaptureStdout();
+    recommend_upgrade(found, cfg, rec);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Discovered Fw 1.500000 Configured Fw 1.600000\n"
+              "Discovered Fw 2.000000 Configured Fw 2.000000\n"
+              "Discovered Fw 1.600000 Configured Fw 1.600000\n");
+    struct Want {
+        const char *product;
+        const char *action;
+        double active;
+    } want[] = {{"P0", "upgrade", 1.6}, {"P1", "skip", 2.0}, {"P3", "skip", 1.6}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_STREQ(rec[i].ProductID, want[i].product);
+        EXPECT_STREQ(rec[i].Action, want[i].action);
+        EXPECT_EQ(rec[i].ActiveVersion, want[i].active);
+        EXPECT_EQ(rec[i].Configured, 1);
+    }
+    EXPECT_EQ(rec[0].DRV.bus_addr, 0);  // the whole record is copied
+    static const driveinfo zero{};
+    for (int i = 3; i < MAX_DRIVES; ++i)
+        EXPECT_EQ(std::memcmp(&rec[i], &zero, sizeof zero), 0) << i;
+}
+
+TEST_F(Upgrade, Rqn512RoadSendsBufferOneFromOffset10000hThenCommitsInModeFour)
+{
+    bus(dds(3, "RQN512", "0x80003", "1.00", "installs = " + std::to_string(kFourChunks) + " 2.00\n"));
+    config("80003|RQN.BIN|2.00\n");
+    file("fwimage/RQN.BIN", image(kFourChunks));
+
+    EXPECT_EQ(run_all(), 0);
+    EXPECT_EQ(download_trace(0), (Lines{"open sg0", "cmd sg0 16 00 00 00 00 00",
+                                        "cmd sg0 3B 04 01 01 00 00 00 80 00 00",
+                                        "cmd sg0 3B 04 01 01 80 00 00 80 00 00",
+                                        "cmd sg0 3B 04 01 02 00 00 00 80 00 00",
+                                        "cmd sg0 3B 04 01 02 80 00 00 00 64 00",
+                                        "cmd sg0 3B 04 01 00 00 00 00 00 00 00", "close sg0"}));
+    EXPECT_EQ(sent(0), image(kFourChunks));
+    for (const kvemu::Command &c : kvemu::node(0)->commands) {
+        if (c.cdb[0] == 0x3B) {
+            EXPECT_EQ(c.timeout_ms, 100000u);
+        }
+    }
+    EXPECT_EQ(kvemu::sleeps(), std::vector<unsigned>{150});
+    EXPECT_EQ(log(), "Drive ID: 0x080003, Product ID: RQN512, Action: upgrade\n"
+                     "File name: fwimage/RQN.BIN\n"
+                     "firmware is being flashed - WAIT!\n"
+                     "Drive ID: 0x080003, Product ID: RQN512, Action: upgrade\n");
+    EXPECT_EQ(out_, "Discovered Fw 1.000000 Configured Fw 2.000000\n");
+}
+
+TEST_F(Upgrade, LtoRoadProbesSendsBufferZeroAtOffsetZeroThenCommitsInModeFive)
+{
+    // The emulated drive knows the image by its CRC-32.
+    bus(lto(1, "A1", "1.10", "installs = crc32:" + crc32_text(image(kFourChunks)) + " 1.20\n"));
+    config("$ LTO image\nA1|lto.bin|1.20\n");
+    file("fwimage/LTO.BIN", image(kFourChunks));
+
+    EXPECT_EQ(run_all(), 0);
+    EXPECT_EQ(download_trace(0), (Lines{"open sg0", "cmd sg0 16 00 00 00 00 00",
+                                        "cmd sg0 44 00 00 00 00 00 00 00 38 00",
+                                        "cmd sg0 3B 04 00 00 00 00 00 80 00 00",
+                                        "cmd sg0 3B 04 00 00 00 00 00 80 00 00",
+                                        "cmd sg0 3B 04 00 00 00 00 00 80 00 00",
+                                        "cmd sg0 3B 04 00 00 00 00 00 00 64 00",
+                                        "cmd sg0 3B 05 00 00 00 00 00 00 00 00", "close sg0"}));
+    EXPECT_EQ(sent(0), image(kFourChunks));
+    EXPECT_EQ(kvemu::download_of(kvemu::node(0))->commits(), 1);
+    EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
+                     "File name: fwimage/LTO.BIN\n"
+                     "firmware is being flashed!\n"
+                     "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n");
+}
+
+TEST_F(Upgrade, OtherDrivesGetNoClosingCommand)
+{
+    // "RQN512" followed by more characters is not that model.
+    bus(dds(2, "RQN512X", "0x90003", "3.00", "installs = 40000 3.10\n"));
+    config("90003|DDS.BIN|3.10\n");
+    file("fwimage/DDS.BIN", image(40000));
+
+    EXPECT_EQ(run_all(), 0);
+    EXPECT_EQ(write_buffers(0), (Lines{"3B 04 00 00 00 00 00 80 00 00", "3B 04 00 00 00 00 00 1C 40 00"}));
+    EXPECT_NE(std::find(kvemu::trace().begin(), kvemu::trace().end(), "cmd sg0 44 00 00 00 00 00 00 00 38 00"),
+              kvemu::trace().end());
+    EXPECT_EQ(log(), "Drive ID: 0x090003, Product ID: RQN512X, Action: upgrade\n"
+                     "File name: fwimage/DDS.BIN\n"
+                     "firmware is being flashed!\n"
+                     "Drive ID: 0x090003, Product ID: RQN512X, Action: upgrade\n");
+}
+
+TEST_F(Upgrade, SkipOnlyListOpensNothingAndDoesNotWait)
+{
+    bus(lto(1, "A1", "1.20") + dds(4, "DDS TAPE", "0x90003", "3.00"));
+    config("A1|LTO.BIN|1.20\n90003|DDS.BIN|2.00\n");
+    discover(found_);
+    Lines scan = kvemu::trace();
+
+    EXPECT_EQ(run_all(), 0);
+    EXPECT_EQ(kvemu::trace(), scan);  // the verifying scan and nothing else
+    EXPECT_TRUE(kvemu::sleeps().empty());
+    EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: skip\n"
+                     "Drive ID: 0x090003, Product ID: DDS TAPE, Action: skip\n");
+}
+
+TEST_F(Upgrade, DriveThatCannotBeOpenedIsCountedOnceForTheOpenAndOnceForTheCheck)
+{
+    // Two drives of one type; the listed one refuses every open, the other
+    // answers the verifying scan for the type, still on its old version.
+    bus(lto(1, "A1", "1.10", "open_fails = 1\n") + lto(2, "A1", "1.10"));
+    config("A1|LTO.BIN|1.20\n");
+    file("fwimage/LTO.BIN", image(100));
+    listed(0, 0xA1, "ULTRIUM TAPE", 1.10, "upgrade", 1);
+
+    EXPECT_EQ(run_list(), 2);
+    EXPECT_EQ(out_, "\n here 2\n\n here 3\n");
+    EXPECT_TRUE(kvemu::sleeps().empty());
+    EXPECT_EQ(log(), "Error: Unable to access tape drive.\n"
+                     "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n");
+}
+
+TEST_F(Upgrade, ImagesThatCannotBeReadSendNothingAndAreJudgedByTheVersion)
+{
+    struct Case {
+        const char *name;
+        const char *action;
+        int errors;
+        const char *console;
+    } cases[] = {
+        {"a rewrite keeps its version: no error", "rewrite", 0, ""},
+        {"an upgrade does not happen: one error", "upgrade", 1, "\n here 3\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const char *what : {"missing", "directory", "unreadable"}) {
+            SCOPED_TRACE(what);
+            bus(lto(1, "A1", "1.10"));
+            config("A1|IMG|1.20\n");
+            std::filesystem::remove_all("fwimage/IMG");
+            if (std::string(what) == "directory") {
+                ASSERT_EQ(mkdir("fwimage/IMG", 0755), 0);
+            } else if (std::string(what) == "unreadable") {
+                file("fwimage/IMG", image(10));
+                chmod("fwimage/IMG", 0);
+                if (FILE *fp = std::fopen("fwimage/IMG", "rb")) {  // running as root
+                    std::fclose(fp);
+                    continue;
+                }
+            }
+            std::filesystem::remove(dir_ + "/Component.log");
+            std::memset(list_, 0, sizeof list_);
+            listed(0, 0xA1, "ULTRIUM TAPE", 1.10, c.action, 1);
+
+            EXPECT_EQ(run_list(), c.errors);
+            EXPECT_TRUE(write_buffers(0).empty());
+            EXPECT_TRUE(kvemu::sleeps().empty());
+            EXPECT_EQ(out_, c.console);
+            std::string verdict = c.errors ? "Failed" : c.action;
+            EXPECT_EQ(log(), std::string("Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: ") +
+                                 c.action + "\nFile name: fwimage/IMG\nError open file\n" +
+                                 "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: " + verdict + "\n");
+            // The drive was reserved and closed again.
+            EXPECT_EQ(download_trace(0), (Lines{"open sg0", "cmd sg0 16 00 00 00 00 00", "close sg0"}));
+        }
+    }
+}
+
+TEST_F(Upgrade, EmptyImageWithoutClosingCommandIsAFailedDownload)
+{
+    bus(dds(2, "DDS TAPE", "0x90003", "3.00"));
+    config("90003|EMPTY.BIN|3.10\n");
+    file("fwimage/EMPTY.BIN", {});
+
+    EXPECT_EQ(run_all(), 1);
+    EXPECT_TRUE(write_buffers(0).empty());
+    EXPECT_EQ(kvemu::sleeps(), std::vector<unsigned>{150});  // a transfer ran, if empty
+    EXPECT_EQ(log(), "Drive ID: 0x090003, Product ID: DDS TAPE, Action: upgrade\n"
+                     "File name: fwimage/EMPTY.BIN\n"
+                     "Firmware download failed!\n"
+                     "Drive ID: 0x090003, Product ID: DDS TAPE, Action: Failed\n");
+}
+
+TEST_F(Upgrade, FailedChunks)
+{
+    struct Case {
+        std::string drive;
+        Lines commands;
+        std::string log;
+    } cases[] = {
+        {lto(1, "A1", "1.10", "download_fail_chunk = 1\ninstalls = * 1.20\n"),
+         {"3B 04 00 00 00 00 00 80 00 00", "3B 04 00 00 00 00 00 80 00 00",
+          "3B 05 00 00 00 00 00 00 00 00"},
+         "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
+         "File name: fwimage/IMG\n"
+         "Firmware download failed on chunk 1!\n"
+         "nbytes = -1, length = 32768\n"
+         "Firmware download failed!\n"
+         "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n"},
+        {dds(1, "RQN512", "0xA1", "1.10", "download_fail_chunk = 2\ninstalls = * 1.20\n"),
+         {"3B 04 01 01 00 00 00 80 00 00", "3B 04 01 01 80 00 00 80 00 00",
+          "3B 04 01 02 00 00 00 80 00 00", "3B 04 01 00 00 00 00 00 00 00"},
+         "Drive ID: 0x0000a1, Product ID: RQN512, Action: upgrade\n"
+         "File name: fwimage/IMG\n"
+         "Firmware download failed!\n"
+         "Firmware download failed!\n"
+         "Drive ID: 0x0000a1, Product ID: RQN512, Action: Failed\n"},
+        // A chunk taken short on a drive without closing command is no
+        // download, whatever the count it returned.
+        {dds(1, "DDS TAPE", "0xA1", "1.10", "override = 3B skip=1 short=100\n"),
+         {"3B 04 00 00 00 00 00 80 00 00", "3B 04 00 00 00 00 00 80 00 00"},
+         "Drive ID: 0x0000a1, Product ID: DDS TAPE, Action: upgrade\n"
+         "File name: fwimage/IMG\n"
+         "Firmware download failed on chunk 1!\n"
+         "nbytes = 32668, length = 32768\n"
+         "Firmware download failed!\n"
+         "Drive ID: 0x0000a1, Product ID: DDS TAPE, Action: Failed\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.drive);
+        bus(c.drive);
+        config("A1|IMG|1.20\n");
+        file("fwimage/IMG", image(kFourChunks));
+        std::filesystem::remove(dir_ + "/Component.log");
+        EXPECT_EQ(run_all(), 1);
+        EXPECT_EQ(write_buffers(0), c.commands);
+        EXPECT_EQ(out_, "Discovered Fw 1.100000 Configured Fw 1.200000\n\n here 3\n");
+        EXPECT_EQ(log(), c.log);
+    }
+}
+
+TEST_F(Upgrade, TwoDrivesOfOneTypeAndOneNotListed)
+{
+    bus(lto(1, "A1", "1.10", "installs = 100 1.20\n") + lto(2, "A1", "1.10", "installs = 100 1.20\n") +
+        dds(3, "DDS TAPE", "0x90003", "3.00"));
+    config("A1|LTO.BIN|1.20\n");
+    file("fwimage/LTO.BIN", image(100));
+
+    EXPECT_EQ(run_all(), 0);
+    for (int n : {0, 1}) {
+        EXPECT_EQ(write_buffers(n), (Lines{"3B 04 00 00 00 00 00 00 64 00", "3B 05 00 00 00 00 00 00 00 00"}));
+        EXPECT_EQ(sent(n), image(100));
+    }
+    EXPECT_EQ(kvemu::sleeps(), std::vector<unsigned>{150});  // one wait for both
+    const std::string drive = "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n";
+    const std::string sending = drive + "File name: fwimage/LTO.BIN\nfirmware is being flashed!\n";
+    EXPECT_EQ(log(), sending + sending + drive + drive +
+                         "Drive ID: 0x090003, Product ID: DDS TAPE is not suggested to be upgraded.\n");
+}
+
+TEST_F(Upgrade, VerificationRules)
+{
+    // Before 1.10 on the list; the drive reports `after` at the verifying scan.
+    struct Case {
+        const char *action;
+        const char *after;
+        bool ok;
+    } cases[] = {
+        {"upgrade", "1.20", true},   {"upgrade", "1.10", false}, {"upgrade", "1.00", false},
+        {"downgrade", "1.00", true}, {"downgrade", "1.10", false}, {"rewrite", "1.10", true},
+        {"rewrite", "1.20", false},  {"skip", "1.10", true},     {"skip", "1.00", false},
+        {"Upgrade", "1.20", false},  {"", "1.10", false},        {"upgrade", "nan", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.action) + " -> " + c.after);
+        bus(lto(1, "A1", c.after));
+        config("A1|NONE.BIN|1.20\n");  // no image: the version stays as the drive has it
+        std::filesystem::remove(dir_ + "/Component.log");
+        std::memset(list_, 0, sizeof list_);
+        listed(0, 0xA1, "ULTRIUM TAPE", 1.10, c.action, 1);
+        EXPECT_EQ(run_list(), c.ok ? 0 : 1);
+        std::string verdict = std::string("Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: ") +
+                              (c.ok ? c.action : "Failed") + "\n";
+        std::string l = log();
+        EXPECT_EQ(l.substr(l.size() - std::min(l.size(), verdict.size())), verdict);
+        EXPECT_EQ(out_, c.ok ? "" : "\n here 3\n");
+    }
+}
+
+TEST_F(Upgrade, ListWithoutRecordsOrEntriesOnlyScans)
+{
+    bus(lto(1, "A1", "1.10"));
+    config("B2|OTHER.BIN|9.00\n");
+    // No entry for A1: passed by without a word, and then found unchanged.
+    listed(0, 0xA1, "ULTRIUM TAPE", 1.10, "upgrade", 1);
+    EXPECT_EQ(run_list(), 1);
+    EXPECT_TRUE(write_buffers(0).empty());
+    EXPECT_TRUE(kvemu::sleeps().empty());
+    EXPECT_EQ(out_, "\n here 3\n");
+    EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n");
+
+    std::memset(list_, 0, sizeof list_);
+    std::filesystem::remove(dir_ + "/Component.log");
+    EXPECT_EQ(run_list(), 0);
+    EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE is not suggested to be upgraded.\n");
+}
+
+TEST_F(Upgrade, DriveThatVanishesAfterItsDownloadIsAnError)
+{
+    bus(lto(1, "A1", "1.10", "installs = 100 1.20\nvanish_after_download = 1\n"));
+    config("A1|LTO.BIN|1.20\n");
+    file("fwimage/LTO.BIN", image(100));
+
+    EXPECT_EQ(run_all(), 1);
+    EXPECT_EQ(out_, "Discovered Fw 1.100000 Configured Fw 1.200000\n\n here 3\n");
+    EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
+                     "File name: fwimage/LTO.BIN\n"
+                     "firmware is being flashed!\n"
+                     "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n");
+}
+
+// Shortens the image file under the tool once the first chunk arrives.
+class Truncating : public kvemu::KvLto {
+public:
+    Truncating(const kvemu::Config &c, std::string path) : KvLto(c), path_(std::move(path)) {}
+    kvemu::Reply command(const kvemu::Command &cmd) override
+    {
+        if (!cmd.cdb.empty() && cmd.cdb[0] == 0x3B && !cmd.data_out.empty())
+            std::filesystem::resize_file(path_, 40000);
+        return KvLto::command(cmd);
+    }
+    std::string path_;
+};
+
+TEST_F(Upgrade, ImageThatShrinksDuringTheTransferIsNotCommitted)
+{
+    bus(lto(1, "A1", "1.10", "installs = * 1.20\n"));
+    config("A1|LTO.BIN|1.20\n");
+    file("fwimage/LTO.BIN", image(kFourChunks));
+    kvemu::node(0)->device = std::make_unique<Truncating>(kvemu::node(0)->cfg, dir_ + "/fwimage/LTO.BIN");
+
+    EXPECT_EQ(run_all(), 1);
+    // The rest of the second chunk is missing: it is not sent, nor the commit.
+    EXPECT_EQ(write_buffers(0), (Lines{"3B 04 00 00 00 00 00 80 00 00"}));
+    EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
+                     "File name: fwimage/LTO.BIN\n"
+                     "Unable to read download file!\n"
+                     "Firmware download failed!\n"
+                     "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n");
+}
+
+TEST_F(Upgrade, Rqn512ImageBeyondTheBufferOffsetFieldIsRefused)
+{
+    bus(dds(3, "RQN512", "0x80003", "1.00", "installs = * 2.00\n"));
+    config("80003|BIG.BIN|2.00\n");
+    file("fwimage/BIG.BIN", {});
+    std::filesystem::resize_file("fwimage/BIG.BIN", 0x1000000 - 0x10000 + 1);  // sparse
+
+    EXPECT_EQ(run_all(), 1);
+    EXPECT_TRUE(write_buffers(0).empty());
+    EXPECT_TRUE(kvemu::sleeps().empty());
+    EXPECT_EQ(log(), "Drive ID: 0x080003, Product ID: RQN512, Action: upgrade\n"
+                     "File name: fwimage/BIG.BIN\n"
+                     "Firmware image too large for the drive's buffer!\n"
+                     "Drive ID: 0x080003, Product ID: RQN512, Action: Failed\n");
+}
+
+TEST_F(Upgrade, LongProductTextIsLoggedWhole)
+{
+    bus(lto(1, "A1", "1.10"));
+    config("A1|NONE.BIN|1.20\n");
+    driveinfo &d = listed(0, 0xA1, "", 1.10, "rewrite", 1);
+    std::memset(d.ProductID, 'P', sizeof d.ProductID);  // not even terminated
+    EXPECT_EQ(run_list(), 0);
+    std::string line = "Drive ID: 0x0000a1, Product ID: " + std::string(sizeof d.ProductID, 'P') +
+                       ", Action: rewrite\n";
+    EXPECT_EQ(log().substr(0, line.size()), line);
+}
+
+TEST(EmulatedDownload, ClosingCommandOfTheOtherRoadIsRefusedAndNothingIsInstalled)
+{
+    kvemu::load_bus_text(lto(1, "A1", "1.10", "installs = * 1.20\n"));
+    kvemu::Device &d = *kvemu::node(0)->device;
+    kvemu::Command chunk;
+    chunk.cdb = {0x3B, 0x04, 0, 0, 0, 0, 0, 0, 4, 0};
+    chunk.data_out = {1, 2, 3, 4};
+    EXPECT_EQ(d.command(chunk).status, 0);
+    kvemu::Command mode4_close;
+    mode4_close.cdb = {0x3B, 0x04, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(d.command(mode4_close).status, 2);
+    kvemu::FirmwareDownload *dl = kvemu::download_of(kvemu::node(0));
+    ASSERT_NE(dl, nullptr);
+    EXPECT_FALSE(dl->installed());
+    EXPECT_EQ(dl->received(), 4u);
+    kvemu::Command mode5_close;
+    mode5_close.cdb = {0x3B, 0x05, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(d.command(mode5_close).status, 0);
+    EXPECT_EQ(dl->installed().value_or(""), "1.20");
+    // Nothing received since: a second commit has nothing to install.
+    EXPECT_EQ(d.command(mode5_close).status, 2);
+    kvemu::unload_bus();
+}
+
+TEST(EmulatedDownload, VanishedDriveLeavesTheDeviceList)
+{
+    kvemu::load_bus_text(lto(1, "A1", "1.10", "installs = * 1.20\nvanish_after_download = 1\n") +
+                         lto(2, "A2", "1.10"));
+    kvemu::Command chunk;
+    chunk.cdb = {0x3B, 0x05, 0, 0, 0, 0, 0, 0, 1, 0};
+    chunk.data_out = {9};
+    EXPECT_EQ(kvemu::node(0)->device->command(chunk).status, 0);
+    FILE *fp = std::fopen("/proc/scsi/sg/devices", "r");
+    ASSERT_NE(fp, nullptr);
+    char buf[256] = {};
+    size_t n = std::fread(buf, 1, sizeof buf - 1, fp);
+    std::fclose(fp);
+    EXPECT_EQ(std::string(buf, n), "-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1\n0\t0\t2\t0\t1\t1\t2\t0\t1\n");
+    EXPECT_EQ(kvemu::node_at(0, 1), nullptr);
+    kvemu::unload_bus();
+}
+
+}  // namespace
