@@ -8,17 +8,12 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "dds_drive.h"
 #include "ddslib.h"
-#include "kvemu.h"
-#include "scsilib.h"
-#include "stlsg.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
-const char *kCheck = "status=2 sense=700005000000000A00000000240000000000";
+using Lines = DdsDriveTest::Lines;
 
 // A log page image: header with page code and length, fields put big-endian.
 struct Page {
@@ -50,37 +45,9 @@ Page c1_page(int code, uint32_t frames, uint32_t main_pos, uint32_t sub0_pos, ui
     return p;
 }
 
-class DdsLogPages : public ::testing::Test {
+class DdsLogPages : public DdsDriveTest {
 protected:
     void SetUp() override { dds_set_tape_format(0); }
-
-    void open_drive(const std::string &extra = "")
-    {
-        TearDown();
-        kvemu::load_bus_text("[device]\n" + extra + "host = 0\ntarget = 2\ntype = 1\nmodel = kv_dds\n");
-        drv = DRIVE{};
-        drv.bus_addr = 2;
-        ASSERT_EQ(scsi_open_device(&drv), 0);
-        kvemu::clear_trace();
-    }
-
-    void TearDown() override
-    {
-        if (drv.fd > 0 && kvemu::bus_loaded())
-            scsi_close_device(&drv);
-        kvemu::unload_bus();
-    }
-
-    static Lines commands()
-    {
-        Lines out;
-        for (const auto &l : kvemu::trace())
-            if (l.rfind("cmd ", 0) == 0)
-                out.push_back(l.substr(8));
-        return out;
-    }
-
-    DRIVE drv{};
 };
 
 // Each field gets its own value so a field read at the wrong offset shows.
@@ -133,9 +100,9 @@ TEST_F(DdsLogPages, EachPageDecodedFieldByField)
         EXPECT_TRUE(a[i] == 0x100 + i && b[i] == 0x8000 + i) << i;
     EXPECT_EQ(afn, int32(0xCAFEF00D));
 
-    EXPECT_EQ(commands(), (Lines{"4D 00 43 00 00 00 00 00 20 00", "4D 00 70 00 00 00 00 00 5C 00",
-                                 "4D 00 79 00 00 00 00 00 5C 00", "4D 00 71 00 00 00 00 00 24 00",
-                                 "4D 00 6D 00 00 00 00 00 C8 00"}));
+    EXPECT_EQ(commands(), (Lines{"cmd 4D 00 43 00 00 00 00 00 20 00", "cmd 4D 00 70 00 00 00 00 00 5C 00",
+                                 "cmd 4D 00 79 00 00 00 00 00 5C 00", "cmd 4D 00 71 00 00 00 00 00 24 00",
+                                 "cmd 4D 00 6D 00 00 00 00 00 C8 00"}));
 
     dc.put(8 + 8 * 6, 0, 4);  // nothing written to tape yet
     open_drive(dc.key());
@@ -152,7 +119,7 @@ TEST_F(DdsLogPages, C1RatesScaleByTapeFormat)
         dds_set_tape_format(format);
         C1_count_type c{};
         ASSERT_EQ(dds_get_C1_counters(&drv, 0x35, &c), 0);
-        EXPECT_EQ(commands(), Lines{"4D 00 75 00 00 00 00 00 4C 00"});
+        EXPECT_EQ(commands(), Lines{"cmd 4D 00 75 00 00 00 00 00 4C 00"});
         EXPECT_EQ((std::vector<int32>{c.framecount, c.main_pos, c.main_neg, c.sub0_pos, c.sub1_pos, c.sub0_neg,
                                       c.sub1_neg, c.read_retry_count, c.read_C2_uncorr}),
                   (std::vector<int32>{1000, 100, 7, 20, 24, 11, 13, 17, 19}));
@@ -182,7 +149,7 @@ TEST_F(DdsLogPages, C1CountersDecideTheFormatWhileTheCacheIsEmpty)
     ASSERT_EQ(dds_get_C1_counters(&drv, 0x34, &c), 0);
     EXPECT_EQ(dds_tape_format, 4);
     EXPECT_FLOAT_EQ(c.avg_pos_errate, float(144.0 / 192000));
-    EXPECT_EQ(commands(), (Lines{"4D 00 74 00 00 00 00 00 4C 00", "1A 00 00 00 0C 00"}));
+    EXPECT_EQ(commands(), (Lines{"cmd 4D 00 74 00 00 00 00 00 4C 00", "cmd 1A 00 00 00 0C 00"}));
     kvemu::clear_trace();
     ASSERT_EQ(dds_get_C1_counters(&drv, 0x34, &c), 0);
     EXPECT_EQ(commands().size(), 1u);  // a cached format is kept
@@ -193,23 +160,17 @@ TEST_F(DdsLogPages, C1LogLineNamesTheDirectionAtLogEverythingOnly)
     for (log_level_type level : {LOG_ERRORS_ONLY, LOG_EVERYTHING}) {
         open_drive(c1_page(0x34, 1000, 100, 20, 25).key() + c1_page(0x35, 1000, 100, 20, 25).key());
         dds_set_tape_format(5);
-        char *buf = nullptr;
-        size_t len = 0;
-        FILE *fp = open_memstream(&buf, &len);
-        scsi_set_timedate_format("T");
-        scsi_configure_logging(&drv, fp, level);
+        log_at(level);
         C1_count_type c{};
         dds_get_C1_counters(&drv, 0x34, &c);
         dds_get_C1_counters(&drv, 0x35, &c);
-        std::fclose(fp);
         const char *line = "|5.66E-04|1.21E-04|   1000|   100|     7|   20|   25|   11|   13| 17| 19|\n";
-        EXPECT_EQ(std::string(buf, len),
+        EXPECT_EQ(log_text(),
                   level == LOG_EVERYTHING ? "T Sys | LogSense            |4D 00 74 00 00 00 00 00 4C 00 |0004C|00|00|\n"
                                             "T ERT | W " + std::string(line) +
                                                 "T Sys | LogSense            |4D 00 75 00 00 00 00 00 4C 00 |0004C|00|00|\n"
                                                 "T ERT | R " + line
                                           : "");
-        std::free(buf);
     }
 }
 
@@ -220,7 +181,7 @@ TEST_F(DdsLogPages, TapeAlertLooksOnlyAtTheFlagsReturned)
     open_drive(two.key());
     PredictStructure *flags[DDS_TAPEALERT_FLAGS] = {};
     ASSERT_EQ(dds_get_predict_log(&drv, flags), 2);
-    EXPECT_EQ(commands(), Lines{"4D 00 6E 00 00 00 00 01 44 00"});
+    EXPECT_EQ(commands(), Lines{"cmd 4D 00 6E 00 00 00 00 01 44 00"});
     EXPECT_EQ(flags[0], &_predictflags[2]);
     EXPECT_EQ(flags[1]->param_code, 0x14);
     EXPECT_EQ(flags[1]->flag_type, predict_critical);
@@ -280,7 +241,7 @@ TEST_F(DdsLogPages, TapeFormatFromDensityOrCapacity)
         EXPECT_EQ(dds_tape_format, c.format);
         bool by_capacity = c.density == 0 || c.density == 3 || c.density == 0x8C;
         EXPECT_EQ(commands().size(), by_capacity ? 2u : 1u);
-        EXPECT_EQ(commands()[0], "1A 00 00 00 0C 00");
+        EXPECT_EQ(commands()[0], "cmd 1A 00 00 00 0C 00");
     }
 }
 

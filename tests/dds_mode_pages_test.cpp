@@ -2,31 +2,21 @@
 // the emulated drive: exact CDBs and parameter lists, clamps, log texts, and
 // replies the setters must refuse to edit.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
-
+#include "dds_drive.h"
 #include "ddslib.h"
-#include "kvemu.h"
-#include "scsilib.h"
-#include "stlsg.h"
 
 namespace {
 
 using Op = std::function<int32(DRIVE *)>;
-using Lines = std::vector<std::string>;
+using Lines = DdsDriveTest::Lines;
 
 // Pages with bits set and clear around the ones the setters change. The
 // cartridge is write-protected, so every MODE SELECT must clear that bit.
-const char *kDrive = R"(host = 0
-target = 3
-type = 1
-model = kv_dds
-product = DDS DEMO
+const char *kPages = R"(product = DDS DEMO
 buffered = 1
 density = 0x26
 mode.0f = 0F 0E C0 80 00 00 00 20 00 00 00 20 00 00 00 00
@@ -35,115 +25,86 @@ mode.11 = 11 0A 01 01 10 00 03 00 00 00 00 00
 mode.3e = 3E 02 01 00
 write_protect = 1
 )";
-const char *kCheck = "status=2 sense=700005000000000A00000000240000000000";
 // Header as sent back (mode data length 0, write protect clear) and descriptor.
 const std::string kHead = "00 00 10 08 26 00 00 00 00 00 00 00 ";
 
-class DdsModePages : public ::testing::Test {
+class DdsModePages : public DdsDriveTest {
 protected:
-    // The first of repeated keys counts, so a test's own settings go first.
-    void open_drive(const std::string &extra = "")
-    {
-        TearDown();
-        kvemu::load_bus_text("[device]\n" + extra + kDrive);
-        drv = DRIVE{};
-        drv.bus_addr = 3;
-        ASSERT_EQ(scsi_open_device(&drv), 0);
-        kvemu::clear_trace();
-    }
-
-    void log_at(log_level_type level)
-    {
-        logfp = open_memstream(&logbuf, &loglen);
-        scsi_set_timedate_format("T");
-        scsi_configure_logging(&drv, logfp, level);
-    }
-
-    std::string log_text()
-    {
-        std::fflush(logfp);
-        return std::string(logbuf, loglen);
-    }
-
-    void TearDown() override
-    {
-        if (drv.fd > 0 && kvemu::bus_loaded())
-            scsi_close_device(&drv);
-        if (logfp)
-            std::fclose(logfp);
-        std::free(logbuf);
-        logfp = nullptr;
-        logbuf = nullptr;
-        kvemu::unload_bus();
-    }
-
-    // Command and data lines of the trace, without the "sg0" node name.
-    static Lines commands()
-    {
-        Lines out;
-        for (const auto &l : kvemu::trace())
-            if (l.rfind("cmd ", 0) == 0 || l.rfind("out ", 0) == 0)
-                out.push_back(l.substr(0, 4) + l.substr(8));
-        return out;
-    }
-
-    DRIVE drv{};
-    FILE *logfp = nullptr;
-    char *logbuf = nullptr;
-    size_t loglen = 0;
+    void open_drive(const std::string &settings = "") { DdsDriveTest::open_drive(settings, kPages); }
 };
 
+// Each case runs at each log level: the commands never change, the setter's
+// own text appears first at LOG_EVERYTHING only.
 TEST_F(DdsModePages, EachSetterSendsThePageBackWithOnlyItsChange)
 {
     struct Case {
-        const char *name, *bus;
+        const char *bus;
         Op op;
+        const char *text;
         Lines expect;
     };
     const std::string p10 = "cmd 1A 00 10 00 1C 00", s10 = "cmd 15 10 00 00 1C 00";
     const std::string p11 = "cmd 1A 00 11 00 18 00", s11 = "cmd 15 10 00 00 18 00";
-    const char *kClear = "mode.10 = 10 0E 18 01 00 00 00 00 00 00 00 00 00 00 00 00\n";
+    const std::string p0f = "cmd 1A 00 0F 00 1C 00", s16 = "cmd 15 10 00 00 10 00";
+    const std::string s0c = "cmd 15 10 00 00 0C 00", s04 = "cmd 15 10 00 00 04 00";
+    const char *clear10 = "mode.10 = 10 0E 18 01 00 00 00 00 00 00 00 00 00 00 00 00\n";
     auto page10 = [&](const char *bytes) { return Lines{p10, s10, "out " + kHead + "10 0E " + bytes}; };
     const Case cases[] = {
-        {"rsm on", kClear, [](DRIVE *d) { return dds_set_rsm(d, 2); }, page10("18 01 00 00 00 00 20 00 00 00 00 00 00 00")},
-        {"rew on", kClear, [](DRIVE *d) { return dds_set_rew(d, 1); }, page10("18 01 00 00 00 00 01 00 00 00 00 00 00 00")},
-        {"rsm off", "", [](DRIVE *d) { return dds_set_rsm(d, 0); }, page10("18 01 00 00 00 00 01 00 00 00 00 00 00 00")},
-        {"rew off", "", [](DRIVE *d) { return dds_set_rew(d, 0); }, page10("18 01 00 00 00 00 20 00 00 00 00 00 00 00")},
-        {"partition", "", [](DRIVE *d) { return dds_change_partition(d, 0); },
+        {clear10, [](DRIVE *d) { return dds_set_rsm(d, 2); }, "Enable RSmk", page10("18 01 00 00 00 00 20 00 00 00 00 00 00 00")},
+        {clear10, [](DRIVE *d) { return dds_set_rew(d, 1); }, "Report EWEOM", page10("18 01 00 00 00 00 01 00 00 00 00 00 00 00")},
+        {"", [](DRIVE *d) { return dds_set_rsm(d, 0); }, "Disable RSmk", page10("18 01 00 00 00 00 01 00 00 00 00 00 00 00")},
+        {"", [](DRIVE *d) { return dds_set_rew(d, 0); }, "Don't report EWEOM", page10("18 01 00 00 00 00 20 00 00 00 00 00 00 00")},
+        {"", [](DRIVE *d) { return dds_change_partition(d, 0); }, "Change Active Partition to 0",
          page10("58 00 00 00 00 00 21 00 00 00 00 00 00 00")},
-        {"partition clamp", "", [](DRIVE *d) { return dds_change_partition(d, 300); },
+        {"", [](DRIVE *d) { return dds_change_partition(d, 300); }, "Change Active Partition to 255",
          page10("58 FF 00 00 00 00 21 00 00 00 00 00 00 00")},
-        {"ecc set", "", [](DRIVE *d) { return dds_config_ecc(d, 1, 1, 5); }, page10("3D 01 00 00 00 00 21 00 00 00 00 00 00 00")},
-        {"ecc clear", "", [](DRIVE *d) { return dds_config_ecc(d, 0, 0, 0); }, page10("20 01 00 00 00 00 21 00 00 00 00 00 00 00")},
-        {"ecc leave", "", [](DRIVE *d) { return dds_config_ecc(d, 2, -1, 8); }, page10("38 01 00 00 00 00 21 00 00 00 00 00 00 00")},
-        {"ecc negative group", "", [](DRIVE *d) { return dds_config_ecc(d, 2, 2, -1); },
+        {"", [](DRIVE *d) { return dds_config_ecc(d, 1, 1, 5); }, "config error correction",
+         page10("3D 01 00 00 00 00 21 00 00 00 00 00 00 00")},
+        {"", [](DRIVE *d) { return dds_config_ecc(d, 0, 0, 0); }, "config error correction",
+         page10("20 01 00 00 00 00 21 00 00 00 00 00 00 00")},
+        {"", [](DRIVE *d) { return dds_config_ecc(d, 2, -1, 8); }, "config error correction",
          page10("38 01 00 00 00 00 21 00 00 00 00 00 00 00")},
-        {"compression off", "", [](DRIVE *d) { return dds_set_compression(d, 0); },
-         {"cmd 1A 00 0F 00 1C 00", s10, "out " + kHead + "0F 0E 40 80 00 00 00 20 00 00 00 20 00 00 00 00"}},
-        {"compression short", "override = 1a short=10\n", [](DRIVE *d) { return dds_set_compression(d, 0); },
-         {"cmd 1A 00 0F 00 1C 00", "cmd 15 10 00 00 12 00", "out " + kHead + "0F 0E 40 80 00 00"}},
-        {"residue claims more", "override = 1a resid=-100\n", [](DRIVE *d) { return dds_set_compression(d, 0); },
-         {"cmd 1A 00 0F 00 1C 00", s10, "out " + kHead + "0F 0E 40 80 00 00 00 20 00 00 00 20 00 00 00 00"}},
-        {"vuma off", "", [](DRIVE *d) { return dds_set_vuma_mode(d, 0); },
-         {"cmd 1A 00 3E 00 10 00", "cmd 15 10 00 00 10 00", "out " + kHead + "3E 02 00 00"}},
-        {"two partitions", "", [](DRIVE *d) { return dds_modify_partitions(d, 1, 0x1234); },
+        {"", [](DRIVE *d) { return dds_config_ecc(d, 2, 2, -1); }, "config error correction",
+         page10("38 01 00 00 00 00 21 00 00 00 00 00 00 00")},
+        {"", [](DRIVE *d) { return dds_set_compression(d, 0); }, "Disable compression",
+         {p0f, s10, "out " + kHead + "0F 0E 40 80 00 00 00 20 00 00 00 20 00 00 00 00"}},
+        // A reply shorter than the page but holding the byte goes back as short.
+        {"mode.0f = 0F 0E 40 80 00 00 00 20 00 00 00 20 00 00 00 00\noverride = 1a short=10\n",
+         [](DRIVE *d) { return dds_set_compression(d, 1); }, "Enable compression",
+         {p0f, "cmd 15 10 00 00 12 00", "out " + kHead + "0F 0E C0 80 00 00"}},
+        // A residue claiming more than was asked sends no more than was read.
+        {"override = 1a resid=-100\n", [](DRIVE *d) { return dds_set_compression(d, 0); }, "Disable compression",
+         {p0f, s10, "out " + kHead + "0F 0E 40 80 00 00 00 20 00 00 00 20 00 00 00 00"}},
+        {"", [](DRIVE *d) { return dds_set_vuma_mode(d, 0); }, "Disable VUMA mode",
+         {"cmd 1A 00 3E 00 10 00", s16, "out " + kHead + "3E 02 00 00"}},
+        {"mode.3e = 3E 02 00 00\n", [](DRIVE *d) { return dds_set_vuma_mode(d, 1); }, "Enable VUMA mode",
+         {"cmd 1A 00 3E 00 10 00", s16, "out " + kHead + "3E 02 01 00"}},
+        {"", [](DRIVE *d) { return dds_modify_partitions(d, 1, 0x1234); }, "Initialize two partition tape",
          {p11, s11, "out " + kHead + "11 0A 01 01 30 00 03 00 00 00 12 34"}},
-        {"partition clamps", "", [](DRIVE *d) { return dds_modify_partitions(d, 999, 70000); },
+        {"", [](DRIVE *d) { return dds_modify_partitions(d, 999, 70000); }, "Initialize two partition tape",
          {p11, s11, "out " + kHead + "11 0A 01 FF 30 00 03 00 00 00 FF FF"}},
-        {"short partition page", "mode.11 = 11 08 01 01 00 10 03 00 00 00\n",
-         [](DRIVE *d) { return dds_modify_partitions(d, 0, 0x0102); },
-         {p11, "cmd 15 10 00 00 16 00", "out " + kHead + "11 08 01 00 20 10 03 00 01 02"}},
-        {"record size", "", [](DRIVE *d) { return dds_set_fixed_record_size(d, 512); },
-         {"cmd 1A 00 00 00 0C 00", "cmd 15 10 00 00 0C 00", "out 00 00 10 08 26 00 00 00 00 00 02 00"}},
-        {"buffering clamp", "", [](DRIVE *d) { return dds_set_buffering(d, 9); },
-         {"cmd 15 10 00 00 04 00", "out 00 00 70 00"}},
-        {"unbuffered", "", [](DRIVE *d) { return dds_set_buffering(d, 0); }, {"cmd 15 10 00 00 04 00", "out 00 00 00 00"}},
+        {"mode.11 = 11 08 01 01 00 10 03 00 00 00\n", [](DRIVE *d) { return dds_modify_partitions(d, 0, 0x0102); },
+         "Initialize single partition tape", {p11, "cmd 15 10 00 00 16 00", "out " + kHead + "11 08 01 00 20 10 03 00 01 02"}},
+        {"", [](DRIVE *d) { return dds_set_fixed_record_size(d, 512); }, "Set fixed recsize = 512 bytes",
+         {"cmd 1A 00 00 00 0C 00", s0c, "out 00 00 10 08 26 00 00 00 00 00 02 00"}},
+        {"", [](DRIVE *d) { return dds_set_fixed_record_size(d, 0x20000000); }, "Set fixed recsize = 16777215 bytes",
+         {"cmd 1A 00 00 00 0C 00", s0c, "out 00 00 10 08 26 00 00 00 00 FF FF FF"}},
+        {"", [](DRIVE *d) { return dds_set_buffering(d, 9); }, "Set Buffered mode", {s04, "out 00 00 70 00"}},
+        {"", [](DRIVE *d) { return dds_set_buffering(d, 0); }, "Set Unbuffered mode", {s04, "out 00 00 00 00"}},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        open_drive(c.bus);
-        EXPECT_EQ(c.op(&drv), 0);
-        EXPECT_EQ(commands(), c.expect);
+        for (log_level_type level : {LOG_NOTHING, LOG_ERRORS_ONLY, LOG_EVERYTHING}) {
+            SCOPED_TRACE(std::string(c.text) + " " + c.bus + " at level " + std::to_string(level));
+            open_drive(c.bus);
+            log_at(level);
+            EXPECT_EQ(c.op(&drv), 0);
+            EXPECT_EQ(commands(), c.expect);
+            char line[96] = "";
+            if (level == LOG_EVERYTHING)
+                std::snprintf(line, sizeof line, "T Sys | %-20s|\n", c.text);
+            std::string log = log_text();
+            EXPECT_EQ(log.substr(0, log.find('\n') + 1), line);
+        }
     }
 }
 
@@ -189,62 +150,18 @@ TEST_F(DdsModePages, RepliesThatCannotHoldTheEditSendNoModeSelect)
 
 TEST_F(DdsModePages, FixedRecordSizeSetsTheHandleOnlyAfterModeSelect)
 {
-    struct Case {
-        int32 asked, size;
-        boolean fixed;
-        const char *sent;
-    };
-    for (const Case &c : {Case{0x20000000, 0xFFFFFF, 1, "FF FF FF"}, Case{0, 0, 0, "00 00 00"}}) {
+    for (auto [asked, size] : {std::pair{0x20000000, 0xFFFFFF}, {0, 0}}) {
         open_drive("block_length = 1024\n");
         drv.fixed = 1;
-        ASSERT_EQ(dds_set_fixed_record_size(&drv, c.asked), 0);
-        EXPECT_EQ(commands().back(), "out " + kHead.substr(0, 27) + c.sent);
-        EXPECT_EQ(drv.fixed_rec_size, c.size);
-        EXPECT_EQ(drv.fixed, c.fixed);
+        ASSERT_EQ(dds_set_fixed_record_size(&drv, asked), 0);
+        EXPECT_EQ(drv.fixed_rec_size, size);
+        EXPECT_EQ(drv.fixed, size != 0);
     }
     open_drive(std::string("override = 15 ") + kCheck + "\n");
     drv.fixed_rec_size = 4;
     EXPECT_EQ(dds_set_fixed_record_size(&drv, 512), -1);
     EXPECT_EQ(drv.fixed_rec_size, 4);
     EXPECT_EQ(drv.fixed, 0);
-}
-
-TEST_F(DdsModePages, LogTextsAppearOnlyAtLogEverything)
-{
-    struct Case {
-        Op op;
-        const char *text;
-    };
-    const Case cases[] = {
-        {[](DRIVE *d) { return dds_set_rsm(d, 1); }, "Enable RSmk"},
-        {[](DRIVE *d) { return dds_set_rsm(d, 0); }, "Disable RSmk"},
-        {[](DRIVE *d) { return dds_set_rew(d, 1); }, "Report EWEOM"},
-        {[](DRIVE *d) { return dds_set_rew(d, 0); }, "Don't report EWEOM"},
-        {[](DRIVE *d) { return dds_set_compression(d, 1); }, "Enable compression"},
-        {[](DRIVE *d) { return dds_set_compression(d, 0); }, "Disable compression"},
-        {[](DRIVE *d) { return dds_set_vuma_mode(d, 1); }, "Enable VUMA mode"},
-        {[](DRIVE *d) { return dds_set_vuma_mode(d, 0); }, "Disable VUMA mode"},
-        {[](DRIVE *d) { return dds_change_partition(d, 300); }, "Change Active Partition to 255"},
-        {[](DRIVE *d) { return dds_config_ecc(d, 1, 1, 1); }, "config error correction"},
-        {[](DRIVE *d) { return dds_modify_partitions(d, 0, 1); }, "Initialize single partition tape"},
-        {[](DRIVE *d) { return dds_modify_partitions(d, 7, 1); }, "Initialize two partition tape"},
-        {[](DRIVE *d) { return dds_set_fixed_record_size(d, 0x20000000); }, "Set fixed recsize = 16777215 bytes"},
-        {[](DRIVE *d) { return dds_set_buffering(d, 9); }, "Set Buffered mode"},
-        {[](DRIVE *d) { return dds_set_buffering(d, 0); }, "Set Unbuffered mode"},
-    };
-    for (const auto &c : cases) {
-        for (log_level_type level : {LOG_NOTHING, LOG_ERRORS_ONLY, LOG_EVERYTHING}) {
-            SCOPED_TRACE(std::string(c.text) + " at " + std::to_string(level));
-            open_drive();
-            log_at(level);
-            ASSERT_EQ(c.op(&drv), 0);
-            char line[96] = "";
-            if (level == LOG_EVERYTHING)
-                std::snprintf(line, sizeof line, "T Sys | %-20s|\n", c.text);
-            std::string log = log_text();
-            EXPECT_EQ(log.substr(0, log.find('\n') + 1), line);
-        }
-    }
 }
 
 TEST_F(DdsModePages, WriteProtectState)
