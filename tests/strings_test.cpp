@@ -141,6 +141,14 @@ protected:
         dir_ = tmpl;
         path_ = dir_ + "/Component.log";
         kvemu::load_bus_text("");  // the redirect acts only while a bus is loaded
+        // Prove the interposer is in place on a harmless path before any _log
+        // call could reach the machine's real log file.
+        std::string probe = dir_ + "/probe";
+        kvemu::redirect_path("/nonexistent-kv-dir/redirect-probe", probe);
+        FILE *fp = std::fopen("/nonexistent-kv-dir/redirect-probe", "w");
+        ASSERT_NE(fp, nullptr) << "file redirection is not active";
+        std::fclose(fp);
+        kvemu::redirect_path("/nonexistent-kv-dir/redirect-probe", "");
         kvemu::redirect_path("/var/vxt/Component.log", path_);
     }
     void TearDown() override
@@ -188,13 +196,6 @@ TEST_F(LogFile, UnopenableFileIsReportedOnConsole)
     _log("");
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Unable to open and write to log file.\nUnable to open and write to log file.\n");
-}
-
-TEST_F(LogFile, SeparatorLine)
-{
-    testing::internal::CaptureStdout();
-    print_____________________________line();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string(46, '-') + "\n");
 }
 
 TEST_F(LogFile, CreateDirectory)

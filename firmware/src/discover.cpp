@@ -31,8 +31,8 @@ constexpr int kSequentialAccess = 1;
 // One INQUIRY reply. The buffer is zeroed before the command and only the bytes
 // the drive actually sent are ever looked at; the rest read as zero.
 struct Reply {
-    unsigned char data[kStandardLength];
-    int received;
+    unsigned char data[kStandardLength] = {};
+    int received = 0;
 
     bool inquire(DRIVE *d, int evpd, int page, int length)
     {
@@ -44,8 +44,8 @@ struct Reply {
 
     unsigned char at(int i) const { return i < received ? data[i] : 0; }
 
-    // Text of bytes first..last: ends at the field's last byte, at the first NUL
-    // or at the end of what was received. out must hold last - first + 2 bytes.
+    // Text of bytes first..last: ends at the field's last byte, at the first NUL,
+    // at the end of what was received, or when out is full.
     template <size_t N>
     char *text(int first, int last, char (&out)[N]) const
     {
