@@ -121,6 +121,11 @@ void ptrfvi(int s);
 
 
 /* ---- Discovery XML file ---- */
+/* Trace switch of the reader; compiled in as 0. */
+extern int debug_xml;
+/* Both return an error count: 0 on success. */
+int WriteToXml(const char *xmlfile, driveinfo *lst_drive);
+int ReadFromXml(const char *xmlfile, driveinfo *lst_drive);
 
 
 #endif

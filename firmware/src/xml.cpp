@@ -1,0 +1,434 @@
+// The discovery XML file: written by a discover run, read back by an upgrade run.
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/LocalFileFormatTarget.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/sax/HandlerBase.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "common.h"
+
+int debug_xml = 0;
+
+namespace {
+
+using namespace xercesc;
+
+constexpr int kTableSize = 23;
+constexpr size_t kPathMax = 512;
+// Bounds the entity expansions of an untrusted file.
+constexpr XMLSize_t kEntityExpansionLimit = 100;
+
+// Terminates the XML library when the call that initialised it returns; declared
+// before every other XML object so that it goes last.
+struct PlatformSession {
+    PlatformSession() = default;
+    PlatformSession(const PlatformSession &) = delete;
+    PlatformSession &operator=(const PlatformSession &) = delete;
+    ~PlatformSession() { XMLPlatformUtils::Terminate(); }
+};
+
+// Local text as an XML string, released on scope exit.
+class XmlText {
+public:
+    explicit XmlText(const char *s) : p_(XMLString::transcode(s)) {}
+    XmlText(const XmlText &) = delete;
+    XmlText &operator=(const XmlText &) = delete;
+    ~XmlText() { XMLString::release(&p_); }
+    const XMLCh *get() const { return p_; }
+
+private:
+    XMLCh *p_;
+};
+
+// XML string as local text, released on scope exit; never null.
+class LocalText {
+public:
+    explicit LocalText(const XMLCh *s) : p_(s ? XMLString::transcode(s) : nullptr) {}
+    LocalText(const LocalText &) = delete;
+    LocalText &operator=(const LocalText &) = delete;
+    ~LocalText() {
+        if (p_)
+            XMLString::release(&p_);
+    }
+    const char *get() const { return p_ ? p_ : ""; }
+
+private:
+    char *p_;
+};
+
+// DOM objects that are given back with release() rather than delete.
+struct DomReleaser {
+    template <class T>
+    void operator()(T *p) const {
+        if (p)
+            p->release();
+    }
+};
+template <class T>
+using DomPtr = std::unique_ptr<T, DomReleaser>;
+
+// Copies at most cap-1 bytes and always terminates: values in the file may be
+// longer than the record's fields.
+void copy_field(char *dst, size_t cap, const char *src) {
+    std::snprintf(dst, cap, "%s", src);
+}
+
+// ---- writing ----
+
+void append_value(DOMDocument *doc, DOMElement *parent, const char *name, const char *value) {
+    XmlText tag(name);
+    XmlText attr("value");
+    XmlText text(value);
+    DOMElement *e = doc->createElement(tag.get());
+    e->setAttribute(attr.get(), text.get());
+    parent->appendChild(e);
+}
+
+DOMElement *append_container(DOMDocument *doc, DOMElement *parent, const char *name) {
+    XmlText tag(name);
+    DOMElement *e = doc->createElement(tag.get());
+    parent->appendChild(e);
+    return e;
+}
+
+void append_device(DOMDocument *doc, DOMElement *devices, const driveinfo &d) {
+    char buf[512];
+    DOMElement *device = append_container(doc, devices, "device");
+
+    std::snprintf(buf, sizeof buf, "%#08x", static_cast<unsigned>(d.DriveID));
+    append_value(doc, device, "device_id", buf);
+    append_value(doc, device, "product_id", d.ProductID);
+    std::snprintf(buf, sizeof buf, "%d", static_cast<int>(d.DRV.bus_addr));
+    append_value(doc, device, "busnumber", buf);
+    std::snprintf(buf, sizeof buf, "%d", static_cast<int>(d.DRV.card_id));
+    append_value(doc, device, "devicenumber", buf);
+    std::snprintf(buf, sizeof buf, "%d", static_cast<int>(d.DRV.lun));
+    append_value(doc, device, "funcnumber", buf);
+
+    DOMElement *fw = append_container(doc, device, "fw_item");
+    append_value(doc, fw, "type", d._Type);
+    append_value(doc, fw, "firmware_id", d.FirmwareId);
+    std::snprintf(buf, sizeof buf, "%f", d.ActiveVersion);
+    append_value(doc, fw, "version", buf);
+    std::snprintf(buf, sizeof buf, "%f", d.FwVersion);
+    append_value(doc, fw, "active_version", buf);
+    append_value(doc, fw, "action", d.Action);
+    std::snprintf(buf, sizeof buf, "%u", static_cast<unsigned>(d.Duration));
+    append_value(doc, fw, "duration", buf);
+    append_value(doc, fw, "message", "");
+    append_value(doc, fw, "shared", "no");
+}
+
+void fill_document(DOMDocument *doc, const driveinfo *lst_drive) {
+    DOMElement *root = doc->getDocumentElement();
+    {
+        XmlText attr("version");
+        XmlText text("2.0.0.0");
+        root->setAttribute(attr.get(), text.get());
+    }
+    append_value(doc, root, "type", "TAPE");
+    append_value(doc, root, "alt_name", "KV TAPE Firmware for Drive x, Drive y, and Drive z for Windows");
+    append_value(doc, root, "version", "2.0.3");
+    append_value(doc, root, "takes_effect", "immediate");
+    DOMElement *devices = append_container(doc, root, "devices");
+    for (int i = 0; i < kTableSize; i++)
+        if (lst_drive[i].Configured)
+            append_device(doc, devices, lst_drive[i]);
+}
+
+// Cuts the path into directory and file name and makes the directory when it
+// is missing. Returns 0, or 1 when the path names no file.
+int prepare_directory(const char *xmlfile) {
+    char path[kPathMax];
+    char tmp[kPathMax];
+    copy_field(path, sizeof path, xmlfile);
+    char empty[1] = "";
+    char *xml_dir = empty;
+    char *xml_file = empty;
+
+    if (char *slash = std::strrchr(path, '/')) {
+        *slash = '\0';
+        xml_file = slash + 1;
+        xml_dir = path;
+        copy_field(tmp, sizeof tmp, xml_dir);
+        if (alphanumeric(tmp)[0] == '\0')
+            xml_dir = empty;
+        copy_field(tmp, sizeof tmp, xml_file);
+        if (trim(tmp)[0] == '\0') {
+            std::fprintf(stderr, "Error : Xml filename not specified\n");
+            return 1;
+        }
+    }
+    if (char *backslash = std::strrchr(path, '\\')) {
+        *backslash = '\0';
+        xml_dir = path;
+        xml_file = backslash + 1;
+    }
+    (void)xml_file;
+    xml_dir = trim(xml_dir);
+    if (xml_dir[0] != '\0')
+        create_directory(xml_dir);  // a failure shows when the file is created
+    return 0;
+}
+
+int serialise(DOMDocument *doc, const char *xmlfile) {
+    try {
+        XmlText ls("LS");
+        auto *impl = static_cast<DOMImplementationLS *>(
+            DOMImplementationRegistry::getDOMImplementation(ls.get()));
+        if (!impl) {
+            std::fprintf(stderr, "Requested implementation is not supported\n");
+            return 1;
+        }
+        DomPtr<DOMLSSerializer> writer(impl->createLSSerializer());
+        DomPtr<DOMLSOutput> output(impl->createLSOutput());
+        LocalFileFormatTarget target(xmlfile);
+        output->setByteStream(&target);
+        bool written = writer->write(doc, output.get());
+        // Flush here, not in the destructor, so that a write error is seen.
+        target.flush();
+        if (!written) {
+            std::fprintf(stderr, "An error occurred while writing the Xml file %s\n", xmlfile);
+            return 1;
+        }
+    } catch (const OutOfMemoryException &) {
+        std::fprintf(stderr, "OutOfMemoryException\n");
+        return 1;
+    } catch (const XMLException &e) {
+        LocalText msg(e.getMessage());
+        std::fprintf(stderr, "An error occurred during creation of output transcoder. Msg is:\n%s\n",
+                     msg.get());
+        return 1;
+    } catch (const DOMException &e) {
+        LocalText msg(e.getMessage());
+        std::fprintf(stderr, "An error occurred during creation of output transcoder. Msg is:\n%s\n",
+                     msg.get());
+        return 1;
+    }
+    return 0;
+}
+
+// ---- reading ----
+
+// The `value` attribute of the first descendant of `from` named `tag`; empty
+// when there is no such element or attribute.
+void first_value(DOMElement *from, const char *tag, char *dst, size_t cap) {
+    dst[0] = '\0';
+    if (!from)
+        return;
+    XmlText name(tag);
+    DOMNodeList *list = from->getElementsByTagName(name.get());
+    DOMNode *node = list ? list->item(0) : nullptr;
+    if (!node || node->getNodeType() != DOMNode::ELEMENT_NODE)
+        return;
+    XmlText attr("value");
+    LocalText value(static_cast<DOMElement *>(node)->getAttribute(attr.get()));
+    copy_field(dst, cap, value.get());
+}
+
+DOMElement *first_element(DOMElement *from, const char *tag) {
+    XmlText name(tag);
+    DOMNodeList *list = from->getElementsByTagName(name.get());
+    DOMNode *node = list ? list->item(0) : nullptr;
+    return node && node->getNodeType() == DOMNode::ELEMENT_NODE ? static_cast<DOMElement *>(node)
+                                                                : nullptr;
+}
+
+void trace_value(const char *indent, const char *tag, const char *value) {
+    if (debug_xml)
+        std::printf("%s%s : %s\n", indent, tag, value);
+}
+
+// A missing element reads as an empty value.
+void read_device(DOMElement *device, driveinfo &d) {
+    char text[kPathMax];
+
+    first_value(device, "device_id", text, sizeof text);
+    trace_value("\t", "device_id", text);
+    d.DriveID = hex_value(text);
+    first_value(device, "product_id", d.ProductID, sizeof d.ProductID);
+    trace_value("\t", "product_id", d.ProductID);
+    first_value(device, "busnumber", text, sizeof text);
+    trace_value("\t", "busnumber", text);
+    d.DRV.bus_addr = int_value(text);
+    first_value(device, "devicenumber", text, sizeof text);
+    trace_value("\t", "devicenumber", text);
+    d.DRV.card_id = int_value(text);
+    first_value(device, "funcnumber", text, sizeof text);
+    trace_value("\t", "funcnumber", text);
+    d.DRV.lun = int_value(text);
+
+    DOMElement *fw = first_element(device, "fw_item");
+    first_value(fw, "type", d._Type, sizeof d._Type);
+    trace_value("\t\t", "type", d._Type);
+    first_value(fw, "firmware_id", d.FirmwareId, sizeof d.FirmwareId);
+    trace_value("\t\t", "firmware_id", d.FirmwareId);
+    first_value(fw, "version", text, sizeof text);
+    trace_value("\t\t", "version", text);
+    d.ActiveVersion = decimal_value(text);
+    first_value(fw, "active_version", text, sizeof text);
+    trace_value("\t\t", "active_version", text);
+    d.FwVersion = decimal_value(text);
+    first_value(fw, "action", d.Action, sizeof d.Action);
+    trace_value("\t\t", "action", d.Action);
+    first_value(fw, "duration", text, sizeof text);
+    trace_value("\t\t", "duration", text);
+    d.Duration = static_cast<u_int32>(std::strtoul(text, nullptr, 10));
+    first_value(fw, "message", d.Message, sizeof d.Message);
+    trace_value("\t\t", "message", d.Message);
+    first_value(fw, "shared", text, sizeof text);
+    trace_value("\t\t", "shared", text);
+    d.Shared = std::strcmp(upper(trim(text)), "YES") == 0 ? 0 : 1;
+
+    d.Configured = 1;
+}
+
+// Fills records from the `devices` children; returns 1 when the file lists
+// more devices than the table holds (the records filled stay).
+int read_devices(DOMElement *devices, driveinfo *lst_drive, int &recordnum) {
+    for (DOMNode *n = devices->getFirstChild(); n; n = n->getNextSibling()) {
+        if (n->getNodeType() != DOMNode::ELEMENT_NODE)
+            continue;
+        if (recordnum >= kTableSize)
+            return 1;
+        read_device(static_cast<DOMElement *>(n), lst_drive[recordnum]);
+        recordnum++;
+    }
+    return 0;
+}
+
+int walk(DOMElement *root, driveinfo *lst_drive) {
+    int recordnum = 0;
+    XmlText devices("devices");
+    for (DOMNode *n = root->getFirstChild(); n; n = n->getNextSibling()) {
+        if (n->getNodeType() != DOMNode::ELEMENT_NODE)
+            continue;
+        auto *e = static_cast<DOMElement *>(n);
+        if (XMLString::equals(e->getTagName(), devices.get())) {
+            if (read_devices(e, lst_drive, recordnum))
+                return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int WriteToXml(const char *xmlfile, driveinfo *lst_drive) {
+    if (std::strlen(xmlfile) >= kPathMax) {
+        std::fprintf(stderr, "Error : Xml filename too long\n");
+        return 1;
+    }
+    if (prepare_directory(xmlfile))
+        return 1;
+
+    try {
+        XMLPlatformUtils::Initialize();
+    } catch (const XMLException &e) {
+        LocalText msg(e.getMessage());
+        std::fprintf(stderr, "Error during Xerces-c Initialization.\n  Exception message:%s", msg.get());
+        return 1;
+    }
+    PlatformSession session;
+
+    XmlText core("Core");
+    DOMImplementation *impl = DOMImplementationRegistry::getDOMImplementation(core.get());
+    if (!impl) {
+        std::fprintf(stderr, "Requested implementation is not supported\n");
+        return 1;
+    }
+
+    DomPtr<DOMDocument> doc;
+    try {
+        XmlText root("kv_rom_discovery");
+        doc.reset(impl->createDocument(nullptr, root.get(), nullptr));
+        if (!doc) {
+            std::fprintf(stderr, "doc is NULL:\n");
+            return 1;
+        }
+        fill_document(doc.get(), lst_drive);
+    } catch (const OutOfMemoryException &) {
+        std::fprintf(stderr, "OutOfMemoryException\n");
+        return 1;
+    } catch (const DOMException &e) {
+        std::fprintf(stderr, "DOMException code is:  %d\n", static_cast<int>(e.code));
+        return 1;
+    } catch (...) {
+        std::fprintf(stderr, "An error occurred creating the document\n");
+        return 1;
+    }
+
+    return serialise(doc.get(), xmlfile);
+}
+
+int ReadFromXml(const char *xmlfile, driveinfo *lst_drive) {
+    std::memset(lst_drive, 0, sizeof(driveinfo) * kTableSize);
+
+    // Only a regular file can hold the document; a directory or a pipe given
+    // by mistake is refused before the parser sees it (it would hang or leak).
+    struct stat st {};
+    if (stat(xmlfile, &st) != 0 || !S_ISREG(st.st_mode))
+        return 1;
+
+    try {
+        XMLPlatformUtils::Initialize();
+    } catch (const XMLException &e) {
+        if (debug_xml) {
+            LocalText msg(e.getMessage());
+            std::printf("Error during initialization! :\n%s\n", msg.get());
+        }
+        return 1;
+    }
+    PlatformSession session;
+
+    int errorsOccured = 0;
+    try {
+        SecurityManager security;
+        security.setEntityExpansionLimit(kEntityExpansionLimit);
+        HandlerBase handler;
+        XercesDOMParser parser;
+        parser.setValidationScheme(XercesDOMParser::Val_Always);
+        parser.setDoNamespaces(true);
+        parser.setErrorHandler(&handler);
+        // The file is untrusted: never fetch what it points at.
+        parser.setDisableDefaultEntityResolution(true);
+        parser.setSecurityManager(&security);
+
+        parser.parse(xmlfile);
+        DOMDocument *doc = parser.getDocument();
+        DOMElement *root = doc ? doc->getDocumentElement() : nullptr;
+        if (!root) {
+            if (debug_xml)
+                std::printf("xmlDoc is null ");
+            return 1;
+        }
+        errorsOccured += walk(root, lst_drive);
+    } catch (const XMLException &e) {
+        if (debug_xml) {
+            LocalText msg(e.getMessage());
+            std::printf("Exception message is: \n%s\n", msg.get());
+        }
+        errorsOccured++;
+    } catch (const DOMException &e) {
+        if (debug_xml) {
+            LocalText msg(e.getMessage());
+            std::printf("Exception message is: \n%s\n", msg.get());
+        }
+        errorsOccured++;
+    } catch (...) {
+        if (debug_xml)
+            std::printf("Unexpected Exception \n");
+        errorsOccured++;
+    }
+    return errorsOccured;
+}

@@ -1,0 +1,257 @@
+// kv_rom end to end: the real binary, run under the sg emulator in a scratch
+// directory, its console output and log file compared with golden files.
+// KV_UPDATE_GOLDEN=1 rewrites the golden files from what the binary printed.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "scratch.h"
+
+using scratch::exists;
+using scratch::slurp;
+using scratch::spill;
+
+namespace {
+
+const std::string kBinary = KV_BINARY_DIR "/firmware/kv_rom";
+const std::string kPreload = KV_BINARY_DIR "/emulator/libkvemu_preload.so";
+const std::string kGolden = KV_SOURCE_DIR "/tests/golden/";
+
+// Two KV LTO drives of one type, one KV DDS drive, a disk and another vendor's
+// tape drive that discovery must pass over.
+const char kBus[] = R"(
+[device]
+host = 0
+target = 1
+model = kv_lto
+product = ULTRIUM 5
+firmware = 1.50
+drive_id = 5A01
+installs = 40000 2.00
+
+[device]
+host = 0
+target = 2
+model = kv_lto
+product = ULTRIUM 5
+firmware = 1.50
+drive_id = 5A01
+installs = 40000 2.00
+
+[device]
+host = 1
+target = 4
+model = kv_dds
+product = DAT 160
+firmware = 3.00
+hw_conf = 0x80003
+
+[device]
+host = 1
+target = 5
+type = 0
+vendor = OTHERCO
+product = DISK
+
+[device]
+host = 2
+target = 0
+type = 1
+vendor = OTHERCO
+product = ULTRIUM 5
+)";
+
+const char kConfig[] = "$ images on hand\n5A01|lto5.bin|2.00\n80003|dat160.bin|3.00\n";
+
+struct Outcome {
+    int status = -1;
+    std::string out, err, log, trace;
+};
+
+class KvRom : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(mkdir((dir_ + "/fwimage").c_str(), 0755), 0);
+        spill(dir_ + "/bus.ini", kBus);
+        spill(dir_ + "/fwimage/firmware.cfg", kConfig);
+        spill(dir_ + "/fwimage/LTO5.BIN", std::string(40000, '\x5a'));
+        spill(dir_ + "/fwimage/DAT160.BIN", std::string(100, '\x33'));
+    }
+
+    // Runs kv_rom in the scratch directory (it works relative to it: fwimage/...)
+    // with a clean environment that puts it under the emulator.
+    Outcome run(const std::vector<std::string> &args) {
+        std::string cmd = "cd '" + dir_ + "' && env -i LD_PRELOAD=" + kPreload +
+                          " KVEMU_BUS=bus.ini KVEMU_TRACE=trace.txt KVEMU_LOGFILE=Component.log"
+                          " ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1 " + kBinary;
+        for (const auto &a : args)
+            cmd += " '" + a + "'";
+        int w = std::system((cmd + " >stdout.txt 2>stderr.txt").c_str());
+        Outcome r;
+        r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
+        r.out = slurp(dir_ + "/stdout.txt");
+        r.err = slurp(dir_ + "/stderr.txt");
+        r.log = slurp(dir_ + "/Component.log");
+        r.trace = slurp(dir_ + "/trace.txt");
+        std::remove((dir_ + "/Component.log").c_str());
+        std::remove((dir_ + "/trace.txt").c_str());
+        return r;
+    }
+
+    // Compares text with tests/golden/<name>, or rewrites it on request.
+    void golden(const std::string &name, const std::string &text) {
+        const std::string path = kGolden + name;
+        if (std::getenv("KV_UPDATE_GOLDEN")) {
+            spill(path, text);
+            return;
+        }
+        ASSERT_TRUE(exists(path)) << "no golden file " << path;
+        EXPECT_EQ(text, slurp(path)) << "differs from " << path;
+    }
+
+    void check(const std::string &name, const Outcome &r, int status) {
+        EXPECT_EQ(r.status, status) << name << "\n" << r.out << r.err;
+        golden("kv_rom_" + name + ".out", r.out);
+        golden("kv_rom_" + name + ".log", r.log);
+    }
+
+    scratch::Dir scratch_{false};
+    const std::string dir_ = scratch_.path();
+};
+
+const char kUsage[] =
+    "Usage: ./ZNxxxxxx.tqrun [options] \n"
+    "[options]\n"
+    " -d --discover <xml file path+name>\tDiscover and place results in xml file.\n"
+    " -u --upgrade  <xml file path+name>\tUpgrade from selected tape drives in xml file.\n"
+    " -a --all\t\t\t\tDiscover and upgrade all tape drives.\n"
+    " -s --silent\t\t\t\tSilent exeuction.\n"
+    " -v --verbose\t\t\t\tVerbose exeuction.\n"
+    " -h --help\t\t\t\tDisplay this usage information.\n";
+
+// Option combinations that stop before any mode runs: nothing reaches a drive.
+TEST_F(KvRom, RejectedOptionsPrintTheUsageText) {
+    const std::string long_path(600, 'p');
+    struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;  // printed (and logged) before the usage text
+        const char *stderr_part;
+    } cases[] = {
+        {{"-h"}, 255, "", ""},
+        {{"-h", "-s", "-v", "-a"}, 255, "", ""},
+        {{"--help", "-d", "x.xml"}, 255, "", ""},
+        {{"-s", "-v"}, 255, "Error: Invalid command line options. Silent and Verbose cannot be together\n", ""},
+        {{"-d", "a.xml", "-u", "b.xml"}, 255, "Error: Invalid command line options\n", ""},
+        {{"-a", "--discover", "a.xml"}, 255, "Error: Invalid command line options\n", ""},
+        {{"-h", "--bogus"}, 7, "", "unrecognized option '--bogus'"},
+        {{"-x"}, 7, "", "invalid option -- 'x'"},
+        {{"-d"}, 7, "", "option requires an argument -- 'd'"},
+        {{"--upgrade"}, 7, "", "option '--upgrade' requires an argument"},
+        {{"-d", long_path}, 7, "", "XML file path longer than 511 characters"},
+        {{"--upgrade=" + long_path}, 7, "", "XML file path longer than 511 characters"},
+    };
+    for (const auto &c : cases) {
+        std::string shown;
+        for (const auto &a : c.args)
+            shown += a.substr(0, 20) + " ";
+        Outcome r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << shown;
+        EXPECT_EQ(r.out, c.message + kUsage) << shown;
+        EXPECT_EQ(r.log, c.message + kUsage) << shown;
+        EXPECT_NE(r.err.find(c.stderr_part), std::string::npos) << shown << r.err;
+        EXPECT_EQ(r.trace, "") << shown;
+    }
+    EXPECT_FALSE(exists(dir_ + "/a.xml"));
+}
+
+TEST_F(KvRom, NoArgumentsRunsModeAllWithTheDefaultMessageTwice) {
+    Outcome r = run({});
+    check("default", r, 0);
+    const std::string msg = "Default option (upgrade all) selected.\n";
+    size_t first = r.log.find(msg);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(r.log.find(msg, first + 1), std::string::npos);
+    // -v alone changes nothing.
+    Outcome v = run({"-v"});
+    EXPECT_EQ(v.status, 0);
+    EXPECT_EQ(v.out, r.out);
+    EXPECT_EQ(v.log, r.log);
+}
+
+TEST_F(KvRom, ModeAllDownloadsWaitsAndVerifies) {
+    Outcome r = run({"-a"});
+    check("all", r, 0);
+    EXPECT_EQ(r.out.find("Default option"), std::string::npos);
+    EXPECT_NE(r.trace.find("sleep 150"), std::string::npos);
+    EXPECT_NE(r.out.find("Result : Success no reboot\n"), std::string::npos);
+
+    Outcome s = run({"--all", "--silent"});
+    check("all_silent", s, 0);
+    EXPECT_EQ(s.out.find("----"), std::string::npos);
+}
+
+TEST_F(KvRom, DiscoverWritesTheXmlFileAndUpgradeReadsItBack) {
+    Outcome d = run({"-d", "out/found.xml"});
+    check("discover", d, 0);
+    ASSERT_TRUE(exists(dir_ + "/out/found.xml"));
+    golden("kv_rom_discover.xml", slurp(dir_ + "/out/found.xml"));
+    EXPECT_EQ(d.trace.find("cmd sg0 3b"), std::string::npos) << "discover must not download";
+
+    Outcome u = run({"--upgrade", "out/found.xml"});
+    check("upgrade", u, 0);
+    EXPECT_NE(u.trace.find("sleep 150"), std::string::npos);
+}
+
+TEST_F(KvRom, DiscoverPathForms) {
+    // The last -d wins; --discover=path is the same as -d path.
+    Outcome twice = run({"-d", "first.xml", "-d", "second.xml"});
+    EXPECT_EQ(twice.status, 0);
+    EXPECT_FALSE(exists(dir_ + "/first.xml"));
+    EXPECT_TRUE(exists(dir_ + "/second.xml"));
+
+    Outcome joined = run({"--discover=joined.xml", "-s"});
+    EXPECT_EQ(joined.status, 0);
+    EXPECT_EQ(slurp(dir_ + "/joined.xml"), slurp(dir_ + "/second.xml"));
+}
+
+TEST_F(KvRom, UpgradeWithABrokenXmlFileFails) {
+    Outcome missing = run({"-u", "nowhere.xml"});
+    check("upgrade_missing_xml", missing, 7);
+    EXPECT_EQ(missing.trace.find("cmd"), std::string::npos);
+
+    spill(dir_ + "/broken.xml", "<kv_rom_discovery><devices><device>");
+    Outcome broken = run({"-u", "broken.xml"});
+    EXPECT_EQ(broken.status, 7);
+    EXPECT_EQ(broken.out, missing.out);
+}
+
+TEST_F(KvRom, AFailedVerificationEndsInFlashFailure) {
+    // The drives refuse to commit an image they do not know: the version stays.
+    std::string bus = kBus;
+    for (size_t at; (at = bus.find("installs = 40000 2.00\n")) != std::string::npos;)
+        bus.erase(at, std::strlen("installs = 40000 2.00\n"));
+    spill(dir_ + "/bus.ini", bus);
+    Outcome r = run({"-a", "-s"});
+    check("all_failed", r, 7);
+    EXPECT_NE(r.out.find("\n here 3\n"), std::string::npos);
+}
+
+TEST_F(KvRom, RoadsStopAtTheFirstFailure) {
+    // No configuration file: the tables are shown, then Flash Failure.
+    std::remove((dir_ + "/fwimage/firmware.cfg").c_str());
+    check("no_config", run({"-a"}), 7);
+
+    // No drive on the bus.
+    spill(dir_ + "/bus.ini", "[device]\nhost = 0\ntarget = 3\ntype = 0\nvendor = OTHERCO\n");
+    check("no_drive", run({"-d", "x.xml"}), 4);
+    EXPECT_FALSE(exists(dir_ + "/x.xml"));
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+#include "scratch.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace scratch {
+
+std::string slurp(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void spill(const std::string &path, const std::string &text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+bool exists(const std::string &path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+Dir::Dir(bool enter) {
+    char tmpl[] = "/tmp/kvtest.XXXXXX";
+    if (!mkdtemp(tmpl))
+        throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+    if (enter) {
+        char cwd[4096];
+        if (!getcwd(cwd, sizeof cwd) || chdir(path_.c_str()) != 0)
+            throw std::runtime_error("cannot enter scratch directory");
+        previous_ = cwd;
+    }
+}
+
+Dir::~Dir() {
+    if (!previous_.empty())
+        (void)!chdir(previous_.c_str());
+    (void)!std::system(("rm -rf '" + path_ + "'").c_str());
+}
+
+}  // namespace scratch

@@ -1,0 +1,262 @@
+// The discovery XML file: what the writer puts on disk, what the reader makes
+// of good and of hostile files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common.h"
+#include "scratch.h"
+
+using scratch::exists;
+using scratch::slurp;
+using scratch::spill;
+
+namespace {
+
+class XmlFile : public ::testing::Test {
+protected:
+    driveinfo &add(unsigned id, const char *product, int card, int bus, int lun, double fw,
+                   double active, const char *action) {
+        driveinfo &d = table_[used_++];
+        d.Configured = 1;
+        d.DriveID = id;
+        snprintf(d.ProductID, sizeof d.ProductID, "%s", product);
+        d.DRV.card_id = card;
+        d.DRV.bus_addr = bus;
+        d.DRV.lun = lun;
+        d.FwVersion = fw;
+        d.ActiveVersion = active;
+        snprintf(d.Action, sizeof d.Action, "%s", action);
+        return d;
+    }
+    int read(const std::string &path) { return ReadFromXml(path.c_str(), back_.data()); }
+    int records() const {
+        int n = 0;
+        for (const auto &d : back_)
+            n += d.Configured ? 1 : 0;
+        return n;
+    }
+
+    scratch::Dir dir_{true};
+    std::vector<driveinfo> table_ = std::vector<driveinfo>(MAX_DRIVES);
+    std::vector<driveinfo> back_ = std::vector<driveinfo>(MAX_DRIVES);
+    int used_ = 0;
+};
+
+// The reader's cases start from documents shaped like the writer's.
+std::string device_xml(const std::string &id, const std::string &product,
+                       const std::string &action = "upgrade", const std::string &shared = "no") {
+    return "<device><device_id value=\"" + id + "\"/><product_id value=\"" + product +
+           "\"/><busnumber value=\"3\"/><devicenumber value=\"1\"/><funcnumber value=\"0\"/>"
+           "<fw_item><version value=\"2.5\"/><active_version value=\"1.25\"/><action value=\"" +
+           action + "\"/><shared value=\"" + shared + "\"/></fw_item></device>";
+}
+std::string document(const std::string &devices) {
+    return "<?xml version=\"1.0\"?><kv_rom_discovery version=\"2.0.0.0\"><type value=\"TAPE\"/>"
+           "<devices>" + devices + "</devices></kv_rom_discovery>";
+}
+
+TEST_F(XmlFile, AnIndependentParserSeesEveryElementInOrder) {
+    driveinfo &d = add(0xABCDE, "DAT 160 & <co>", 2, 5, 1, 3.0, 4.125, "skip");
+    snprintf(d._Type, sizeof d._Type, "%s", "fw");
+    snprintf(d.FirmwareId, sizeof d.FirmwareId, "%s", "F1");
+    d.Duration = 90;
+    snprintf(d.Message, sizeof d.Message, "%s", "never written");
+    ASSERT_EQ(WriteToXml("d.xml", table_.data()), 0);
+
+    FILE *p = popen("xmllint --format d.xml 2>&1", "r");
+    ASSERT_NE(p, nullptr);
+    std::string formatted;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
+        formatted.append(buf, n);
+    pclose(p);
+    EXPECT_EQ(formatted,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+              "<kv_rom_discovery version=\"2.0.0.0\">\n"
+              "  <type value=\"TAPE\"/>\n"
+              "  <alt_name value=\"KV TAPE Firmware for Drive x, Drive y, and Drive z for Windows\"/>\n"
+              "  <version value=\"2.0.3\"/>\n"
+              "  <takes_effect value=\"immediate\"/>\n"
+              "  <devices>\n"
+              "    <device>\n"
+              "      <device_id value=\"0x0abcde\"/>\n"
+              "      <product_id value=\"DAT 160 &amp; &lt;co&gt;\"/>\n"
+              "      <busnumber value=\"5\"/>\n"
+              "      <devicenumber value=\"2\"/>\n"
+              "      <funcnumber value=\"1\"/>\n"
+              "      <fw_item>\n"
+              "        <type value=\"fw\"/>\n"
+              "        <firmware_id value=\"F1\"/>\n"
+              "        <version value=\"4.125000\"/>\n"
+              "        <active_version value=\"3.000000\"/>\n"
+              "        <action value=\"skip\"/>\n"
+              "        <duration value=\"90\"/>\n"
+              "        <message value=\"\"/>\n"
+              "        <shared value=\"no\"/>\n"
+              "      </fw_item>\n"
+              "    </device>\n"
+              "  </devices>\n"
+              "</kv_rom_discovery>\n");
+}
+
+TEST_F(XmlFile, RoundTripKeepsEveryFieldTheFileHolds) {
+    driveinfo &a = add(0xFEDCBA98, "ULTRIUM 5", 4, 7, 2, 1.000001, 2.5, "upgrade");
+    snprintf(a._Type, sizeof a._Type, "%s", "tape");
+    snprintf(a.FirmwareId, sizeof a.FirmwareId, "%s", "FW-01");
+    a.Duration = 4000000000u;
+    snprintf(a.Message, sizeof a.Message, "%s", "dropped");
+    snprintf(a.FwFile, sizeof a.FwFile, "%s", "IMG.BIN");
+    a.Type = DDS;
+    a.VUMA = 3;
+    table_[used_++] = driveinfo{};  // a free record in between is not written
+    add(0, "RQN512", 0, 0, 0, 0.0, 0.0, "rewrite");
+
+    ASSERT_EQ(WriteToXml("d.xml", table_.data()), 0);
+    EXPECT_NE(slurp("d.xml").find("<device_id value=\"00000000\"/>"), std::string::npos);
+    ASSERT_EQ(read("d.xml"), 0);
+    ASSERT_EQ(records(), 2);
+    const driveinfo &r = back_[0];
+    EXPECT_EQ(r.DriveID, 0xFEDCBA98u);
+    EXPECT_STREQ(r.ProductID, "ULTRIUM 5");
+    EXPECT_EQ(r.DRV.card_id, 4);
+    EXPECT_EQ(r.DRV.bus_addr, 7);
+    EXPECT_EQ(r.DRV.lun, 2);
+    EXPECT_STREQ(r._Type, "tape");
+    EXPECT_STREQ(r.FirmwareId, "FW-01");
+    EXPECT_DOUBLE_EQ(r.FwVersion, 1.000001);
+    EXPECT_DOUBLE_EQ(r.ActiveVersion, 2.5);
+    EXPECT_STREQ(r.Action, "upgrade");
+    EXPECT_EQ(r.Duration, 4000000000u);
+    // Message and Shared are not carried; the rest is not in the file at all.
+    EXPECT_STREQ(r.Message, "");
+    EXPECT_EQ(r.Shared, 1);
+    EXPECT_STREQ(r.FwFile, "");
+    EXPECT_EQ(r.Type, Ultrium);
+    EXPECT_EQ(r.VUMA, 0);
+    EXPECT_EQ(back_[1].DriveID, 0u);
+    EXPECT_STREQ(back_[1].Action, "rewrite");
+
+    // An empty table gives an empty devices element, read back as no record.
+    std::vector<driveinfo> none(MAX_DRIVES);
+    ASSERT_EQ(WriteToXml("none.xml", none.data()), 0);
+    EXPECT_NE(slurp("none.xml").find("<devices/>"), std::string::npos);
+    EXPECT_EQ(read("none.xml"), 0);
+    EXPECT_EQ(records(), 0);
+}
+
+TEST_F(XmlFile, PathsThatMakeADirectoryOrFail) {
+    add(1, "P", 0, 0, 0, 1, 1, "skip");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(WriteToXml("out/d.xml", table_.data()), 0);
+    EXPECT_EQ(WriteToXml("win\\d.xml", table_.data()), 0);  // directory "win", file as given
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Created Dir : out\nCreated Dir : win\n");
+    EXPECT_TRUE(exists("out/d.xml"));
+    EXPECT_TRUE(exists("win\\d.xml"));
+
+    struct {
+        std::string path;
+        const char *message;
+    } cases[] = {
+        {"out/", "Error : Xml filename not specified\n"},
+        {"out/   ", "Error : Xml filename not specified\n"},
+        {"missing/parent/d.xml", "An error occurred during creation of output transcoder. Msg is:\n"},
+        {std::string(600, 'x'), "Error : Xml filename too long\n"},
+    };
+    for (const auto &c : cases) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(WriteToXml(c.path.c_str(), table_.data()), 1) << c.path;
+        EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(c.message, 0), 0u) << c.path;
+    }
+    EXPECT_FALSE(exists("missing"));
+}
+
+TEST_F(XmlFile, ReaderRejectsBrokenFilesQuietly) {
+    const std::string good = document(device_xml("0x10", "A") + device_xml("0x20", "B"));
+    const std::string cases[] = {
+        "", "not xml at all", good.substr(0, good.size() / 2), good.substr(0, good.size() - 3),
+        document("<device>"), "<?xml version=\"1.0\"?><a/><b/>", std::string("\xff\xfe<\x00", 4),
+    };
+    for (const auto &text : cases) {
+        spill("bad.xml", text);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(read("bad.xml"), 1) << text;
+        EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "");
+    }
+    EXPECT_EQ(read("does-not-exist.xml"), 1);
+    EXPECT_EQ(read("."), 1);  // a directory
+}
+
+TEST_F(XmlFile, ReaderStopsAtTheTableSize) {
+    std::string devices;
+    for (int i = 0; i < 30; i++) {
+        devices += device_xml("0x1", "P" + std::to_string(i));
+        if (i == MAX_DRIVES - 1)
+            spill("full.xml", document(devices));
+    }
+    spill("many.xml", document(devices));
+    EXPECT_EQ(read("full.xml"), 0);
+    EXPECT_EQ(records(), MAX_DRIVES);
+    EXPECT_EQ(read("many.xml"), 1);
+    EXPECT_EQ(records(), MAX_DRIVES);
+    EXPECT_STREQ(back_[22].ProductID, "P22");
+}
+
+TEST_F(XmlFile, ReaderCutsOverlongValuesAndTakesMissingOnesAsEmpty) {
+    spill("odd.xml",
+          "<?xml version=\"1.0\"?>\n<!-- other root, comments, layout -->\n<other>\n <devices>\n"
+          "  <drive>" + device_xml("0x1", std::string(5000, 'Q'), std::string(300, 'a')) +
+          "</drive>\n  <device><product_id value=\"ONLY\"/></device>\n"
+          "  <x><device_id value=\"ab\"/><fw_item><action/></fw_item></x>\n </devices>\n</other>\n");
+    ASSERT_EQ(read("odd.xml"), 0);
+    ASSERT_EQ(records(), 3);
+    EXPECT_EQ(std::strlen(back_[0].ProductID), sizeof back_[0].ProductID - 1);
+    EXPECT_EQ(std::strlen(back_[0].Action), sizeof back_[0].Action - 1);
+    EXPECT_STREQ(back_[1].ProductID, "ONLY");
+    EXPECT_EQ(back_[1].DriveID, 0u);
+    EXPECT_STREQ(back_[1].Action, "");
+    EXPECT_EQ(back_[2].DriveID, 0xABu);
+    EXPECT_STREQ(back_[2].Action, "");
+    EXPECT_EQ(back_[2].Shared, 1);
+}
+
+TEST_F(XmlFile, SharedIsZeroOnlyForYes) {
+    struct {
+        const char *value;
+        int shared;
+    } cases[] = {{"yes", 0}, {"YES", 0}, {"  Yes  ", 0}, {"no", 1}, {"NO", 1}, {"", 1}, {"y", 1}};
+    for (const auto &c : cases) {
+        spill("s.xml", document(device_xml("0x1", "P", "skip", c.value)));
+        ASSERT_EQ(read("s.xml"), 0);
+        EXPECT_EQ(back_[0].Shared, c.shared) << "'" << c.value << "'";
+    }
+}
+
+TEST_F(XmlFile, ReaderNeverFetchesExternalEntities) {
+    // An external DTD could pull any file (or URL) in through an attribute default.
+    spill("ext.dtd", "<!ATTLIST action value CDATA \"SECRET\">");
+    spill("ent.xml", "<?xml version=\"1.0\"?><!DOCTYPE r SYSTEM \"" + dir_.path() +
+                         "/ext.dtd\"><r><devices><device><fw_item><action/></fw_item>"
+                         "</device></devices></r>");
+    read("ent.xml");
+    EXPECT_STRNE(back_[0].Action, "SECRET");
+}
+
+TEST_F(XmlFile, ReaderStopsRunawayEntityExpansion) {
+    // Entities that multiply at every level; the file needs none at all.
+    std::string bomb = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\">";
+    for (char c = 'b'; c <= 'd'; c++) {
+        bomb += std::string("<!ENTITY ") + c + " \"";
+        for (int i = 0; i < 10; i++)
+            bomb += std::string("&") + static_cast<char>(c - 1) + ";";
+        bomb += "\">";
+    }
+    spill("bomb.xml", bomb + "]><r><devices><device><product_id value=\"&d;\"/></device></devices></r>");
+    EXPECT_EQ(read("bomb.xml"), 1);
+}
+
+}  // namespace
