@@ -151,8 +151,71 @@ u_int8 dds_set_tape_format(u_int8 newformat);
 
 /* ---- DDS EEPROM and identity data ---- */
 
+/* Manufacturing codes; each field holds a NUL-terminated text. */
+typedef struct {
+    char serialno[16];
+    char datecode[16];
+    char mechcode[16];
+    char boardcode[16];
+    char mfgplant[16];
+} mfg_data_type;
+
+/* One entry of the drive's EEPROM fault log. */
+typedef struct {
+    u_int8 errorcode;
+    u_int8 scsi_opcode;
+    u_int8 flags;
+    u_int8 dummy;
+} faultlogtype;
+
+/* Entries of the largest fault log any drive family keeps; the output of
+ * dds_read_eprom_log must hold this many whatever the drive. */
+#define DDS_FAULTLOG_MAX_ENTRIES 100
+
+/* Room each firmware-revision text of dds_get_fw_revs needs, NUL included: the
+ * controller text holds at most 10 characters, the servo text at most 31 and the
+ * autochanger text at most 7. */
+#define DDS_FW_REV_SIZE 32
+
+int32 dds_read_eprom_info(DRIVE *drv, int32 *csum, boolean *csum_valid, int32 *flashcount);
+/* Family-1 drives read each field separately: on a failed read the fields read
+ * before it stay filled. */
+int32 dds_read_mfg_codes(DRIVE *drv, mfg_data_type *mcodes);
+/* faultlog holds DDS_FAULTLOG_MAX_ENTRIES entries; *overflow is 0 unless the
+ * drive reports that its log overflowed. */
+int32 dds_read_eprom_log(DRIVE *drv, faultlogtype *faultlog, int32 *num_entries, boolean *overflow);
+/* Each text buffer holds DDS_FW_REV_SIZE bytes; autoch may be NULL. The outputs
+ * are written only when the result is 0. */
+int32 dds_get_fw_revs(DRIVE *drv, char *ctrlr, char *servo, char *autoch);
+/* 1 when the drive probed last is of the new architecture; sends nothing. */
+int32 dds_drive_is_new_arch(void);
+/* Reads nbytes bytes of the serial EEPROM from offset into data (never more);
+ * returns the number of bytes read, or -1. */
+int32 dds_read_serial_eeprom(DRIVE *drv, unsigned char *data, int32 offset, int32 nbytes);
 
 /* ---- DDS vendor diagnostics and firmware download ---- */
 
+/* One servo command. */
+typedef struct {
+    u_int8 cmd;
+    u_int8 num_parms;  /* parameter bytes in use, 0..4 */
+    u_int8 parms[4];
+    boolean passthru;  /* pass-through mode on */
+} servo_cmd_type;
+
+/* Largest image file dds_download_firmware sends; a larger one is refused. */
+#define DDS_FW_FILE_MAX 32768
+
+/* Stores byte `which` (0..19) of the switch report in *switches. */
+int32 dds_read_switches(DRIVE *drv, int32 which, u_int8 *switches);
+int32 dds_servo_cmd(DRIVE *drv, boolean alt_layout, servo_cmd_type *servocmd);
+/* Returns the bytes of status received, or -1. */
+int32 dds_servo_status(DRIVE *drv, boolean alt_layout, unsigned char *status, int32 length);
+int32 dds_send_dai_command(DRIVE *drv, u_int8 command, u_int8 parm1, u_int8 parm2, u_int8 parm3,
+                           u_int8 parm4);
+/* Sends each file of the list, in order, in one WRITE BUFFER; mode 5 erases the
+ * drive's calibration, mode 4 keeps it. Every file is opened and read (1 to
+ * DDS_FW_FILE_MAX bytes) before anything is sent, so a bad list sends nothing. */
+int32 dds_download_firmware(DRIVE *drv, char **filelist, int32 nfiles, boolean destroy_cal);
 
 #endif

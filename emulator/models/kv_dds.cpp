@@ -100,10 +100,12 @@ Reply KvDds::command(const Command &cmd)
         return request_sense(cmd);
     case 0x12:
         return inquiry(cmd);
+    case 0x1C:
+    case 0x1D:
+    case 0x3C:
+        return memory_command(cmd);
     case 0x3B:
         return write_buffer(cmd);
-    case 0x3C:
-        return read_buffer(cmd);
     case 0x15:
     case 0x1A:
     case 0x4D:

@@ -4,6 +4,7 @@
 #ifndef KVEMU_KV_DDS_H
 #define KVEMU_KV_DDS_H
 
+#include "dds_memory.h"
 #include "dds_pages.h"
 #include "download.h"
 #include "models.h"
@@ -21,6 +22,9 @@ public:
     Reply inquiry(const Command &cmd);
     Reply read_buffer(const Command &cmd);
 
+    // dds_memory.cpp: READ BUFFER regions and the vendor diagnostics.
+    Reply memory_command(const Command &cmd);
+
     // download.cpp: firmware download by WRITE BUFFER.
     Reply write_buffer(const Command &cmd);
     FirmwareDownload download{*this, dds_download_commit(cfg)};
@@ -35,6 +39,7 @@ public:
     Bytes buffer1;         // image of buffer 1 from offset 0; empty: not readable
     Bytes sense;           // answer of the next REQUEST SENSE; empty: no sense
     DdsPages pages{cfg};   // mode and log pages (dds_pages.cpp)
+    DdsMemory memory{cfg};  // memory regions and diagnostic state (dds_memory.cpp)
 };
 
 }  // namespace kvemu

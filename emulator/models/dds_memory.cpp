@@ -1,0 +1,151 @@
+// READ BUFFER memory and vendor diagnostics of a KV DDS drive.
+#include "dds_memory.h"
+
+#include "kv_dds.h"
+
+#include <cstdlib>
+
+namespace kvemu {
+namespace {
+
+constexpr uint8_t kReadBuffer = 0x3C;
+constexpr uint8_t kSendDiagnostic = 0x1D;
+constexpr uint8_t kReceiveDiagnostic = 0x1C;
+constexpr size_t kServoReplyLength = 20;
+constexpr uint8_t kServoReadEeprom = 0x61;
+
+Reply invalid_field_in_list() { return check_condition(0x05, 0x26, 0x00); }
+Reply sequence_error() { return check_condition(0x05, 0x2C, 0x00); }
+
+// "buffer.<id>.<mode>.<offset hex>"
+bool parse_region_key(const std::string &key, int &id, int &mode, uint32_t &offset)
+{
+    static const std::string prefix = "buffer.";
+    if (key.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    const char *p = key.c_str() + prefix.size();
+    char *end = nullptr;
+    id = static_cast<int>(std::strtol(p, &end, 10));
+    if (end == p || *end != '.')
+        return false;
+    p = end + 1;
+    mode = static_cast<int>(std::strtol(p, &end, 10));
+    if (end == p || *end != '.')
+        return false;
+    p = end + 1;
+    offset = static_cast<uint32_t>(std::strtoul(p, &end, 16));
+    return end != p && *end == '\0';
+}
+
+}  // namespace
+
+DdsMemory::DdsMemory(const Config &cfg)
+{
+    static const std::string diag = "diag.";
+    for (const auto &kv : cfg.values) {
+        Region r;
+        if (parse_region_key(kv.first, r.id, r.mode, r.offset)) {
+            r.bytes = parse_hex(kv.second);
+            regions_.push_back(std::move(r));
+        } else if (kv.first.compare(0, diag.size(), diag) == 0) {
+            const std::string code = kv.first.substr(diag.size());
+            diag_results_[static_cast<uint8_t>(std::strtoul(code.c_str(), nullptr, 16))] =
+                parse_hex(kv.second);
+        }
+    }
+    servo_eeprom_ = cfg.get_bytes("servo_eeprom");
+}
+
+std::optional<Reply> DdsMemory::command(const Command &cmd)
+{
+    if (cmd.cdb.empty())
+        return std::nullopt;
+    switch (cmd.cdb[0]) {
+    case kReadBuffer:
+        return read_region(cmd);
+    case kSendDiagnostic:
+        return send_diagnostic(cmd);
+    case kReceiveDiagnostic:
+        return receive_diagnostic();
+    default:
+        return std::nullopt;
+    }
+}
+
+// Bytes from the asked offset to the end of the region that holds it.
+std::optional<Reply> DdsMemory::read_region(const Command &cmd) const
+{
+    if (cmd.cdb.size() < 10)
+        return std::nullopt;
+    const int mode = cmd.cdb[1] & 0x1F;
+    const int id = cmd.cdb[2];
+    const uint32_t offset = (uint32_t(cmd.cdb[3]) << 16) | (uint32_t(cmd.cdb[4]) << 8) | cmd.cdb[5];
+    // A region that starts at the offset wins over one that merely covers it.
+    const Region *found = nullptr;
+    for (const auto &r : regions_) {
+        if (r.id != id || r.mode != mode || offset < r.offset || offset >= r.offset + r.bytes.size())
+            continue;
+        if (!found || r.offset == offset)
+            found = &r;
+    }
+    if (!found)
+        return std::nullopt;
+    return good(Bytes(found->bytes.begin() + static_cast<long>(offset - found->offset), found->bytes.end()));
+}
+
+Reply DdsMemory::send_diagnostic(const Command &cmd)
+{
+    const Bytes &list = cmd.data_out;
+    if (list.size() != 8)
+        return invalid_field_in_list();
+    const uint8_t code = list[0];
+    auto configured = diag_results_.find(code);
+    switch (code) {
+    case 0x41: {  // servo command
+        if (list[1] == 0xA1)
+            passthru_ = true;
+        else if (list[1] == 0x81)
+            passthru_ = false;
+        if (passthru_ && list[2] == kServoReadEeprom) {
+            // The address comes high byte last: bytes 5 and 4 of the list.
+            const size_t address = (size_t(list[5]) << 8) | list[4];
+            Bytes reply(kServoReplyLength, 0);
+            reply[8] = address < servo_eeprom_.size() ? servo_eeprom_[address] : 0xFF;
+            reply[9] = address + 1 < servo_eeprom_.size() ? servo_eeprom_[address + 1] : 0xFF;
+            result_ = reply;
+        } else {
+            result_ = configured != diag_results_.end() ? configured->second : Bytes(kServoReplyLength, 0);
+        }
+        return good();
+    }
+    case 0x42:  // servo status
+    case 0x4B:  // switches
+        if (configured == diag_results_.end())
+            return invalid_field_in_list();
+        result_ = configured->second;
+        return good();
+    case 0x70:  // DAI command
+        result_ = configured != diag_results_.end() ? configured->second : Bytes();
+        return good();
+    default:
+        return invalid_field_in_list();
+    }
+}
+
+Reply DdsMemory::receive_diagnostic() const
+{
+    if (!result_)
+        return sequence_error();
+    return good(*result_);
+}
+
+// Memory and diagnostics first; READ BUFFER outside the regions goes on to the
+// model's own buffer 1.
+Reply KvDds::memory_command(const Command &cmd)
+{
+    if (auto r = memory.command(cmd))
+        return *r;
+    return !cmd.cdb.empty() && cmd.cdb[0] == kReadBuffer ? read_buffer(cmd) : illegal_opcode();
+}
+
+}  // namespace kvemu

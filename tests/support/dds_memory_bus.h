@@ -1,0 +1,35 @@
+// A DDS drive on the emulated bus for the EEPROM and diagnostics tests.
+#ifndef TESTS_DDS_MEMORY_BUS_H
+#define TESTS_DDS_MEMORY_BUS_H
+
+#include <string>
+#include <vector>
+
+#include "kvemu.h"
+#include "scsi_io.h"
+
+namespace ddstest {
+
+// Bus text of one KV DDS drive (node 0, host 0, target 3) whose probe reads
+// the hardware and firmware codes given; `extra` adds key lines.
+std::string dds_bus(int32 hw, int32 fw, const std::string &extra = "");
+// One key line, "<key> = <hex bytes>\n".
+std::string key(const std::string &name, const kvemu::Bytes &bytes);
+
+// Loads the bus, opens its drive and clears the trace.
+void open_drive(const std::string &bus, DRIVE &drv);
+void close_drive(DRIVE &drv);
+
+// The command and data-out lines of the trace, in order.
+std::vector<std::string> sent();
+// The probe's INQUIRY of page C0h, as it appears in sent().
+extern const char *const kProbeLine;
+
+// Big-endian and little-endian fields of test images.
+void put_be(kvemu::Bytes &b, size_t at, uint32_t value, size_t n);
+void put_le(kvemu::Bytes &b, size_t at, uint32_t value, size_t n);
+void put_text(kvemu::Bytes &b, size_t at, const std::string &text);
+
+}  // namespace ddstest
+
+#endif
