@@ -2,6 +2,11 @@
 // of good and of hostile files.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -172,6 +177,27 @@ TEST_F(XmlFile, PathsThatMakeADirectoryOrFail) {
         EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(c.message, 0), 0u) << c.path;
     }
     EXPECT_FALSE(exists("missing"));
+}
+
+TEST_F(XmlFile, AFileCutShortIsAFailure) {
+    // A file size limit stands in for a full disk: the last bytes never land.
+    for (int i = 0; i < 5; i++)
+        add(0x1000u + i, "ULTRIUM 5", 0, i, 0, 1, 2, "upgrade");
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        testing::internal::CaptureStderr();
+        int rc = WriteToXml("d.xml", table_.data());
+        bool said = testing::internal::GetCapturedStderr().rfind(
+                        "An error occurred during creation of output transcoder. Msg is:\n", 0) == 0;
+        _exit(rc == 1 && said ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST_F(XmlFile, ReaderRejectsBrokenFilesQuietly) {

@@ -181,7 +181,31 @@ int prepare_directory(const char *xmlfile) {
     return 0;
 }
 
+// Passes the serialised bytes on to the file target and counts them: the file
+// target drops the errors of its last write and of closing the file, so the
+// count is checked against the file once it is closed.
+class CountingTarget : public XMLFormatTarget {
+public:
+    explicit CountingTarget(XMLFormatTarget &to) : to_(to) {}
+    void writeChars(const XMLByte *const data, const XMLSize_t n, XMLFormatter *const f) override {
+        to_.writeChars(data, n, f);
+        count_ += n;
+    }
+    void flush() override { to_.flush(); }
+    XMLSize_t count() const { return count_; }
+
+private:
+    XMLFormatTarget &to_;
+    XMLSize_t count_ = 0;
+};
+
+void report_output_error(const char *message) {
+    std::fprintf(stderr, "An error occurred during creation of output transcoder. Msg is:\n%s\n",
+                 message);
+}
+
 int serialise(DOMDocument *doc, const char *xmlfile) {
+    XMLSize_t produced = 0;
     try {
         XmlText ls("LS");
         auto *impl = static_cast<DOMImplementationLS *>(
@@ -193,26 +217,31 @@ int serialise(DOMDocument *doc, const char *xmlfile) {
         DomPtr<DOMLSSerializer> writer(impl->createLSSerializer());
         DomPtr<DOMLSOutput> output(impl->createLSOutput());
         LocalFileFormatTarget target(xmlfile);
-        output->setByteStream(&target);
-        bool written = writer->write(doc, output.get());
-        // Flush here, not in the destructor, so that a write error is seen.
-        target.flush();
-        if (!written) {
-            std::fprintf(stderr, "An error occurred while writing the Xml file %s\n", xmlfile);
+        CountingTarget counted(target);
+        output->setByteStream(&counted);
+        if (!writer->write(doc, output.get())) {
+            report_output_error("the document could not be serialised");
             return 1;
         }
+        counted.flush();
+        produced = counted.count();
     } catch (const OutOfMemoryException &) {
         std::fprintf(stderr, "OutOfMemoryException\n");
         return 1;
     } catch (const XMLException &e) {
         LocalText msg(e.getMessage());
-        std::fprintf(stderr, "An error occurred during creation of output transcoder. Msg is:\n%s\n",
-                     msg.get());
+        report_output_error(msg.get());
         return 1;
     } catch (const DOMException &e) {
         LocalText msg(e.getMessage());
-        std::fprintf(stderr, "An error occurred during creation of output transcoder. Msg is:\n%s\n",
-                     msg.get());
+        report_output_error(msg.get());
+        return 1;
+    }
+    // A full disk shows only now, as a file shorter than what was written.
+    struct stat st {};
+    if (stat(xmlfile, &st) == 0 && S_ISREG(st.st_mode) &&
+        static_cast<XMLSize_t>(st.st_size) != produced) {
+        report_output_error("the file could not be written in full");
         return 1;
     }
     return 0;
