@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "engine.h"
+#include "kvemu.h"
 #include "scratch.h"
 
 using scratch::exists;
@@ -252,6 +254,41 @@ TEST_F(KvRom, RoadsStopAtTheFirstFailure) {
     spill(dir_ + "/bus.ini", "[device]\nhost = 0\ntarget = 3\ntype = 0\nvendor = OTHERCO\n");
     check("no_drive", run({"-d", "x.xml"}), 4);
     EXPECT_FALSE(exists(dir_ + "/x.xml"));
+}
+
+}  // namespace
+
+namespace {
+
+// get_installstate runs in-process against a bus loaded by the test.
+TEST(InstallState, SummarisesInstalledAgainstConfiguredVersions) {
+    struct {
+        const char *bus;
+        const char *config;  // null: no configuration file
+        ZIZEDE_INSTALLSTATE state;
+    } cases[] = {
+        {"", "5A01|a.bin|2.0\n", ZIZEDE_NOTINSTALLED_NOTNEEDED},
+        {"firmware = 1.50\n", nullptr, ZIZEDE_STATEUNKNOWN},
+        {"firmware = 1.50\n", "5A01|a.bin|2.0\n", ZIZEDE_INSTALLEDOLDER},
+        {"firmware = 2.50\n", "5A01|a.bin|2.0\n", ZIZEDE_INSTALLEDNEWER},
+        {"firmware = 2.00\n", "5A01|a.bin|2.0\n", ZIZEDE_INSTALLEDSAME},
+        {"firmware = 2.00\n", "7777|a.bin|2.0\n", ZIZEDE_STATEUNKNOWN},
+    };
+    for (const auto &c : cases) {
+        scratch::Dir dir(true);
+        if (c.config) {
+            ASSERT_EQ(mkdir("fwimage", 0755), 0);
+            spill("fwimage/firmware.cfg", c.config);
+        }
+        std::string bus;
+        if (*c.bus)
+            bus = std::string("[device]\nhost = 0\ntarget = 1\nmodel = kv_lto\ndrive_id = 5A01\n") + c.bus;
+        kvemu::load_bus_text(bus);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(get_installstate(), c.state) << c.bus << (c.config ? c.config : "(none)");
+        testing::internal::GetCapturedStdout();
+        kvemu::unload_bus();
+    }
 }
 
 }  // namespace
