@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <initializer_list>
 
 #include "ddslib.h"
 
@@ -85,6 +86,20 @@ constexpr MfgBlock kMfgFamily3 = {{1, 1, 0x180, 32},
                                     {MfgField::mechcode, 10, 10, 4},
                                     {MfgField::boardcode, 14, 14, 4},
                                     {MfgField::mfgplant, 26, 26, 4}}}};
+
+// Every copied text and its NUL fit the fields of mfg_data_type.
+constexpr bool mfg_counts_fit()
+{
+    for (const auto &f : kMfgFamily1)
+        if (f.count >= sizeof(mfg_data_type::serialno))
+            return false;
+    for (const MfgBlock *b : {&kMfgFamily2, &kMfgFamily3})
+        for (const auto &f : b->fields)
+            if (f.count >= sizeof(mfg_data_type::serialno))
+                return false;
+    return true;
+}
+static_assert(mfg_counts_fit(), "manufacturing text longer than its field");
 
 // ---- Fault log ----
 constexpr BufferRead kLogFamily1 = {3, 1, 0x5000, 404};
