@@ -154,27 +154,26 @@ int prepare_directory(const char *xmlfile) {
     copy_field(path, sizeof path, xmlfile);
     char empty[1] = "";
     char *xml_dir = empty;
-    char *xml_file = empty;
 
     if (char *slash = std::strrchr(path, '/')) {
         *slash = '\0';
-        xml_file = slash + 1;
+        const char *xml_file = slash + 1;
         xml_dir = path;
         copy_field(tmp, sizeof tmp, xml_dir);
         if (alphanumeric(tmp)[0] == '\0')
-            xml_dir = empty;
+            xml_dir = empty;  // "", "." or "..": nothing to make
         copy_field(tmp, sizeof tmp, xml_file);
         if (trim(tmp)[0] == '\0') {
             std::fprintf(stderr, "Error : Xml filename not specified\n");
             return 1;
         }
     }
+    // A backslash separates a directory too; the file is still created at the
+    // path as given.
     if (char *backslash = std::strrchr(path, '\\')) {
         *backslash = '\0';
         xml_dir = path;
-        xml_file = backslash + 1;
     }
-    (void)xml_file;
     xml_dir = trim(xml_dir);
     if (xml_dir[0] != '\0')
         create_directory(xml_dir);  // a failure shows when the file is created
