@@ -9,11 +9,9 @@ const char *R_STRINGS[16];
 
 namespace {
 
-constexpr int kTableSize = 23;
-
 // One table of drive records, zeroed, off the stack (each record is a few KiB).
 struct Table {
-    std::vector<driveinfo> rows = std::vector<driveinfo>(kTableSize);
+    std::vector<driveinfo> rows = std::vector<driveinfo>(MAX_DRIVES);
     driveinfo *get() { return rows.data(); }
 };
 
@@ -49,18 +47,30 @@ struct Shower {
     }
 };
 
+// The start shared by modes all and discover: scan, then read the configuration
+// file. False with the result code set when either table stays empty.
+bool discover_and_configure(const Shower &show, driveinfo *discovered, driveinfo *config,
+                            int *result) {
+    discover(discovered);
+    show("\tDiscovered", discovered);
+    if (count(discovered) == 0) {
+        *result = R_NO_TARGET_DEVICE_FOUND;
+        return false;
+    }
+    read_firmware_config_file(config);
+    show("\tConfigured", config);
+    if (count(config) == 0) {
+        *result = R_FLASH_FAILURE;
+        return false;
+    }
+    return true;
+}
+
 int mode_all(const Shower &show, const char *message) {
     Table discovered, config, upgrade_list;
-
-    discover(discovered.get());
-    show("\tDiscovered", discovered.get());
-    if (count(discovered.get()) == 0)
-        return R_NO_TARGET_DEVICE_FOUND;
-
-    read_firmware_config_file(config.get());
-    show("\tConfigured", config.get());
-    if (count(config.get()) == 0)
-        return R_FLASH_FAILURE;
+    int result = R_SUCCESS_NO_REBOOT;
+    if (!discover_and_configure(show, discovered.get(), config.get(), &result))
+        return result;
 
     recommend_upgrade(discovered.get(), config.get(), upgrade_list.get());
     show("\tRecommended Upgrade", upgrade_list.get());
@@ -73,16 +83,9 @@ int mode_all(const Shower &show, const char *message) {
 
 int mode_discover(const Shower &show, const char *xmlfilename) {
     Table discovered, config, recommend;
-
-    discover(discovered.get());
-    show("\tDiscovered", discovered.get());
-    if (count(discovered.get()) == 0)
-        return R_NO_TARGET_DEVICE_FOUND;
-
-    read_firmware_config_file(config.get());
-    show("\tConfigured", config.get());
-    if (count(config.get()) == 0)
-        return R_FLASH_FAILURE;
+    int result = R_SUCCESS_NO_REBOOT;
+    if (!discover_and_configure(show, discovered.get(), config.get(), &result))
+        return result;
 
     recommend_upgrade(discovered.get(), config.get(), recommend.get());
     show("\tRecommended", recommend.get());
@@ -164,7 +167,7 @@ ZIZEDE_INSTALLSTATE get_installstate(void) {
         return ZIZEDE_STATEUNKNOWN;
 
     bool older = false, newer = false, same = false;
-    for (int i = 0; i < kTableSize; i++) {
+    for (int i = 0; i < MAX_DRIVES; i++) {
         const driveinfo &drive = discovered.get()[i];
         if (!drive.Configured)
             continue;
