@@ -63,11 +63,11 @@ long to_long(const std::string &s, long def)
     return (end && *end == '\0') ? v : def;
 }
 
-Override parse_override(const std::string &spec)
+Override parse_override(const std::string &text)
 {
     Override o;
     o.from_model = true;
-    std::istringstream in(spec);
+    std::istringstream in(text);
     std::string word;
     bool first = true;
     while (in >> word) {
@@ -129,8 +129,8 @@ void add_node(const Config &cfg, bool raw)
             }
             n->device = f(cfg);
         }
-        for (const auto &spec : cfg.all("override"))
-            n->overrides.push_back(parse_override(spec));
+        for (const auto &text : cfg.all("override"))
+            n->overrides.push_back(parse_override(text));
     }
     bus().nodes.push_back(std::move(n));
 }
@@ -345,6 +345,42 @@ void redirect_path(const std::string &from, const std::string &to)
         bus().redirects[from] = to;
 }
 
+namespace {
+
+// Common start of the path hooks: whether the emulator serves `path` itself.
+// A redirection wins over what it serves (so a test can make the device list
+// unreadable by pointing it at a path that does not exist): the call then
+// passes through with `*mapped` in place of `path`.
+bool serves_path(const char *path, const char **mapped)
+{
+    ensure_loaded();
+    Bus &b = bus();
+    if (!b.loaded)
+        return false;
+    auto r = b.redirects.find(path);
+    if (r == b.redirects.end())
+        return true;
+    *mapped = r->second.c_str();
+    return false;
+}
+
+// The node behind an emulated descriptor; null for any other descriptor.
+Node *node_of_fd(int fd)
+{
+    auto it = bus().fds.find(fd);
+    return it == bus().fds.end() ? nullptr : node(it->second);
+}
+
+int refuse_open(int number, int err, int *result)
+{
+    emit("open sg" + std::to_string(number) + " failed");
+    errno = err;
+    *result = -1;
+    return 1;
+}
+
+}  // namespace
+
 // Called by sg_ioctl.cpp to record lines of the trace.
 void record(const std::string &line) { emit(line); }
 
@@ -358,19 +394,9 @@ extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **
     if (in_emulator || !path)
         return 0;
     Guard g;
-    ensure_loaded();
+    if (!serves_path(path, mapped) || std::strcmp(path, "/proc/scsi/sg/devices") != 0)
+        return 0;
     Bus &b = bus();
-    if (!b.loaded)
-        return 0;
-    // A redirection wins over the served device list, so a test can make the
-    // list unreadable by pointing it at a path that does not exist.
-    auto r = b.redirects.find(path);
-    if (r != b.redirects.end()) {
-        *mapped = r->second.c_str();
-        return 0;
-    }
-    if (std::strcmp(path, "/proc/scsi/sg/devices") != 0)
-        return 0;
     if (b.list_text) {
         b.list_buffer = *b.list_text;
     } else {
@@ -392,31 +418,16 @@ extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const c
     if (in_emulator || !path)
         return 0;
     Guard g;
-    ensure_loaded();
-    Bus &b = bus();
-    if (!b.loaded)
+    if (!serves_path(path, mapped))
         return 0;
-    auto r = b.redirects.find(path);
-    if (r != b.redirects.end()) {
-        *mapped = r->second.c_str();
-        return 0;
-    }
     int number = node_from_path(path);
     if (number < 0)
         return 0;
     Node *n = node(number);
-    if (!n || !n->device || n->device->vanished) {
-        emit("open sg" + std::to_string(number) + " failed");
-        errno = ENOENT;
-        *result = -1;
-        return 1;
-    }
-    if (n->cfg.get_int("open_fails", 0)) {
-        emit("open sg" + std::to_string(number) + " failed");
-        errno = EACCES;
-        *result = -1;
-        return 1;
-    }
+    if (!n || !n->device || n->device->vanished)
+        return refuse_open(number, ENOENT, result);
+    if (n->cfg.get_int("open_fails", 0))
+        return refuse_open(number, EACCES, result);
     using open_fn = int (*)(const char *, int, ...);
     auto real_open = reinterpret_cast<open_fn>(dlsym(RTLD_NEXT, "open"));
     int fd = real_open("/dev/null", O_RDWR | O_CLOEXEC);
@@ -425,7 +436,7 @@ extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const c
         return 1;
     }
     (void)flags;
-    b.fds[fd] = number;
+    bus().fds[fd] = number;
     n->opens++;
     emit("open sg" + std::to_string(number));
     *result = fd;
@@ -437,11 +448,9 @@ extern "C" int kvemu_hook_ioctl(int fd, unsigned long request, void *arg, int *r
     if (in_emulator)
         return 0;
     Guard g;
-    Bus &b = bus();
-    auto it = b.fds.find(fd);
-    if (!b.loaded || it == b.fds.end())
+    Node *n = bus().loaded ? node_of_fd(fd) : nullptr;
+    if (!n)
         return 0;
-    Node *n = node(it->second);
     if (n->device->vanished) {
         errno = ENODEV;
         *result = -1;
@@ -456,14 +465,12 @@ extern "C" void kvemu_hook_close(int fd)
     if (in_emulator)
         return;
     Guard g;
-    Bus &b = bus();
-    auto it = b.fds.find(fd);
-    if (it == b.fds.end())
+    Node *n = node_of_fd(fd);
+    if (!n)
         return;
-    Node *n = node(it->second);
     n->closes++;
     emit("close sg" + std::to_string(n->number));
-    b.fds.erase(it);
+    bus().fds.erase(fd);
 }
 
 extern "C" int kvemu_hook_sleep(unsigned seconds)

@@ -79,7 +79,7 @@ std::optional<Reply> DdsMemory::read_region(const Command &cmd) const
         return std::nullopt;
     const int mode = cmd.cdb[1] & 0x1F;
     const int id = cmd.cdb[2];
-    const uint32_t offset = (uint32_t(cmd.cdb[3]) << 16) | (uint32_t(cmd.cdb[4]) << 8) | cmd.cdb[5];
+    const uint32_t offset = get_be(cmd.cdb, 3, 3);
     // A region that starts at the offset wins over one that merely covers it.
     const Region *found = nullptr;
     for (const auto &r : regions_) {

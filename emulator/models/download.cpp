@@ -5,8 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "kv_dds.h"
-#include "kv_lto.h"
+#include "kv_drive.h"
 
 namespace kvemu {
 namespace {
@@ -43,23 +42,6 @@ Commit commit_from(const Config &cfg, Commit def)
     return def;
 }
 
-// A blank-padded text field of a vendor page; a page too short has no room for it.
-void put_field(Bytes &page, size_t at, size_t width, const std::string &text)
-{
-    if (at + width > page.size())
-        return;
-    Bytes field = ascii(text, width);
-    std::copy(field.begin(), field.end(), page.begin() + static_cast<long>(at));
-}
-
-uint32_t be(const Bytes &b, size_t at, size_t n)
-{
-    uint32_t v = 0;
-    for (size_t i = 0; i < n; ++i)
-        v = (v << 8) | (at + i < b.size() ? b[at + i] : 0);
-    return v;
-}
-
 }  // namespace
 
 FirmwareDownload::FirmwareDownload(Device &device, Commit commit)
@@ -78,8 +60,8 @@ std::optional<Reply> FirmwareDownload::write_buffer(const Command &cmd)
     if (mode != 4 && mode != 5)
         return std::nullopt;
     int id = cmd.cdb[2];
-    uint32_t offset = be(cmd.cdb, 3, 3);
-    uint32_t length = be(cmd.cdb, 6, 3);
+    uint32_t offset = get_be(cmd.cdb, 3, 3);
+    uint32_t length = get_be(cmd.cdb, 6, 3);
     if (length == 0) {
         // A closing command on the other road is a host error: refuse it and
         // leave the download as it stands.
@@ -181,41 +163,12 @@ Commit dds_download_commit(const Config &cfg)
     return cfg.get("product") == "RQN512" ? Commit::Mode4 : Commit::Auto;
 }
 
-// The two KV models hand their WRITE BUFFER commands here and show the
-// installed version in their firmware text.
-Reply KvLto::write_buffer(const Command &cmd)
-{
-    std::optional<Reply> r = download.write_buffer(cmd);
-    if (!r)
-        return check(0x05, 0x24, 0x00);
-    if (download.installed())
-        put_field(page_c0, 30, 19, "FIRMWARE=" + *download.installed());
-    if (r->status == 2)
-        sense = r->sense;
-    return *r;
-}
-
-Reply KvDds::write_buffer(const Command &cmd)
-{
-    std::optional<Reply> r = download.write_buffer(cmd);
-    if (!r)
-        return check(0x05, 0x24, 0x00);
-    if (download.installed())
-        put_field(page_c0, 5, 25, "FIRMWARE = " + *download.installed());
-    if (r->status == 2)
-        sense = r->sense;
-    return *r;
-}
-
 FirmwareDownload *download_of(Node *n)
 {
     if (!n || !n->device)
         return nullptr;
-    if (auto *d = dynamic_cast<KvLto *>(n->device.get()))
-        return &d->download;
-    if (auto *d = dynamic_cast<KvDds *>(n->device.get()))
-        return &d->download;
-    return nullptr;
+    auto *d = dynamic_cast<KvDrive *>(n->device.get());
+    return d ? &d->download : nullptr;
 }
 
 }  // namespace kvemu

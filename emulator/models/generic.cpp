@@ -1,5 +1,6 @@
 // A plain device: answers TEST UNIT READY and INQUIRY from its settings, plus any
-// "reply.<cdb prefix>" data; refuses everything else.
+// "reply.<cdb prefix>" data; refuses everything else. The KV models answer from
+// the same settings first (configured_tur, configured_inquiry).
 #include <cstdio>
 
 #include "models.h"
@@ -28,25 +29,14 @@ public:
     }
 
 private:
-    Reply test_unit_ready() const
-    {
-        Bytes s = cfg.get_bytes("tur");  // "key asc ascq" makes it answer CHECK CONDITION
-        if (s.size() >= 3)
-            return check_condition(s[0], s[1], s[2]);
-        return good();
-    }
+    Reply test_unit_ready() const { return configured_tur(cfg); }
 
     Reply inquiry(const Command &cmd) const
     {
-        if (cmd.cdb.size() >= 3 && (cmd.cdb[1] & 0x01)) {
-            char key[16];
-            std::snprintf(key, sizeof key, "inquiry.%02x", cmd.cdb[2]);
-            if (!cfg.has(key))
-                return check_condition(0x05, 0x24, 0x00);
-            return good(cfg.get_bytes(key));
-        }
-        if (cfg.has("inquiry"))
-            return good(cfg.get_bytes("inquiry"));
+        if (auto d = configured_inquiry(cfg, cmd))
+            return good(*d);
+        if (is_evpd(cmd))
+            return check_condition(0x05, 0x24, 0x00);
         return good(standard_inquiry(cfg));
     }
 };
@@ -69,6 +59,29 @@ Bytes standard_inquiry(const Config &cfg)
     std::copy(product.begin(), product.end(), d.begin() + 16);
     std::copy(revision.begin(), revision.end(), d.begin() + 32);
     return d;
+}
+
+bool is_evpd(const Command &cmd) { return cmd.cdb.size() >= 3 && (cmd.cdb[1] & 0x01); }
+
+std::optional<Bytes> configured_inquiry(const Config &cfg, const Command &cmd)
+{
+    std::string key = "inquiry";
+    if (is_evpd(cmd)) {
+        char page[8];
+        std::snprintf(page, sizeof page, ".%02x", cmd.cdb[2]);
+        key += page;
+    }
+    if (!cfg.has(key))
+        return std::nullopt;
+    return cfg.get_bytes(key);
+}
+
+Reply configured_tur(const Config &cfg)
+{
+    Bytes s = cfg.get_bytes("tur");
+    if (s.size() >= 3)
+        return check_condition(s[0], s[1], s[2]);
+    return good();
 }
 
 std::unique_ptr<Device> make_generic(const Config &cfg) { return std::make_unique<Generic>(cfg); }

@@ -15,15 +15,6 @@ constexpr size_t kVariantAt = 73;     // 21-byte variant field, read by discover
 constexpr size_t kFwConfAt = 94;      // firmware code text of the fixed layout
 constexpr size_t kBuffer1Base = 0x100;  // where the probe reads buffer 1
 
-void put_text(Bytes &page, size_t at, size_t width, const std::string &text)
-{
-    if (at >= page.size())
-        return;
-    width = std::min(width, page.size() - at);
-    Bytes field = ascii(text, width);
-    std::copy(field.begin(), field.end(), page.begin() + static_cast<long>(at));
-}
-
 std::string hex_text(const char *label, uint32_t value)
 {
     char b[40];
@@ -39,7 +30,8 @@ void put_be32(Bytes &b, size_t at, uint32_t v)
 
 }  // namespace
 
-KvDds::KvDds(const Config &c) : Device(c)
+KvDds::KvDds(const Config &c)
+    : KvDrive(c, "DDS TAPE", dds_download_commit(c), {5, 25, "FIRMWARE = "})
 {
     hw_conf = static_cast<uint32_t>(cfg.get_int("hw_conf", 0x80003));
     has_fw_conf = cfg.get("fw_conf") != "none";
@@ -54,7 +46,7 @@ KvDds::KvDds(const Config &c) : Device(c)
         page_c0[0] = 0x01;  // sequential-access device
         page_c0[1] = 0xC0;
         page_c0[3] = static_cast<uint8_t>(size - 4);
-        put_text(page_c0, 5, 25, "FIRMWARE = " + cfg.get("firmware", "1.00"));
+        put_firmware(cfg.get("firmware", "1.00"));
         if (layout == "fixed") {
             // The variant field itself carries the hardware code, so discovery
             // reads the hardware code as the drive identifier.
@@ -115,59 +107,14 @@ Reply KvDds::command(const Command &cmd)
     }
 }
 
-Reply KvDds::check(uint8_t key, uint8_t asc, uint8_t ascq)
-{
-    Reply r = check_condition(key, asc, ascq);
-    sense = r.sense;
-    return r;
-}
-
-Reply KvDds::test_unit_ready(const Command &)
-{
-    Bytes s = cfg.get_bytes("tur");
-    if (s.size() >= 3)
-        return check(s[0], s[1], s[2]);
-    return good();
-}
-
-Reply KvDds::request_sense(const Command &)
-{
-    Bytes data = sense.empty() ? check_condition(0, 0, 0).sense : sense;
-    sense.clear();
-    return good(data);
-}
-
-Reply KvDds::inquiry(const Command &cmd)
-{
-    if (cmd.cdb.size() >= 3 && (cmd.cdb[1] & 0x01)) {
-        char key[16];
-        std::snprintf(key, sizeof key, "inquiry.%02x", cmd.cdb[2]);
-        if (cfg.has(key))
-            return good(cfg.get_bytes(key));
-        if (cmd.cdb[2] == 0xC0 && !page_c0.empty())
-            return good(page_c0);
-        return check(0x05, 0x24, 0x00);
-    }
-    if (cfg.has("inquiry"))
-        return good(cfg.get_bytes("inquiry"));
-    Config c = cfg;
-    if (!c.has("type"))
-        c.values.emplace("type", "1");
-    if (!c.has("vendor"))
-        c.values.emplace("vendor", "KV");
-    if (!c.has("product"))
-        c.values.emplace("product", "DDS TAPE");
-    return good(standard_inquiry(c));
-}
-
 Reply KvDds::read_buffer(const Command &cmd)
 {
     if (cmd.cdb.size() < 10)
         return check(0x05, 0x24, 0x00);
     unsigned mode = cmd.cdb[1] & 0x1F;
     unsigned id = cmd.cdb[2];
-    size_t offset = static_cast<size_t>(cmd.cdb[3]) << 16 | static_cast<size_t>(cmd.cdb[4]) << 8 | cmd.cdb[5];
-    size_t length = static_cast<size_t>(cmd.cdb[6]) << 16 | static_cast<size_t>(cmd.cdb[7]) << 8 | cmd.cdb[8];
+    size_t offset = get_be(cmd.cdb, 3, 3);
+    size_t length = get_be(cmd.cdb, 6, 3);
     if (mode != 1 || id != 1 || buffer1.empty() || offset > buffer1.size())
         return check(0x05, 0x24, 0x00);
     size_t n = std::min(length, buffer1.size() - offset);

@@ -3,21 +3,13 @@
 // answers and a pending UNIT ATTENTION. Settings are listed in emulator/README.md.
 #include "kv_lto.h"
 
-#include <cstdio>
-
 namespace kvemu {
 namespace {
 
 constexpr size_t kPageSize = 96;
 constexpr size_t kDescriptorSize = 52;
 
-void put_text(Bytes &b, size_t at, size_t width, const std::string &text)
-{
-    Bytes field = ascii(text, width);
-    std::copy(field.begin(), field.end(), b.begin() + static_cast<long>(at));
-}
-
-Bytes vendor_page(uint8_t code)
+Bytes blank_page(uint8_t code)
 {
     Bytes p(kPageSize, 0);
     p[0] = 0x01;
@@ -28,20 +20,20 @@ Bytes vendor_page(uint8_t code)
 
 }  // namespace
 
-KvLto::KvLto(const Config &c) : Device(c)
+KvLto::KvLto(const Config &c) : KvDrive(c, "ULTRIUM TAPE", Commit::Mode5, {30, 19, "FIRMWARE="})
 {
     std::string busy = cfg.get("busy", "0");
     busy_left = busy == "*" ? -1 : cfg.get_int("busy", 0);
     unit_attention = cfg.get_int("unit_attention", 0) != 0;
 
     std::string component = cfg.get("component", "KV LTO DRIVE");
-    page_c0 = vendor_page(0xC0);
+    page_c0 = blank_page(0xC0);
     put_text(page_c0, 4, 26, component);
-    put_text(page_c0, 30, 19, "FIRMWARE=" + cfg.get("firmware", "1.00"));
+    put_firmware(cfg.get("firmware", "1.00"));
     put_text(page_c0, 49, 24, cfg.get("firmware_date", "2011/05/05"));
     put_text(page_c0, 73, 23, cfg.get("variant", ""));
 
-    page_c1 = vendor_page(0xC1);
+    page_c1 = blank_page(0xC1);
     put_text(page_c1, 4, 26, component);
     put_text(page_c1, 49, 24, cfg.get("hardware_date", "2011/05/05"));
     put_text(page_c1, 73, 23, "DRIVE_ID=" + cfg.get("drive_id", "0"));
@@ -103,62 +95,27 @@ Reply KvLto::command(const Command &cmd)
     }
 }
 
-Reply KvLto::check(uint8_t key, uint8_t asc, uint8_t ascq)
+// Asking for sense reports and clears a pending attention.
+Reply KvLto::request_sense(const Command &cmd)
 {
-    Reply r = check_condition(key, asc, ascq);
-    sense = r.sense;
-    return r;
-}
-
-Reply KvLto::test_unit_ready(const Command &)
-{
-    Bytes s = cfg.get_bytes("tur");
-    if (s.size() >= 3)
-        return check(s[0], s[1], s[2]);
-    return good();
-}
-
-Reply KvLto::request_sense(const Command &)
-{
-    Bytes data;
-    if (unit_attention) {  // asking for sense reports and clears a pending attention
-        unit_attention = false;
-        data = check_condition(0x06, 0x29, 0x00).sense;
-    } else {
-        data = sense.empty() ? check_condition(0, 0, 0).sense : sense;
-    }
+    if (!unit_attention)
+        return KvDrive::request_sense(cmd);
+    unit_attention = false;
     sense.clear();
-    return good(data);
+    return good(check_condition(0x06, 0x29, 0x00).sense);
 }
 
-Reply KvLto::inquiry(const Command &cmd)
+const Bytes *KvLto::vendor_page(uint8_t code) const
 {
-    if (cmd.cdb.size() >= 3 && (cmd.cdb[1] & 0x01)) {
-        char key[16];
-        std::snprintf(key, sizeof key, "inquiry.%02x", cmd.cdb[2]);
-        if (cfg.has(key))
-            return good(cfg.get_bytes(key));
-        if (cmd.cdb[2] == 0xC0)
-            return good(page_c0);
-        if (cmd.cdb[2] == 0xC1)
-            return good(page_c1);
-        return check(0x05, 0x24, 0x00);
-    }
-    if (cfg.has("inquiry"))
-        return good(cfg.get_bytes("inquiry"));
-    Config c = cfg;
-    if (!c.has("type"))
-        c.values.emplace("type", "1");
-    if (!c.has("vendor"))
-        c.values.emplace("vendor", "KV");
-    if (!c.has("product"))
-        c.values.emplace("product", "ULTRIUM TAPE");
-    Bytes d = standard_inquiry(c);
-    // The VUMA level, as decimal text from byte 47.
+    return code == 0xC1 ? &page_c1 : KvDrive::vendor_page(code);
+}
+
+// The VUMA level, as decimal text from byte 47.
+void KvLto::finish_inquiry(Bytes &d) const
+{
     std::string vuma = cfg.get("vuma", "1");
     for (size_t i = 0; i < vuma.size() && 47 + i < d.size(); ++i)
         d[47 + i] = static_cast<uint8_t>(vuma[i]);
-    return good(d);
 }
 
 Reply KvLto::report_density_support(const Command &)
