@@ -45,7 +45,11 @@ int32 scsi_read_block_limits(DRIVE *drv, unsigned char *buffer, int32 /*length*/
     return run(io, buffer, 6, HOST_READ);
 }
 
-int32 scsi_read(DRIVE *drv, unsigned char *buffer, int32 length)
+namespace {
+
+// READ(6) and WRITE(6): a 24-bit count of bytes, or of records in fixed mode.
+int32 stream_transfer(DRIVE *drv, unsigned char opcode, unsigned char byte1,
+                      unsigned char *buffer, int32 length, direction dir)
 {
     if (length < 0)
         return refuse(drv);
@@ -53,24 +57,23 @@ int32 scsi_read(DRIVE *drv, unsigned char *buffer, int32 length)
     int32 bytes = transfer_bytes(drv, count);
     if (bytes < 0)
         return refuse(drv);
-    scsi_io_type io = request(drv, 0x08, 6);
-    io.cdb[1] = static_cast<unsigned char>(fixed(drv) | sili(drv) << 1);
+    scsi_io_type io = request(drv, opcode, 6);
+    io.cdb[1] = byte1;
     put_be(&io.cdb[2], static_cast<uint32_t>(count), 3);
-    return run(io, buffer, bytes, HOST_READ);
+    return run(io, buffer, bytes, dir);
+}
+
+}  // namespace
+
+int32 scsi_read(DRIVE *drv, unsigned char *buffer, int32 length)
+{
+    return stream_transfer(drv, 0x08, static_cast<unsigned char>(fixed(drv) | sili(drv) << 1),
+                           buffer, length, HOST_READ);
 }
 
 int32 scsi_write(DRIVE *drv, unsigned char *buffer, int32 length)
 {
-    if (length < 0)
-        return refuse(drv);
-    int32 count = clamp(length, kMax24);
-    int32 bytes = transfer_bytes(drv, count);
-    if (bytes < 0)
-        return refuse(drv);
-    scsi_io_type io = request(drv, 0x0A, 6);
-    io.cdb[1] = fixed(drv);
-    put_be(&io.cdb[2], static_cast<uint32_t>(count), 3);
-    return run(io, buffer, bytes, HOST_WRITE);
+    return stream_transfer(drv, 0x0A, fixed(drv), buffer, length, HOST_WRITE);
 }
 
 int32 scsi_set_capacity(DRIVE *drv, int32 proportion)
