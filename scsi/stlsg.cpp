@@ -161,8 +161,7 @@ int32 scsi_open_device(DRIVE *drv)
     snprintf(path, sizeof path, "/dev/sg%d", node);
     drv->fd = open(path, scsi_open_mode);
     if (drv->fd < 0) {
-        int err = errno;
-        fprintf(stderr, "Unable to open %s!\n - %s\n", path, strerror(err));
+        // The caller reports this one; a scan meets it for every node it may not open.
         drv->driver_status = 0xFF;
         return -1;
     }
@@ -185,8 +184,6 @@ int32 scsi_open_devicefile(const char *device, DRIVE *drv)
     }
     drv->fd = open(device, scsi_open_mode);
     if (drv->fd < 0) {
-        int err = errno;
-        fprintf(stderr, "Unable to open %s!\n - %s\n", device, strerror(err));
         drv->driver_status = 0xFF;
         return -1;
     }

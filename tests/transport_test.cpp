@@ -153,12 +153,13 @@ TEST_F(Transport, OpenFailuresOnStderr)
     };
     const Case cases[] = {
         {"", true, -1, 0x55, "Unable to access /proc/scsi/sg/devices!\n - No such file or directory\n"},
-        {"open_fails = 1\n", false, -1, 0xFF, "Unable to open /dev/sg0!\n - Permission denied\n"},
+        // A node that cannot be opened is the caller's to report: nothing on stderr.
+        {"open_fails = 1\n", false, -1, 0xFF, ""},
         {"reserved_size_fails = 1\nget_reserved_size_fails = 1\n", false, 0, 0x00,
          "STLSG: Unable to set reserved size to 1048576\n - Cannot allocate memory\n"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.message);
+        SCOPED_TRACE(std::string(c.setting) + c.message);
         kvemu::load_bus_text(std::string(kTape) + c.setting);
         if (c.list_missing)
             kvemu::redirect_path("/proc/scsi/sg/devices", "/nonexistent/kvemu/devices");
@@ -268,6 +269,19 @@ TEST_F(Transport, DriverVersionCheck)
         }
         kvemu::unload_bus();
     }
+}
+
+TEST_F(Transport, OpenByPathThatCannotBeOpenedSaysNothing)
+{
+    kvemu::load_bus_text(std::string(kTape) + "open_fails = 1\n");
+    LogCapture log;
+    scsi_configure_logging(&drv, log.fp, LOG_EVERYTHING);
+    CaptureStderr();
+    EXPECT_EQ(scsi_open_devicefile("/dev/sg0", &drv), -1);
+    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_EQ(drv.driver_status, 0xFF);
+    EXPECT_LT(drv.fd, 0);
+    EXPECT_EQ(log.text(), "");
 }
 
 TEST_F(Transport, OpenByPathLogsThePath)
