@@ -1,6 +1,7 @@
 // Discovery over emulated buses: which devices are taken, what their records
 // hold, what is sent to each device, and the trace output.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <string>
@@ -309,7 +310,7 @@ TEST_F(Discovery, ShortAndMalformedRepliesGiveDefinedValues)
               "\ninquiry.c1 = " + discover_bus::lto_c1("HW", "2023", "ID=ABCDEF") + "\n" +
               "override = 12 skip=2 times=1 short=17\n";  // 79 bytes: up to "ID=ABC"
     ASSERT_EQ(scan(section(d)), 1);
-    EXPECT_DOUBLE_EQ(table_[0].FwVersion, 0.0);
+    EXPECT_TRUE(std::isnan(table_[0].FwVersion));
     EXPECT_EQ(table_[0].DriveID, 0xABCu);
 
     // Binary bytes in the vendor field are dropped by the comparison only.

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -104,18 +105,19 @@ TEST(Conversions, HexValue)
     EXPECT_EQ(hex_value(nullptr), 0u);
 }
 
-TEST(Conversions, DecimalValueAcceptsPlainDecimalOnly)
+TEST(Conversions, DecimalValueIsTheStandardConversion)
 {
     const struct {
         const char *in;
         double out;
     } cases[] = {
-        {"2.50", 2.5}, {" 2.5 ", 2.5}, {".5", 0.5},   {"-1.25", -1.25}, {"3", 3.0},
-        {"1.2.3", 1.2}, {"V2", 0.0},   {"", 0.0},     {".", 0.0},       {"INF", 0.0},
-        {"NAN", 0.0},  {"0x1P3", 0.0}, {"1e999", 0.0}, {"B5E1", 0.0},
+        {"2.50", 2.5}, {" 2.5 ", 2.5}, {".5", 0.5},     {"-1.25", -1.25}, {"3", 3.0},
+        {"1.2.3", 1.2}, {"V2", 0.0},   {"", 0.0},       {".", 0.0},       {"0x1P3", 8.0},
+        {"B5E1", 0.0}, {"INF", HUGE_VAL}, {"1e999", HUGE_VAL},
     };
     for (const auto &c : cases)
         EXPECT_DOUBLE_EQ(decimal_value(c.in), c.out) << "input [" << c.in << "]";
+    EXPECT_TRUE(std::isnan(decimal_value("NAN")));
     EXPECT_DOUBLE_EQ(decimal_value(nullptr), 0.0);
 }
 

@@ -480,6 +480,21 @@ TEST_F(Upgrade, VerificationRules)
     }
 }
 
+TEST_F(Upgrade, DriveReportingNoNumberIsSentNothingAndFails)
+{
+    // No version compares greater than "nan": the drive is recommended "skip",
+    // never opened, and its check fails whatever it reports.
+    bus(lto(1, "A1", "nan"));
+    config("A1|IMG|1.20\n");
+    file("fwimage/IMG", image(100));
+    EXPECT_EQ(run_all(), 1);
+    EXPECT_STREQ(list_[0].Action, "skip");
+    EXPECT_TRUE(write_buffers(0).empty());
+    EXPECT_TRUE(kvemu::sleeps().empty());
+    EXPECT_EQ(out_, "Discovered Fw nan Configured Fw 1.200000\n\n here 3\n");
+    EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n");
+}
+
 TEST_F(Upgrade, ListWithoutRecordsOrEntriesOnlyScans)
 {
     bus(lto(1, "A1", "1.10"));

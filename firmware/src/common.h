@@ -16,8 +16,9 @@ char *alphanumeric(char *s);
 
 /* Conversions of untrusted text (drive replies, configuration lines); each gives
    0 when no number starts the text. hex_value: base 16, leading white space and
-   a 0x prefix accepted, saturating at FFFFFFFFh. decimal_value: plain decimal
-   notation only, never infinite or NaN. int_value: base 10, clamped to int. */
+   a 0x prefix accepted, saturating at FFFFFFFFh. decimal_value: the standard
+   floating-point conversion, infinity and NaN included. int_value: base 10,
+   clamped to int. */
 u_int32 hex_value(const char *s);
 double decimal_value(const char *s);
 int int_value(const char *s);

@@ -4,7 +4,6 @@
 // drive's reply must not be judged differently on a differently set-up host.
 #include <cerrno>
 #include <climits>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,11 +14,6 @@ namespace {
 bool is_ascii_alnum(unsigned char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
-bool is_ascii_space(unsigned char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 }  // namespace
@@ -83,20 +77,10 @@ double decimal_value(const char *s)
 {
     if (s == nullptr)
         return 0.0;
-    const char *p = s;
-    while (is_ascii_space(static_cast<unsigned char>(*p)))
-        ++p;
-    const char *q = p;
-    if (*q == '+' || *q == '-')
-        ++q;
-    // Only plain decimal notation counts: "inf", "nan" and hexadecimal floats
-    // are no version numbers. "0x..." reads as the 0 before the 'x'.
-    if (q[0] == '0' && (q[1] == 'x' || q[1] == 'X'))
-        return 0.0;
-    if (!(*q >= '0' && *q <= '9') && !(*q == '.' && q[1] >= '0' && q[1] <= '9'))
-        return 0.0;
-    double v = std::strtod(p, nullptr);
-    return std::isfinite(v) ? v : 0.0;
+    // The standard conversion, whole: "nan" stays not-a-number, so a drive that
+    // reports it is recommended nothing and fails every check afterwards rather
+    // than passing as version 0 and being sent an image.
+    return std::strtod(s, nullptr);
 }
 
 int int_value(const char *s)
