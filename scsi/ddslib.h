@@ -49,7 +49,8 @@ typedef enum {
 /* Read-edit-write setters of one mode page. Each returns 0, or -1 when a command
  * fails or the drive's MODE SENSE reply cannot hold what is edited (too short, a
  * block descriptor length other than 8, another page code); nothing is written
- * to the drive then. Negative counts and sizes are refused with -1. */
+ * to the drive then. A negative partition, partition count or size, record size
+ * or buffered mode is refused with -1. */
 int32 dds_set_rsm(DRIVE *drv, boolean enable);
 int32 dds_set_rew(DRIVE *drv, boolean report_early_warning);
 int32 dds_set_compression(DRIVE *drv, boolean enable);

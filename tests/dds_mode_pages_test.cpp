@@ -64,8 +64,11 @@ TEST_F(DdsModePages, EachSetterSendsThePageBackWithOnlyItsChange)
          page10("20 01 00 00 00 00 21 00 00 00 00 00 00 00")},
         {"", [](DRIVE *d) { return dds_config_ecc(d, 2, -1, 8); }, "config error correction",
          page10("38 01 00 00 00 00 21 00 00 00 00 00 00 00")},
+        // Only counts above 7 leave the group field; a negative one keeps its low bits.
         {"", [](DRIVE *d) { return dds_config_ecc(d, 2, 2, -1); }, "config error correction",
-         page10("38 01 00 00 00 00 21 00 00 00 00 00 00 00")},
+         page10("3F 01 00 00 00 00 21 00 00 00 00 00 00 00")},
+        {"", [](DRIVE *d) { return dds_config_ecc(d, 2, 2, -6); }, "config error correction",
+         page10("3A 01 00 00 00 00 21 00 00 00 00 00 00 00")},
         {"", [](DRIVE *d) { return dds_set_compression(d, 0); }, "Disable compression",
          {p0f, s10, "out " + kHead + "0F 0E 40 80 00 00 00 20 00 00 00 20 00 00 00 00"}},
         // A reply shorter than the page but holding the byte goes back as short.

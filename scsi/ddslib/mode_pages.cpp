@@ -136,9 +136,10 @@ int32 dds_config_ecc(DRIVE *drv, int32 C3, int32 RAW, int32 ngrp)
             set_bit(b, 0x08, C3 == 1);
         if (RAW == 0 || RAW == 1)
             set_bit(b, 0x10, RAW == 1);
-        // A group count outside 0..7 does not fit the field and leaves it as it is.
-        if (ngrp >= 0 && ngrp <= 7)
-            b = static_cast<unsigned char>((b & ~0x07) | ngrp);
+        // A group count above 7 leaves the field as it is; any other count is
+        // taken modulo 8, as the field holds three bits.
+        if (ngrp <= 7)
+            b = static_cast<unsigned char>((b & ~0x07) | (ngrp & 0x07));
     });
 }
 
