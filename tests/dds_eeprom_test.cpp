@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -245,6 +246,73 @@ TEST_F(Eeprom, FirmwareRevisionsAreBounded)
     std::strcpy(ctrlr, "old");
     EXPECT_EQ(dds_get_fw_revs(&drv, ctrlr, servo, nullptr), -1);
     EXPECT_STREQ(ctrlr, "old");
+}
+
+TEST_F(Eeprom, NothingIsReadWhenTheProbeFails)
+{
+    open(kFamily2, "override = 12 times=* status=2 sense=70000500000000060000000024000000\n" +
+                       key("buffer.1.1.160", Bytes(16, 1)) + key("buffer.3.2.5c0", Bytes(120, 1)) +
+                       key("buffer.1.1.1d0", Bytes(32, 0x31)) + key("buffer.3.2.0", Bytes(4, 1)));
+    int32 csum = 7, flash = 7, n = 7;
+    boolean valid = 7, overflow = 9;
+    mfg_data_type m;
+    std::strcpy(m.serialno, "keep");
+    std::array<faultlogtype, DDS_FAULTLOG_MAX_ENTRIES> log;
+    log.fill({0xEE, 0xEE, 0xEE, 0xEE});
+    unsigned char data[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    const std::function<int32()> ops[] = {
+        [&] { return dds_read_eprom_info(&drv, &csum, &valid, &flash); },
+        [&] { return dds_read_mfg_codes(&drv, &m); },
+        [&] { return dds_read_eprom_log(&drv, log.data(), &n, &overflow); },
+        [&] { return dds_read_serial_eeprom(&drv, data, 0, 4); },
+    };
+    for (const auto &op : ops) {
+        kvemu::clear_trace();
+        EXPECT_EQ(op(), -1);
+        EXPECT_EQ(sent(), Lines{kProbeLine});
+    }
+    EXPECT_EQ(csum + flash + valid + n, 4 * 7);
+    EXPECT_EQ(overflow, 0);
+    EXPECT_STREQ(m.serialno, "keep");
+    EXPECT_EQ(log[0].errorcode, 0xEE);
+    EXPECT_EQ(kvemu::to_hex(data, 4), "EE EE EE EE");
+    EXPECT_EQ(dds_drive_is_new_arch(), 0);
+}
+
+TEST_F(Eeprom, ErasedFaultLogOfEachFamilyIsEmpty)
+{
+    // Byte 0 FFh: never written. Family 1's index word and family 3's overflow
+    // byte would otherwise say something.
+    const struct {
+        int32 hw;
+        const char *region;
+        size_t size;
+    } rows[] = {{kFamily1, "buffer.3.1.5000", 404}, {kFamily2, "buffer.3.2.5c0", 120}, {kFamily3, "buffer.1.1.290", 102}};
+    for (const auto &r : rows) {
+        Bytes img(r.size, 0x22);
+        img[0] = 0xFF;
+        img[100] = 0;
+        open(r.hw, key(r.region, img));
+        int32 result;
+        boolean overflow;
+        EXPECT_TRUE(read_log(drv, result, overflow).empty()) << r.region;
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(overflow, 0);
+    }
+}
+
+TEST_F(Eeprom, FailedAutochangerPageLeavesEveryRevisionAsItWas)
+{
+    Bytes c0(40, 0), std_inq(36, 0), c1(40, 0);
+    put_text(c0, 20, "CTRL");
+    put_text(c1, 17, "SERVO");
+    std_inq[1] = 0x40;
+    open(kFamily3, key("inquiry.c0", c0) + key("inquiry.c1", c1) + key("inquiry", std_inq) +
+                       "override = 12 skip=3 status=2 sense=70000500000000060000000024000000\n");
+    char ctrlr[DDS_FW_REV_SIZE] = "old", servo[DDS_FW_REV_SIZE] = "old", autoch[DDS_FW_REV_SIZE] = "old";
+    EXPECT_EQ(dds_get_fw_revs(&drv, ctrlr, servo, autoch), -1);
+    EXPECT_EQ(Lines({ctrlr, servo, autoch}), Lines({"old", "old", "old"}));
+    EXPECT_EQ(sent().size(), 4u);
 }
 
 TEST_F(Eeprom, SerialEepromByReadBuffer)
