@@ -585,6 +585,47 @@ TEST_F(Upgrade, LongProductTextIsLoggedWhole)
     EXPECT_EQ(log().substr(0, line.size()), line);
 }
 
+TEST_F(Upgrade, TraceLines)
+{
+    bus(lto(1, "A1", "1.10", "installs = 100 1.20\n"));
+    config("A1|LTO.BIN|1.20\n");
+    file("fwimage/LTO.BIN", image(100));
+    listed(0, 0xA1, "ULTRIUM TAPE", 1.10, "upgrade", 1);
+    listed(1, 0xB2, "OTHER", 1.00, "upgrade", 2);  // no configuration entry
+    listed(2, 0xA1, "ULTRIUM TAPE", 1.10, "skip", 3);
+    listed(3, 0xA1, "ULTRIUM TAPE", 1.10, "rewrite", 9);  // nothing at this address
+    debug_upgrade = 1;
+    int errors = run_list();
+    debug_upgrade = 0;
+    EXPECT_EQ(errors, 2);  // the missing entry and the failed open
+    const std::string sep = "----------------------------------------------\n";
+    EXPECT_EQ(out_,
+              sep + "\tInventory Of Online Drives \n" + sep + sep + "\tUpgrading Firmware\n" + sep +
+                  "Drive 0x0000a1, Card ID 0, Bus Addr 1, Action upgrade, Firmware Image fwimage/LTO.BIN \n"
+                  "Completed.\n"
+                  "Error: Unable to find configuration for  OTHER\n"
+                  "\n here 1\n"
+                  "Dirve ID 0x0000a1 [ULTRIUM TAPE] : Skipping Drive.\n"
+                  "Drive 0x0000a1, Card ID 0, Bus Addr 9, Action rewrite, Firmware Image fwimage/LTO.BIN \n"
+                  "Error: Unable to access tape drive.\n"
+                  "\n here 2\n" +
+                  sep + "\tRe-Discovered \n" + sep +
+                  "i = 0, Drive ID = 0x0000a1\n"
+                  "\tPeripheral Qualifier = 0, Peripheral Device Type = 1 \n"
+                  "\tVendorID = KV, ProductID = ULTRIUM TAPE\n"
+                  "\tFw Version = 1.2 Fw File = \n" +
+                  sep + "\tResult\n" + sep +
+                  "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n");
+    EXPECT_EQ(log(),
+              "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
+              "File name: fwimage/LTO.BIN\n"
+              "firmware is being flashed!\n"
+              "Completed.\n"
+              "Error: Unable to find configuration for  OTHER\n"
+              "Error: Unable to access tape drive.\n"
+              "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n");
+}
+
 TEST(EmulatedDownload, VanishedDriveLeavesTheDeviceList)
 {
     kvemu::load_bus_text(lto(1, "A1", "1.10", "installs = * 1.20\nvanish_after_download = 1\n") +

@@ -332,7 +332,6 @@ int upgrade(driveinfo *lst_drv_upgrade, driveinfo *lst_drv_config)
 
     if (debug_upgrade) {
         print_title("\tInventory Of Online Drives ");
-        print_config(lst_drv_upgrade);
         print_title("\tUpgrading Firmware");
     }
     for (int i = 0; i < MAX_DRIVES; ++i) {
