@@ -158,6 +158,26 @@ TEST_F(ConfigFile, BinaryBytesGiveADefinedEntry)
     EXPECT_DOUBLE_EQ(table_[1].FwVersion, 3.0);
 }
 
+TEST_F(ConfigFile, TraceLines)
+{
+    debug_config = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(read_firmware_config_file(table_), -1);
+    std::string text;
+    for (int i = 1; i <= 24; ++i)
+        text += i == 1 ? "5a01|img|2.50|x|y\n" : "1|f|1\n";
+    EXPECT_EQ(read(text), MAX_DRIVES);
+    std::string out = testing::internal::GetCapturedStdout();
+    debug_config = 0;
+    std::string expected = "Unable to open configuration file 'fwimage/firmware.cfg'"
+                           "Record 0 =>\n\t(1) 5A01\n\t(2) IMG\n\t(3) 2.5\n"
+                           "\tUnexpected syntax\tUnexpected syntax";
+    for (int i = 1; i < MAX_DRIVES; ++i)
+        expected += "Record " + std::to_string(i) + " =>\n\t(1) 1\n\t(2) F\n\t(3) 1\n";
+    expected += "\tMax number of entries [23] exceeded in config file\n";
+    EXPECT_EQ(out, expected);
+}
+
 class Tables : public ::testing::Test {
 protected:
     driveinfo t_[MAX_DRIVES] = {};
