@@ -39,9 +39,7 @@ int cmdline_linux(int argc, char **argv, int *b_silent, int *b_verbose, int *b_d
     *b_silent = *b_verbose = *b_discover = *b_upgrade = *b_all = *b_help = *b_syntax_cmdline = 0;
 
     if (debug_cmdline) {
-        print_____________________________line();
-        std::printf("\tCommand Line Parameters\n");
-        print_____________________________line();
+        print_title("\tCommand Line Parameters");
         for (int i = 0; i < argc; i++)
             std::printf("%s\n", argv[i]);
     }

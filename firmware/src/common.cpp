@@ -40,6 +40,13 @@ void print_____________________________line(void)
     std::printf("----------------------------------------------\n");
 }
 
+void print_title(const char *title)
+{
+    print_____________________________line();
+    std::printf("%s\n", title);
+    print_____________________________line();
+}
+
 int create_directory(const char *dir)
 {
     if (dir == nullptr || dir[0] == '\0')

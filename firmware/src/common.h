@@ -35,6 +35,8 @@ void _log(const char *msg);
 void _logline(void);
 /* Prints a line of 46 '-' on standard output. */
 void print_____________________________line(void);
+/* Prints a title between two such lines. */
+void print_title(const char *title);
 /* 1 when dir exists or was created (one level), -1 when it cannot be created. */
 int create_directory(const char *dir);
 

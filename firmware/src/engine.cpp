@@ -33,9 +33,7 @@ void tell(const char *msg) {
 }
 
 void show_table(const char *title, driveinfo *table) {
-    print_____________________________line();
-    std::printf("%s\n", title);
-    print_____________________________line();
+    print_title(title);
     print_config(table);
 }
 

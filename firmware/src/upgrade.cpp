@@ -66,11 +66,19 @@ __attribute__((format(printf, 1, 2))) std::string format(const char *fmt, ...)
 
 void log_text(const std::string &msg) { _log(msg.c_str()); }
 
-void print_title(const char *title)
+// Verification lines go to the log, and to the console too when tracing.
+void log_and_trace(const std::string &msg)
 {
-    print_____________________________line();
-    std::printf("%s\n", title);
-    print_____________________________line();
+    log_text(msg);
+    if (debug_upgrade)
+        std::fputs(msg.c_str(), stdout);
+}
+
+// The image could not be read to its end: nothing may commit what was sent.
+void log_unreadable()
+{
+    _log("Unable to read download file!\n");
+    _log("Firmware download failed!\n");
 }
 
 bool sends_image(const driveinfo &rec)
@@ -131,11 +139,10 @@ void transfer_rqn512(DRIVE *drv, FILE *fp, long size, unsigned char *buf)
     int32 offset = kRqnFirstOffset;
     long left = size;
     int length;
-    bool unreadable = false;
     while ((length = read_chunk(fp, buf, left)) != 0) {
         if (length < 0) {
-            unreadable = true;
-            break;
+            log_unreadable();
+            return;
         }
         int32 nbytes = scsi_write_buffer(drv, buf, kRqnBufferId, kModeDownload, offset, length);
         if (nbytes != length) {
@@ -143,12 +150,6 @@ void transfer_rqn512(DRIVE *drv, FILE *fp, long size, unsigned char *buf)
             break;
         }
         offset += nbytes;
-    }
-    if (unreadable) {
-        // Committing now would install a truncated image.
-        _log("Unable to read download file!\n");
-        _log("Firmware download failed!\n");
-        return;
     }
     int32 nbytes = scsi_write_buffer(drv, buf, kRqnBufferId, kRqnFinalMode, 0, 0);
     _log(nbytes < 0 ? "Firmware download failed!\n" : "firmware is being flashed - WAIT!\n");
@@ -164,11 +165,10 @@ void transfer_buffer0(DRIVE *drv, FILE *fp, long size, unsigned char *buf)
     int nchunks = 0;
     int32 nbytes = 0;
     bool chunk_failed = false;
-    bool unreadable = false;
     while ((length = read_chunk(fp, buf, left)) != 0) {
         if (length < 0) {
-            unreadable = true;
-            break;
+            log_unreadable();
+            return;
         }
         nbytes = scsi_write_buffer(drv, buf, 0, kModeDownload, 0, length);
         if (nbytes != length) {
@@ -178,11 +178,6 @@ void transfer_buffer0(DRIVE *drv, FILE *fp, long size, unsigned char *buf)
             break;
         }
         nchunks++;
-    }
-    if (unreadable) {
-        _log("Unable to read download file!\n");
-        _log("Firmware download failed!\n");
-        return;
     }
     bool failed;
     if (is_lto) {
@@ -248,11 +243,8 @@ bool download_drive(const driveinfo &rec, const driveinfo &entry, unsigned char 
 
 void report_failed(const driveinfo &rec)
 {
-    std::string msg = format("Drive ID: %#08x, Product ID: %s, Action: Failed\n", rec.DriveID,
-                             std::string(field(rec.ProductID)).c_str());
-    log_text(msg);
-    if (debug_upgrade)
-        std::fputs(msg.c_str(), stdout);
+    log_and_trace(format("Drive ID: %#08x, Product ID: %s, Action: Failed\n", rec.DriveID,
+                         std::string(field(rec.ProductID)).c_str()));
     std::printf("\n here 3\n");
 }
 
@@ -271,12 +263,9 @@ int verify(driveinfo *lst_drv_upgrade, driveinfo *found, int count_found)
         std::string product(field(now.ProductID));
         const driveinfo *listed = find_drive(now.DriveID, lst_drv_upgrade);
         if (!listed) {
-            std::string msg = format(
+            log_and_trace(format(
                 "Drive ID: %#08x, Product ID: %s is not suggested to be upgraded.\n", now.DriveID,
-                product.c_str());
-            log_text(msg);
-            if (debug_upgrade)
-                std::fputs(msg.c_str(), stdout);
+                product.c_str()));
             continue;
         }
         double before = listed->FwVersion;
@@ -286,11 +275,8 @@ int verify(driveinfo *lst_drv_upgrade, driveinfo *found, int count_found)
                   (action == "downgrade" && before > after) ||
                   (action == "rewrite" && after == before) || (action == "skip" && after == before);
         if (ok) {
-            std::string msg = format("Drive ID: %#08x, Product ID: %s, Action: %s\n", now.DriveID,
-                                     product.c_str(), std::string(action).c_str());
-            log_text(msg);
-            if (debug_upgrade)
-                std::fputs(msg.c_str(), stdout);
+            log_and_trace(format("Drive ID: %#08x, Product ID: %s, Action: %s\n", now.DriveID,
+                                 product.c_str(), std::string(action).c_str()));
         } else {
             report_failed(now);
             errors++;
