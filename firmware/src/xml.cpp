@@ -23,7 +23,6 @@ namespace {
 
 using namespace xercesc;
 
-constexpr int kTableSize = 23;
 constexpr size_t kPathMax = 512;
 // Bounds the entity expansions of an untrusted file.
 constexpr XMLSize_t kEntityExpansionLimit = 100;
@@ -141,7 +140,7 @@ void fill_document(DOMDocument *doc, const driveinfo *lst_drive) {
     append_value(doc, root, "version", "2.0.3");
     append_value(doc, root, "takes_effect", "immediate");
     DOMElement *devices = append_container(doc, root, "devices");
-    for (int i = 0; i < kTableSize; i++)
+    for (int i = 0; i < MAX_DRIVES; i++)
         if (lst_drive[i].Configured)
             append_device(doc, devices, lst_drive[i]);
 }
@@ -248,23 +247,10 @@ int serialise(DOMDocument *doc, const char *xmlfile) {
 
 // ---- reading ----
 
-// The `value` attribute of the first descendant of `from` named `tag`; empty
-// when there is no such element or attribute.
-void first_value(DOMElement *from, const char *tag, char *dst, size_t cap) {
-    dst[0] = '\0';
-    if (!from)
-        return;
-    XmlText name(tag);
-    DOMNodeList *list = from->getElementsByTagName(name.get());
-    DOMNode *node = list ? list->item(0) : nullptr;
-    if (!node || node->getNodeType() != DOMNode::ELEMENT_NODE)
-        return;
-    XmlText attr("value");
-    LocalText value(static_cast<DOMElement *>(node)->getAttribute(attr.get()));
-    copy_field(dst, cap, value.get());
-}
-
+// The first descendant of `from` named `tag`, or null.
 DOMElement *first_element(DOMElement *from, const char *tag) {
+    if (!from)
+        return nullptr;
     XmlText name(tag);
     DOMNodeList *list = from->getElementsByTagName(name.get());
     DOMNode *node = list ? list->item(0) : nullptr;
@@ -272,50 +258,46 @@ DOMElement *first_element(DOMElement *from, const char *tag) {
                                                                 : nullptr;
 }
 
-void trace_value(const char *indent, const char *tag, const char *value) {
+// The `value` attribute of the first descendant of `from` named `tag`, cut to
+// the field; empty when there is no such element or attribute. Traced with
+// `indent` when tracing.
+void first_value(DOMElement *from, const char *tag, char *dst, size_t cap, const char *indent) {
+    dst[0] = '\0';
+    if (DOMElement *element = first_element(from, tag)) {
+        XmlText attr("value");
+        LocalText value(element->getAttribute(attr.get()));
+        copy_field(dst, cap, value.get());
+    }
     if (debug_xml)
-        std::printf("%s%s : %s\n", indent, tag, value);
+        std::printf("%s%s : %s\n", indent, tag, dst);
 }
 
 // A missing element reads as an empty value.
 void read_device(DOMElement *device, driveinfo &d) {
     char text[kPathMax];
 
-    first_value(device, "device_id", text, sizeof text);
-    trace_value("\t", "device_id", text);
+    first_value(device, "device_id", text, sizeof text, "\t");
     d.DriveID = hex_value(text);
-    first_value(device, "product_id", d.ProductID, sizeof d.ProductID);
-    trace_value("\t", "product_id", d.ProductID);
-    first_value(device, "busnumber", text, sizeof text);
-    trace_value("\t", "busnumber", text);
+    first_value(device, "product_id", d.ProductID, sizeof d.ProductID, "\t");
+    first_value(device, "busnumber", text, sizeof text, "\t");
     d.DRV.bus_addr = int_value(text);
-    first_value(device, "devicenumber", text, sizeof text);
-    trace_value("\t", "devicenumber", text);
+    first_value(device, "devicenumber", text, sizeof text, "\t");
     d.DRV.card_id = int_value(text);
-    first_value(device, "funcnumber", text, sizeof text);
-    trace_value("\t", "funcnumber", text);
+    first_value(device, "funcnumber", text, sizeof text, "\t");
     d.DRV.lun = int_value(text);
 
     DOMElement *fw = first_element(device, "fw_item");
-    first_value(fw, "type", d._Type, sizeof d._Type);
-    trace_value("\t\t", "type", d._Type);
-    first_value(fw, "firmware_id", d.FirmwareId, sizeof d.FirmwareId);
-    trace_value("\t\t", "firmware_id", d.FirmwareId);
-    first_value(fw, "version", text, sizeof text);
-    trace_value("\t\t", "version", text);
+    first_value(fw, "type", d._Type, sizeof d._Type, "\t\t");
+    first_value(fw, "firmware_id", d.FirmwareId, sizeof d.FirmwareId, "\t\t");
+    first_value(fw, "version", text, sizeof text, "\t\t");
     d.ActiveVersion = decimal_value(text);
-    first_value(fw, "active_version", text, sizeof text);
-    trace_value("\t\t", "active_version", text);
+    first_value(fw, "active_version", text, sizeof text, "\t\t");
     d.FwVersion = decimal_value(text);
-    first_value(fw, "action", d.Action, sizeof d.Action);
-    trace_value("\t\t", "action", d.Action);
-    first_value(fw, "duration", text, sizeof text);
-    trace_value("\t\t", "duration", text);
+    first_value(fw, "action", d.Action, sizeof d.Action, "\t\t");
+    first_value(fw, "duration", text, sizeof text, "\t\t");
     d.Duration = static_cast<u_int32>(std::strtoul(text, nullptr, 10));
-    first_value(fw, "message", d.Message, sizeof d.Message);
-    trace_value("\t\t", "message", d.Message);
-    first_value(fw, "shared", text, sizeof text);
-    trace_value("\t\t", "shared", text);
+    first_value(fw, "message", d.Message, sizeof d.Message, "\t\t");
+    first_value(fw, "shared", text, sizeof text, "\t\t");
     d.Shared = std::strcmp(upper(trim(text)), "YES") == 0 ? 0 : 1;
 
     d.Configured = 1;
@@ -327,7 +309,7 @@ int read_devices(DOMElement *devices, driveinfo *lst_drive, int &recordnum) {
     for (DOMNode *n = devices->getFirstChild(); n; n = n->getNextSibling()) {
         if (n->getNodeType() != DOMNode::ELEMENT_NODE)
             continue;
-        if (recordnum >= kTableSize)
+        if (recordnum >= MAX_DRIVES)
             return 1;
         read_device(static_cast<DOMElement *>(n), lst_drive[recordnum]);
         recordnum++;
@@ -400,7 +382,7 @@ int WriteToXml(const char *xmlfile, driveinfo *lst_drive) {
 }
 
 int ReadFromXml(const char *xmlfile, driveinfo *lst_drive) {
-    std::memset(lst_drive, 0, sizeof(driveinfo) * kTableSize);
+    std::memset(lst_drive, 0, sizeof(driveinfo) * MAX_DRIVES);
 
     // Only a regular file can hold the document; a directory or a pipe given
     // by mistake is refused before the parser sees it (it would hang or leak).
