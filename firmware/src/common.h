@@ -45,6 +45,9 @@ int create_directory(const char *dir);
 /* Every list of drives is a fixed table of this many records. */
 #define MAX_DRIVES 23
 
+/* Open flags the tool sets before every drive open: read-write, non-blocking (802h). */
+#define DRIVE_OPEN_MODE 2050
+
 typedef enum {
     Ultrium = 0,
     DDS = 1

@@ -21,7 +21,6 @@ DRIVE *const drv = &DRV;
 constexpr int kAdapters = 256;
 constexpr int kTargets = 16;
 constexpr int kTestUnitReadyCount = 5;
-constexpr int kOpenReadWriteNonBlocking = 2050;  // O_RDWR | O_NONBLOCK
 
 constexpr int kStandardLength = 256;  // an 8-bit length field: 255 arrive
 constexpr int kVendorPageLength = 96;
@@ -223,7 +222,7 @@ int discover(driveinfo *config)
         return 0;
     std::memset(config, 0, sizeof(driveinfo) * MAX_DRIVES);
     int recordnum = 0;
-    scsi_open_mode = kOpenReadWriteNonBlocking;
+    scsi_open_mode = DRIVE_OPEN_MODE;
 
     if (debug_discover)
         title("", "Discovering");

@@ -21,7 +21,6 @@ namespace {
 
 constexpr const char *kImageDir = "fwimage";
 constexpr int kChunkSize = 32768;
-constexpr int kOpenMode = 2050;                // O_RDWR | O_NONBLOCK
 constexpr int32 kCommandTimeoutMs = 100000;    // a drive may take long to take a chunk
 constexpr unsigned kFlashWaitSeconds = 150;    // drives reprogram themselves meanwhile
 constexpr int32 kNoThirdParty = 255;
@@ -204,7 +203,7 @@ bool download_drive(const driveinfo &rec, const driveinfo &entry, unsigned char 
     if (debug_upgrade)
         std::printf("Drive %#08x, Card ID %d, Bus Addr %d, Action %s, Firmware Image %s \n",
                     rec.DriveID, drv.card_id, drv.bus_addr, action.c_str(), path.c_str());
-    scsi_open_mode = kOpenMode;
+    scsi_open_mode = DRIVE_OPEN_MODE;
     scsi_configure_logging(&drv, stdout, LOG_NOTHING);
     if (scsi_open_device(&drv) != 0)
         return false;
