@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "common.h"
+#include "scratch.h"
 
 namespace {
 
@@ -19,26 +20,12 @@ class ConfigFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
-        char tmpl[] = "/tmp/kvcfgXXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
         std::memset(table_, 0xA5, sizeof table_);  // the reader must clear it
-    }
-    void TearDown() override
-    {
-        ASSERT_EQ(chdir(old_cwd_), 0);
-        std::string cmd = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
     }
     void write_cfg(const std::string &text)
     {
         mkdir("fwimage", 0755);
-        FILE *fp = std::fopen("fwimage/firmware.cfg", "wb");
-        ASSERT_NE(fp, nullptr);
-        std::fwrite(text.data(), 1, text.size(), fp);
-        std::fclose(fp);
+        scratch::spill("fwimage/firmware.cfg", text);
     }
     int read(const std::string &text)
     {
@@ -51,8 +38,7 @@ protected:
         for (int i = first; i < MAX_DRIVES; ++i)
             EXPECT_EQ(std::memcmp(&table_[i], &zero, sizeof zero), 0) << "record " << i;
     }
-    char old_cwd_[PATH_MAX];
-    std::string dir_;
+    scratch::Dir dir_{true};
     driveinfo table_[MAX_DRIVES];
 };
 

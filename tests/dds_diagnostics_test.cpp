@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "scratch.h"
 #include "dds_memory_bus.h"
 #include "ddslib.h"
 #include "scsilib.h"
@@ -129,22 +130,17 @@ int open_fd_count()
 }
 
 struct Download : Drive {
-    std::string dir;
+    scratch::Dir scratch{false};
+    const std::string dir = scratch.path();
     Lines paths;
     void SetUp() override
     {
-        char tmpl[] = "/tmp/ddsdl.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
         scsi_set_logging_fn(capture);
         g_pieces.clear();
     }
     void TearDown() override
     {
         scsi_set_logging_fn(nullptr);
-        for (const auto &p : paths)
-            unlink(p.c_str());
-        rmdir(dir.c_str());
         Drive::TearDown();
     }
     kvemu::Bytes file(const std::string &name, size_t size)

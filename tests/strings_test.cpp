@@ -14,6 +14,7 @@
 
 #include "common.h"
 #include "kvemu.h"
+#include "scratch.h"
 
 namespace {
 
@@ -138,10 +139,6 @@ class LogFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/kvlogXXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        path_ = dir_ + "/Component.log";
         kvemu::load_bus_text("");  // the redirect acts only while a bus is loaded
         // Prove the interposer is in place on a harmless path before any _log
         // call could reach the machine's real log file.
@@ -157,17 +154,11 @@ protected:
     {
         kvemu::redirect_path("/var/vxt/Component.log", "");
         kvemu::unload_bus();
-        std::string cmd = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
     }
-    std::string contents() const
-    {
-        std::ifstream in(path_, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    std::string dir_, path_;
+    std::string contents() const { return scratch::slurp(path_); }
+    scratch::Dir scratch_{false};
+    const std::string dir_ = scratch_.path();
+    const std::string path_ = dir_ + "/Component.log";
 };
 
 TEST_F(LogFile, AppendsMessagesUnchanged)

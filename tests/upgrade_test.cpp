@@ -20,6 +20,7 @@
 #include "kvemu.h"
 #include "models/download.h"
 #include "models/kv_lto.h"
+#include "scratch.h"
 
 namespace {
 
@@ -66,19 +67,12 @@ class Upgrade : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
-        char tmpl[] = "/tmp/kvupgXXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
         ASSERT_EQ(mkdir("fwimage", 0755), 0);
         debug_upgrade = 0;
     }
     void TearDown() override
     {
         kvemu::unload_bus();
-        ASSERT_EQ(chdir(old_cwd_), 0);
-        std::filesystem::remove_all(dir_);
     }
 
     void bus(const std::string &text)
@@ -94,10 +88,7 @@ protected:
     void config(const std::string &text) { file("fwimage/firmware.cfg", Bytes(text.begin(), text.end())); }
     std::string log() const
     {
-        std::ifstream in(dir_ + "/Component.log", std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
+        return scratch::slurp(dir_ + "/Component.log");
     }
 
     // Discovery, configuration, recommendation, then the download of the
@@ -172,8 +163,8 @@ protected:
         return all;
     }
 
-    char old_cwd_[PATH_MAX];
-    std::string dir_;
+    scratch::Dir scratch_{true};
+    const std::string dir_ = scratch_.path();
     driveinfo found_[MAX_DRIVES];
     driveinfo config_[MAX_DRIVES];
     driveinfo list_[MAX_DRIVES] = {};
