@@ -107,6 +107,19 @@ bool contains(const char *haystack, const char *needle)
     return std::strstr(haystack, needle) != nullptr;
 }
 
+// Reads one vendor page; any reply marks the record as in use, with the handle
+// the drive was found through.
+bool read_vendor_page(DRIVE *d, driveinfo *config, int page, const char *trace_title, Reply &r)
+{
+    if (debug_discover)
+        title("\t", trace_title);
+    if (!r.inquire(d, 1, page, kVendorPageLength))
+        return false;
+    config->Configured = 1;
+    config->DRV = *d;
+    return true;
+}
+
 }  // namespace
 
 void extract_inq_standard(DRIVE *d, driveinfo *config)
@@ -138,13 +151,9 @@ void extract_inq_standard(DRIVE *d, driveinfo *config)
 
 void extract_inq_ultrium_C0h(DRIVE *d, driveinfo *config)
 {
-    if (debug_discover)
-        title("\t", "KV specific FW (C0h) page");
     Reply r;
-    if (!r.inquire(d, 1, 0xC0, kVendorPageLength))
+    if (!read_vendor_page(d, config, 0xC0, "KV specific FW (C0h) page", r))
         return;
-    config->Configured = 1;
-    config->DRV = *d;
     char component[27];
     char firmware[20];
     char date[25];
@@ -166,13 +175,9 @@ void extract_inq_ultrium_C0h(DRIVE *d, driveinfo *config)
 
 void extract_inq_ultrium_C1h(DRIVE *d, driveinfo *config)
 {
-    if (debug_discover)
-        title("\t", "KV specific HW (C1h) page");
     Reply r;
-    if (!r.inquire(d, 1, 0xC1, kVendorPageLength))
+    if (!read_vendor_page(d, config, 0xC1, "KV specific HW (C1h) page", r))
         return;
-    config->Configured = 1;
-    config->DRV = *d;
     char component[27];
     char date[25];
     char variant[24];
@@ -191,13 +196,9 @@ void extract_inq_ultrium_C1h(DRIVE *d, driveinfo *config)
 
 void extract_inq_dds_C0h(DRIVE *d, driveinfo *config)
 {
-    if (debug_discover)
-        title("\t", "KV specific C0h  page");
     Reply r;
-    if (!r.inquire(d, 1, 0xC0, kVendorPageLength))
+    if (!read_vendor_page(d, config, 0xC0, "KV specific C0h  page", r))
         return;
-    config->Configured = 1;
-    config->DRV = *d;
     char variant[22];
     char firmware[26];
     r.text(73, 93, variant);
