@@ -259,13 +259,13 @@ template <typename Check>
 void on_both_passes(Check check)
 {
     for (bool vector : {true, false}) {
-        if (vector && !scsilib_crc::vector_fold_available())
+        if (vector && !scsilib::vector_fold_available())
             continue;
         SCOPED_TRACE(vector ? "vector pass" : "portable pass");
-        scsilib_crc::set_vector_fold(vector);
+        scsilib::set_vector_fold(vector);
         check();
     }
-    scsilib_crc::set_vector_fold(true);
+    scsilib::set_vector_fold(true);
 }
 
 TEST(CrcFast, EqualsTheReferenceAtEveryLengthTo1600)

@@ -36,12 +36,14 @@
 #define SCSILIB_CRC_AVX2 1
 #endif
 
+#include "byte_order.h"
 #include "crc.h"
 #include "scan_crc_data.h"
 
 namespace {
 
-using scsilib_crc::crcSlices;
+using scsilib::crcSlices;
+using scsilib::get_be32;
 
 constexpr size_t kPeriod = 255;
 // The fold is read as whole 8-byte words: 255 residues and one spare byte.
@@ -57,7 +59,7 @@ u_int32 crc_sliced(u_int32 reg, const u_int8 *p, size_t n)
 {
     const auto &t = crcSlices;
     for (; n >= 8; p += 8, n -= 8) {
-        u_int32 hi = reg ^ (u_int32{p[0]} << 24 | u_int32{p[1]} << 16 | u_int32{p[2]} << 8 | p[3]);
+        u_int32 hi = reg ^ get_be32(p);
         reg = t[7][hi >> 24] ^ t[6][(hi >> 16) & 0xFF] ^ t[5][(hi >> 8) & 0xFF] ^ t[4][hi & 0xFF] ^
               t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
     }
@@ -151,7 +153,7 @@ u_int32 crc_folded(u_int32 reg, const u_int8 *p, size_t n)
 
 }  // namespace
 
-namespace scsilib_crc {
+namespace scsilib {
 
 bool vector_fold_available()
 {
@@ -164,7 +166,7 @@ bool vector_fold_available()
 
 void set_vector_fold(bool allowed) { vector_allowed = allowed; }
 
-}  // namespace scsilib_crc
+}  // namespace scsilib
 
 u_int32 scsi_generate_CRC(u_int32 crc, u_int32 length, u_int8 *buffer)
 {

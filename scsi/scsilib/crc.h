@@ -3,7 +3,7 @@
 #ifndef SCSILIB_CRC_H
 #define SCSILIB_CRC_H
 
-namespace scsilib_crc {
+namespace scsilib {
 
 // True when this processor runs the vector XOR pass.
 bool vector_fold_available();
@@ -13,6 +13,6 @@ bool vector_fold_available();
 // before CRCs run on other threads; the CRC only reads it.
 void set_vector_fold(bool allowed);
 
-}  // namespace scsilib_crc
+}  // namespace scsilib
 
 #endif

@@ -15,7 +15,7 @@ const char *const scsi_pd_types[32] = {
     "<reserved>",       "<reserved>",       "Well Known LU",   "unknown/no device",
 };
 
-namespace scsilib_crc {
+namespace scsilib {
 
 // Entry i: i times 38h, CFh, 38h and 01h in GF(2^8) with the field polynomial
 // 11Dh, most significant byte first: the coefficients of the check polynomial
@@ -104,4 +104,4 @@ constexpr CrcSlices make_slices()
 // External linkage comes from the declaration in the header.
 constexpr CrcSlices crcSlices = make_slices();
 
-}  // namespace scsilib_crc
+}  // namespace scsilib

@@ -7,13 +7,13 @@
 
 #include "common_types.h"
 
-namespace scsilib_crc {
+namespace scsilib {
 
 // Eight slices of 256 entries; slice 0 is the byte table, and slice s gives a
 // byte's share of the register when s more bytes follow it.
 using CrcSlices = std::array<std::array<u_int32, 256>, 8>;
 extern const CrcSlices crcSlices;
 
-}  // namespace scsilib_crc
+}  // namespace scsilib
 
 #endif

@@ -39,10 +39,10 @@ void BM_CrcFast(benchmark::State &state)
 void BM_CrcPortable(benchmark::State &state)
 {
     std::vector<u_int8> block = block_of(state);
-    scsilib_crc::set_vector_fold(false);
+    scsilib::set_vector_fold(false);
     for (auto _ : state)
         benchmark::DoNotOptimize(scsi_generate_CRC(0, static_cast<u_int32>(block.size()), block.data()));
-    scsilib_crc::set_vector_fold(true);
+    scsilib::set_vector_fold(true);
     count_bytes(state);
 }
 
