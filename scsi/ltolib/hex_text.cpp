@@ -1,21 +1,36 @@
 // One pass over a hexadecimal text, with sscanf's conversion rules for "%X".
 #include "hex_text.h"
 
+#include <initializer_list>
+
 namespace ltolib {
 namespace {
 
-bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+// Class of every byte: its hex digit value, or one of the two markers.
+constexpr signed char kSpace = -2;
+constexpr signed char kOther = -1;
 
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+struct CharClasses {
+    signed char of[256];
+    constexpr CharClasses() : of()
+    {
+        for (int c = 0; c < 256; ++c)
+            of[c] = kOther;
+        for (int c = '0'; c <= '9'; ++c)
+            of[c] = static_cast<signed char>(c - '0');
+        for (int c = 'a'; c <= 'f'; ++c)
+            of[c] = static_cast<signed char>(c - 'a' + 10);
+        for (int c = 'A'; c <= 'F'; ++c)
+            of[c] = static_cast<signed char>(c - 'A' + 10);
+        for (int c : {' ', '\t', '\n', '\v', '\f', '\r'})
+            of[c] = kSpace;
+    }
+};
+constexpr CharClasses kClasses;
+
+signed char class_of(char c) { return kClasses.of[static_cast<unsigned char>(c)]; }
+bool is_space(char c) { return class_of(c) == kSpace; }
+int hex_digit(char c) { return class_of(c) >= 0 ? class_of(c) : -1; }
 
 }  // namespace
 
