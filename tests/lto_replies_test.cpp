@@ -10,17 +10,14 @@
 #include "ltolib.h"
 #include "ltolib/generation.h"
 #include "ltolib/replies.h"
+#include "scsilib/byte_order.h"
 
 namespace {
 
 using namespace ltolib;
 using Bytes = std::vector<u_int8>;
 
-void put(Bytes &b, size_t at, u_int64 v, int n)
-{
-    for (int i = n - 1; i >= 0; --i, v >>= 8)
-        b[at + static_cast<size_t>(i)] = static_cast<u_int8>(v);
-}
+void put(Bytes &b, size_t at, u_int64 v, int n) { scsilib::put_be(b.data() + at, v, n); }
 
 // A text reply: the 4-byte header, then the text, without a terminator.
 Bytes text_reply(const std::string &text)

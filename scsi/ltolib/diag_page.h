@@ -11,6 +11,7 @@
 #include <new>
 
 #include "replies.h"
+#include "scsilib/byte_order.h"
 #include "scsilib.h"
 
 namespace ltolib {
@@ -33,7 +34,7 @@ public:
         bytes_[0] = code;
         bytes_[3] = static_cast<u_int8>(size - 4);
     }
-    void put(int at, u_int32 value) { put_be(bytes_.data() + at, value, 4); }
+    void put(int at, u_int32 value) { scsilib::put_be32(bytes_.data() + at, value); }
     // The bytes the drive took, or -1.
     int32 send(DRIVE *drv)
     {

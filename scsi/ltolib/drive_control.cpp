@@ -5,9 +5,14 @@
 #include <cstring>
 
 #include "replies.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 #include "scsilib.h"
 
 namespace ltolib {
+
+using scsilib::get_be;
+using scsilib::put_be;
 namespace {
 
 constexpr int32 kSerialPage = 0x80;
@@ -16,9 +21,7 @@ constexpr int kSerialMax = LTO_DRIVE_NUMBER_SIZE - 1;
 constexpr char kUnknownSerial[] = "UnknownSN";
 
 constexpr int32 kDensityLength = 56;
-constexpr u_int8 kCheckCondition = 2;
-constexpr u_int8 kNotReady = 2;
-constexpr u_int16 kMediumNotPresent = 0x3A00;
+constexpr u_int16 kMediumNotPresent = scsilib::kAscMediumNotPresent << 8;
 
 constexpr int32 kClockPage = 0x3C;
 constexpr int32 kClockLength = 48;
@@ -33,8 +36,8 @@ constexpr int kPageAt = 12;  // 4-byte header and one 8-byte block descriptor
 constexpr u_int8 kBlockDescriptorLength = 8;
 
 constexpr int32 kTimestampLength = 12;
-constexpr u_int8 kSetTimestamp[] = {0xA4, 0x0F};
-constexpr u_int8 kReportTimestamp[] = {0xA3, 0x0F};
+// Service action 0Fh of MAINTENANCE OUT and IN.
+constexpr u_int8 kTimestampAction = 0x0F;
 
 u_int32 be(const u_int8 *reply, int at, int n) { return static_cast<u_int32>(get_be(reply + at, n)); }
 
@@ -51,11 +54,11 @@ void set_bit(u_int8 &byte, u_int8 mask, bool on)
 }
 
 // A 12-byte CDB of the two timestamp commands, with the handle's control byte.
-std::array<u_int8, 12> timestamp_cdb(const u_int8 (&op)[2], const DRIVE *drv)
+std::array<u_int8, 12> timestamp_cdb(u_int8 opcode, const DRIVE *drv)
 {
     std::array<u_int8, 12> cdb{};
-    cdb[0] = op[0];
-    cdb[1] = op[1];
+    cdb[0] = opcode;
+    cdb[1] = kTimestampAction;
     cdb[9] = kTimestampLength;
     cdb[11] = static_cast<u_int8>(drv->link & 0xFF);
     return cdb;
@@ -160,7 +163,8 @@ int32 lto_get_tape_format(DRIVE *drv, u_int8 *format)
     }
     *format = 0;
     // The sense fields speak of this command only after its CHECK CONDITION.
-    const bool no_tape = n < 0 && drv->scsi_status == kCheckCondition && drv->sense_byte == kNotReady &&
+    const bool no_tape = n < 0 && drv->scsi_status == scsilib::kStatusCheckCondition &&
+                         drv->sense_byte == scsilib::kSenseNotReady &&
                          drv->addl_sense == kMediumNotPresent;
     return no_tape ? 0 : -1;
 }
@@ -198,7 +202,7 @@ int32 lto_set_drive_time(DRIVE *drv, u_int32 newtime, int32 flags)
 
 int32 lto_set_timestamp(DRIVE *drv, u_int64 tstamp)
 {
-    auto cdb = timestamp_cdb(kSetTimestamp, drv);
+    auto cdb = timestamp_cdb(scsilib::kOpMaintenanceOut, drv);
     std::array<u_int8, kTimestampLength> data{};
     put_be(data.data() + 4, tstamp, 6);
     return scsi_general(drv, cdb.data(), static_cast<int32>(cdb.size()), data.data(), kTimestampLength);
@@ -206,7 +210,7 @@ int32 lto_set_timestamp(DRIVE *drv, u_int64 tstamp)
 
 int32 lto_report_timestamp(DRIVE *drv, u_int64 *tstamp, u_int8 *origin)
 {
-    auto cdb = timestamp_cdb(kReportTimestamp, drv);
+    auto cdb = timestamp_cdb(scsilib::kOpMaintenanceIn, drv);
     std::array<u_int8, kTimestampLength> data{};
     if (scsi_general(drv, cdb.data(), static_cast<int32>(cdb.size()), data.data(), kTimestampLength) !=
         kTimestampLength)

@@ -3,9 +3,12 @@
 #include <array>
 
 #include "replies.h"
+#include "scsilib/byte_order.h"
 #include "scsilib.h"
 
 namespace ltolib {
+
+using scsilib::get_be;
 namespace {
 
 constexpr int32 kCumulativeValues = 1;  // LOG SENSE page control

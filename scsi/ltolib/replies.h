@@ -10,20 +10,6 @@
 
 namespace ltolib {
 
-// Big-endian fields of `n` bytes (1..8) read and written at `p`.
-inline u_int64 get_be(const u_int8 *p, int n)
-{
-    u_int64 v = 0;
-    for (int i = 0; i < n; ++i)
-        v = (v << 8) | p[i];
-    return v;
-}
-inline void put_be(u_int8 *p, u_int64 v, int n)
-{
-    for (int i = n - 1; i >= 0; --i, v >>= 8)
-        p[i] = static_cast<u_int8>(v);
-}
-
 // Log pages, taken at fixed offsets.
 int32 decode_errcounters(const u_int8 *page, int32 len, int32 *softerrs, int32 *err_corrected,
                          int32 *num_datasets, int32 *harderrs);
