@@ -147,6 +147,13 @@ void log_revision(DRIVE *drv, int version, int reserved)
 
 }  // namespace
 
+int32 scsi_find_device_node(const char *list, size_t length, int32 host, int32 id, int32 lun)
+{
+    if (!list)
+        return -1;
+    return find_node(std::string(list, length), host, id, lun);
+}
+
 int32 scsi_open_device(DRIVE *drv)
 {
     FILE *fp = fopen(kDeviceList, "rb");
