@@ -1,29 +1,40 @@
-// Fuzz entry for the LTO reply decoders: the first byte picks the decoder, the
-// rest is the reply, copied to a buffer of exactly its size so that any read
-// past the end is caught.
-#include <cstddef>
-#include <cstdint>
+// The LTO reply decoders over any reply. Input: one byte that picks the decoder
+// (and, for some, a count or width), then the reply, which sits in a heap
+// buffer of exactly its size.
 #include <cstring>
-#include <vector>
+#include <memory>
 
+#include "fuzz_support.h"
 #include "ltolib.h"
 #include "ltolib/hex_text.h"
 #include "ltolib/replies.h"
 
 using namespace ltolib;
 
+namespace {
+
+constexpr int32 kMaxWords = 64;
+constexpr int kDecoders = 19;
+
+// Each output slot is followed by a guard that no decoder may touch.
+template <typename T>
+struct Guarded {
+    T value[kMaxWords];
+    u_int32 guard = 0xA5A5A5A5;
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size == 0)
-        return 0;
-    const uint8_t pick = data[0];
-    std::vector<u_int8> reply(data + 1, data + size);
-    u_int8 *r = reply.empty() ? nullptr : reply.data();
-    const int32 len = static_cast<int32>(reply.size());
-    // An empty reply still gets a valid pointer, with nothing behind it.
-    u_int8 none = 0;
-    if (r == nullptr)
-        r = &none;
+    fuzz::Input in(data, size);
+    const uint8_t pick = in.byte();
+    const std::vector<uint8_t> rest = in.rest();
+    std::unique_ptr<u_int8[]> reply(new u_int8[rest.size() + 1]);  // never a zero-size array
+    if (!rest.empty())
+        std::memcpy(reply.get(), rest.data(), rest.size());
+    const u_int8 *r = reply.get();
+    const int32 len = static_cast<int32>(rest.size());
 
     int32 a = 0, b = 0, c = 0, d = 0;
     u_int32 w = 0, x = 0, y = 0, z = 0;
@@ -32,11 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     boolean valid = 0;
     LTOTapelogtype log;
     LTODCtfrtype perf;
-    char sn[LTO_DRIVE_NUMBER_SIZE];
-    int32 values[64];
-    u_int32 words[64];
 
-    switch (pick % 19) {
+    switch (pick % kDecoders) {
     case 0:
         decode_errcounters(r, len, &a, &b, &c, &d);
         break;
@@ -47,20 +55,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         decode_dc_performance(r, len, &perf);
         break;
     case 3:
-        decode_temperature(r, len, &a);
+        if (decode_temperature(r, len, &a) == 0)
+            FUZZ_CHECK(a >= 0 && a <= 255);
         break;
-    case 4:
-        decode_hex_values(r, len, values, pick % 65);
+    case 4: {
+        Guarded<int32> values;
+        const int32 max = pick % (kMaxWords + 1);
+        const int32 n = decode_hex_values(r, len, values.value, max);
+        FUZZ_CHECK(n >= 0 && n <= max && values.guard == 0xA5A5A5A5);
         break;
+    }
     case 5:
     case 6:
     case 7: {
-        const int32 wsize = pick % 19 == 5 ? 8 : pick % 19 == 6 ? 16 : 32;
-        decode_memory_text(r, len, wsize, words, 64);
+        const int32 wsize = pick % kDecoders == 5 ? 8 : pick % kDecoders == 6 ? 16 : 32;
+        Guarded<u_int32> words;
+        const int32 n = decode_memory_text(r, len, wsize, words.value, kMaxWords);
+        FUZZ_CHECK(n >= 0 && n <= kMaxWords && words.guard == 0xA5A5A5A5);
         break;
     }
     case 8:
-        decode_lp0(r, len, &a, &valid);
+        if (decode_lp0(r, len, &a, &valid) == 0)
+            FUZZ_CHECK(valid == 0 || valid == 1);
         break;
     case 9:
         decode_position(r, len, &a);
@@ -71,31 +87,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     case 11:
         decode_variant(r, len, &w);
         break;
-    case 12:
-        decode_drive_number(r, len, sn);
+    case 12: {
+        std::unique_ptr<char[]> sn(new char[LTO_DRIVE_NUMBER_SIZE]);
+        if (decode_drive_number(r, len, sn.get()) == 0)
+            FUZZ_CHECK(fuzz::terminated(sn.get(), LTO_DRIVE_NUMBER_SIZE));
         break;
+    }
     case 13:
-        decode_drive_time(r, len, &w, &x, &y, &z, &a);
+        a = -1;
+        if (decode_drive_time(r, len, &w, &x, &y, &z, &a) == 0)
+            FUZZ_CHECK((a & ~0x1033) == 0);
         break;
     case 14:
-        edit_drive_time(r, len, 0x12345678, pick);
+        edit_drive_time(reply.get(), len, 0x12345678, pick);
         break;
     case 15:
-        edit_protection(r, len, pick % 5);
+        if (edit_protection(reply.get(), len, pick % 5) == 0)
+            FUZZ_CHECK(pick % 5 < 4 && reply[0] == 0 && (reply[2] & 0x80) == 0);
         break;
     case 16:
-        decode_timestamp(r, len, &ts, &origin);
+        if (decode_timestamp(r, len, &ts, &origin) == 0)
+            FUZZ_CHECK(ts <= 0xFFFFFFFFFFFFull);
         break;
     case 17:
         if (len >= 18) {
-            lto_decode_error(r);
-            lto_get_errorcode(r);
+            const char *text = lto_decode_error(reply.get());
+            FUZZ_CHECK(fuzz::terminated(text, 256) && std::strlen(text) > 0);
+            lto_get_errorcode(reply.get());
         }
         break;
     default: {
-        HexText text(r, reply.size());
-        while (text.match("Variant = 0x") || text.next(ts) || text.skip())
-            ;
+        // Every successful read moves the cursor, so the walk ends.
+        HexText text(r, rest.size());
+        size_t before = 0;
+        while (text.match("Variant = 0x") || text.next(ts) || text.next(w)) {
+            FUZZ_CHECK(text.consumed() > before && text.consumed() <= rest.size());
+            before = text.consumed();
+        }
         break;
     }
     }
