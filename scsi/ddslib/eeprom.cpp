@@ -125,58 +125,53 @@ int32 take_log_ring(const std::vector<unsigned char> &image, faultlogtype *fault
     return count;
 }
 
-// Family 2: entries from byte 0.
-int32 take_log_entries(const std::vector<unsigned char> &image, faultlogtype *faultlog)
+// Takes `n` entries lying `stride` bytes apart from `first` into faultlog from
+// position `count`, passing over unused ones; `fill` sets what follows the error
+// code and opcode. Returns the new count.
+template <typename Fill>
+int32 take_used(const unsigned char *first, size_t n, size_t stride, faultlogtype *faultlog, int32 count, Fill fill)
 {
-    int32 count = 0;
-    for (size_t n = 0; n < kLog2Entries; ++n) {
-        const unsigned char *e = &image[n * kLog2EntrySize];
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char *e = first + i * stride;
         if (e[0] == kLogEmptyEntry)
             continue;
         faultlogtype &out = faultlog[count++];
         out.errorcode = e[0];
         out.scsi_opcode = e[1];
-        out.flags = e[2];
-        out.dummy = e[3];
+        fill(e, out);
     }
     return count;
+}
+
+// Family 2: entries from byte 0.
+int32 take_log_entries(const std::vector<unsigned char> &image, faultlogtype *faultlog)
+{
+    return take_used(image.data(), kLog2Entries, kLog2EntrySize, faultlog, 0,
+                     [](const unsigned char *e, faultlogtype &out) {
+                         out.flags = e[2];
+                         out.dummy = e[3];
+                     });
 }
 
 // Family 3 with three 3-byte entries per row, read column by column.
 int32 take_log_columns(const std::vector<unsigned char> &image, faultlogtype *faultlog)
 {
     int32 count = 0;
-    for (size_t col : kLog3TripleOffsets) {
-        for (size_t row = 0; row < kLog3Rows; ++row) {
-            const unsigned char *e = &image[row * kLog3RowSize + col];
-            if (e[0] == kLogEmptyEntry)
-                continue;
-            faultlogtype &out = faultlog[count++];
-            out.errorcode = e[0];
-            out.scsi_opcode = e[1];
-            out.flags = e[2];
-        }
-    }
+    for (size_t col : kLog3TripleOffsets)
+        count = take_used(&image[col], kLog3Rows, kLog3RowSize, faultlog, count,
+                          [](const unsigned char *e, faultlogtype &out) { out.flags = e[2]; });
     return count;
 }
 
 // Family 3 with one entry per row, its flags gathered from four bytes.
 int32 take_log_rows(const std::vector<unsigned char> &image, faultlogtype *faultlog)
 {
-    int32 count = 0;
-    for (size_t row = 0; row < kLog3Rows; ++row) {
-        const unsigned char *e = &image[row * kLog3RowSize];
-        if (e[0] == kLogEmptyEntry)
-            continue;
-        faultlogtype &out = faultlog[count++];
-        out.errorcode = e[0];
-        out.scsi_opcode = e[1];
+    return take_used(image.data(), kLog3Rows, kLog3RowSize, faultlog, 0, [](const unsigned char *e, faultlogtype &out) {
         unsigned flags = (unsigned(e[6]) << 7) | (unsigned(e[3]) << 4) | (e[4] & 0x0Fu);
         if (e[5] == 0)
             flags |= 0x40;
         out.flags = static_cast<u_int8>(flags & 0xFF);
-    }
-    return count;
+    });
 }
 
 }  // namespace
