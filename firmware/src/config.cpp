@@ -121,22 +121,17 @@ int concatenate(driveinfo *cg1, driveinfo *cg2)
     return 0;
 }
 
-int read_firmware_config_file(driveinfo *config)
+int read_firmware_config_stream(FILE *fp, driveinfo *config)
 {
     if (config == nullptr)
         return -1;
     std::memset(config, 0, sizeof(driveinfo) * MAX_DRIVES);
-
-    File fp(std::fopen(kConfigFile, "r"));
-    if (!fp) {
-        if (debug_config)
-            std::printf("Unable to open configuration file '%s'", kConfigFile);
+    if (fp == nullptr)
         return -1;
-    }
 
     int recordnum = 0;
     char buf[kPieceChars + 1];
-    while (std::fgets(buf, sizeof buf, fp.get())) {
+    while (std::fgets(buf, sizeof buf, fp)) {
         size_t len = std::strlen(buf);
         if (len > 0 && buf[len - 1] == '\n')
             buf[--len] = '\0';
@@ -156,4 +151,18 @@ int read_firmware_config_file(driveinfo *config)
         ++recordnum;
     }
     return recordnum;
+}
+
+int read_firmware_config_file(driveinfo *config)
+{
+    if (config == nullptr)
+        return -1;
+    File fp(std::fopen(kConfigFile, "r"));
+    if (!fp) {
+        std::memset(config, 0, sizeof(driveinfo) * MAX_DRIVES);
+        if (debug_config)
+            std::printf("Unable to open configuration file '%s'", kConfigFile);
+        return -1;
+    }
+    return read_firmware_config_stream(fp.get(), config);
 }

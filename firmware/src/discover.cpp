@@ -27,21 +27,13 @@ constexpr int kVendorPageLength = 96;
 
 constexpr int kSequentialAccess = 1;
 
-// One INQUIRY reply. The buffer is zeroed before the command and only the bytes
-// the drive actually sent are ever looked at; the rest read as zero.
-struct Reply {
-    unsigned char data[kStandardLength] = {};
-    int received = 0;
+// The bytes of one INQUIRY reply that arrived. Only those are ever looked at;
+// bytes past them read as zero.
+struct ReplyView {
+    const unsigned char *data;
+    int received;
 
-    bool inquire(DRIVE *d, int evpd, int page, int length)
-    {
-        std::memset(data, 0, sizeof data);
-        int n = scsi_evpd_inquiry(d, evpd, page, data, length);
-        received = std::clamp(n, 0, std::min<int>(length, sizeof data));
-        return n > 0;
-    }
-
-    unsigned char at(int i) const { return i < received ? data[i] : 0; }
+    unsigned char at(int i) const { return i >= 0 && i < received ? data[i] : 0; }
 
     // Text of bytes first..last: ends at the field's last byte, at the first NUL,
     // at the end of what was received, or when out is full.
@@ -58,6 +50,20 @@ struct Reply {
         }
         out[n] = '\0';
         return out;
+    }
+};
+
+// One INQUIRY reply, received into a zeroed buffer.
+struct Reply {
+    unsigned char data[kStandardLength] = {};
+    int received = 0;
+
+    bool inquire(DRIVE *d, int evpd, int page, int length)
+    {
+        std::memset(data, 0, sizeof data);
+        int n = scsi_evpd_inquiry(d, evpd, page, data, length);
+        received = std::clamp(n, 0, std::min<int>(length, sizeof data));
+        return n > 0;
     }
 };
 
@@ -122,18 +128,18 @@ bool read_vendor_page(DRIVE *d, driveinfo *config, int page, const char *trace_t
 
 }  // namespace
 
-void extract_inq_standard(DRIVE *d, driveinfo *config)
+void decode_inq_standard(const unsigned char *reply, int received, driveinfo *config)
 {
-    Reply r;
-    if (!r.inquire(d, 0, 0, kStandardLength))
-        return;
+    ReplyView r{reply, received};
     config->PeripheralDeviceType = r.at(0) & 0x1F;
     config->PeripheralQualifier = r.at(0) >> 5;
     char vendor[9];
     char product[17];
     char revision[5];
     std::snprintf(config->VendorID, sizeof config->VendorID, "%s", trim(r.text(8, 15, vendor)));
-    std::snprintf(config->ProductID, sizeof config->ProductID, "%s", trim(r.text(16, 31, product)));
+    // The product identification goes to the console and the XML file: a byte
+    // that is no printable ASCII is shown as an escape, never sent on raw.
+    escape_unprintable(config->ProductID, sizeof config->ProductID, trim(r.text(16, 31, product)));
     r.text(32, 35, revision);
     // The level is decimal text from byte 47 up to whatever arrived.
     char level[kStandardLength - 47 + 1];
@@ -149,11 +155,16 @@ void extract_inq_standard(DRIVE *d, driveinfo *config)
     }
 }
 
-void extract_inq_ultrium_C0h(DRIVE *d, driveinfo *config)
+void extract_inq_standard(DRIVE *d, driveinfo *config)
 {
     Reply r;
-    if (!read_vendor_page(d, config, 0xC0, "KV specific FW (C0h) page", r))
-        return;
+    if (r.inquire(d, 0, 0, kStandardLength))
+        decode_inq_standard(r.data, r.received, config);
+}
+
+void decode_inq_ultrium_C0h(const unsigned char *reply, int received, driveinfo *config)
+{
+    ReplyView r{reply, received};
     char component[27];
     char firmware[20];
     char date[25];
@@ -173,11 +184,9 @@ void extract_inq_ultrium_C0h(DRIVE *d, driveinfo *config)
         config->FwVersion = decimal_value(v);
 }
 
-void extract_inq_ultrium_C1h(DRIVE *d, driveinfo *config)
+void decode_inq_ultrium_C1h(const unsigned char *reply, int received, driveinfo *config)
 {
-    Reply r;
-    if (!read_vendor_page(d, config, 0xC1, "KV specific HW (C1h) page", r))
-        return;
+    ReplyView r{reply, received};
     char component[27];
     char date[25];
     char variant[24];
@@ -194,11 +203,9 @@ void extract_inq_ultrium_C1h(DRIVE *d, driveinfo *config)
         config->DriveID = hex_value(v);
 }
 
-void extract_inq_dds_C0h(DRIVE *d, driveinfo *config)
+void decode_inq_dds_C0h(const unsigned char *reply, int received, driveinfo *config)
 {
-    Reply r;
-    if (!read_vendor_page(d, config, 0xC0, "KV specific C0h  page", r))
-        return;
+    ReplyView r{reply, received};
     char variant[22];
     char firmware[26];
     r.text(73, 93, variant);
@@ -215,6 +222,27 @@ void extract_inq_dds_C0h(DRIVE *d, driveinfo *config)
     char value[sizeof firmware];
     if (const char *v = value_after_equals(firmware, value))
         config->FwVersion = decimal_value(v);
+}
+
+void extract_inq_ultrium_C0h(DRIVE *d, driveinfo *config)
+{
+    Reply r;
+    if (read_vendor_page(d, config, 0xC0, "KV specific FW (C0h) page", r))
+        decode_inq_ultrium_C0h(r.data, r.received, config);
+}
+
+void extract_inq_ultrium_C1h(DRIVE *d, driveinfo *config)
+{
+    Reply r;
+    if (read_vendor_page(d, config, 0xC1, "KV specific HW (C1h) page", r))
+        decode_inq_ultrium_C1h(r.data, r.received, config);
+}
+
+void extract_inq_dds_C0h(DRIVE *d, driveinfo *config)
+{
+    Reply r;
+    if (read_vendor_page(d, config, 0xC0, "KV specific C0h  page", r))
+        decode_inq_dds_C0h(r.data, r.received, config);
 }
 
 int discover(driveinfo *config)
