@@ -17,8 +17,8 @@
 #include "scratch.h"
 
 using scratch::exists;
-using scratch::slurp;
-using scratch::spill;
+using scratch::read_file;
+using scratch::write_file;
 
 namespace {
 
@@ -127,7 +127,7 @@ TEST_F(XmlFile, RoundTripKeepsEveryFieldTheFileHolds) {
     add(0, "RQN512", 0, 0, 0, 0.0, 0.0, "rewrite");
 
     ASSERT_EQ(WriteToXml("d.xml", table_.data()), 0);
-    EXPECT_NE(slurp("d.xml").find("<device_id value=\"00000000\"/>"), std::string::npos);
+    EXPECT_NE(read_file("d.xml").find("<device_id value=\"00000000\"/>"), std::string::npos);
     ASSERT_EQ(read("d.xml"), 0);
     ASSERT_EQ(records(), 2);
     const driveinfo &r = back_[0];
@@ -154,7 +154,7 @@ TEST_F(XmlFile, RoundTripKeepsEveryFieldTheFileHolds) {
     // An empty table gives an empty devices element, read back as no record.
     std::vector<driveinfo> none(MAX_DRIVES);
     ASSERT_EQ(WriteToXml("none.xml", none.data()), 0);
-    EXPECT_NE(slurp("none.xml").find("<devices/>"), std::string::npos);
+    EXPECT_NE(read_file("none.xml").find("<devices/>"), std::string::npos);
     EXPECT_EQ(read("none.xml"), 0);
     EXPECT_EQ(records(), 0);
 }
@@ -213,7 +213,7 @@ TEST_F(XmlFile, ReaderRejectsBrokenFilesQuietly) {
         document("<device>"), "<?xml version=\"1.0\"?><a/><b/>", std::string("\xff\xfe<\x00", 4),
     };
     for (const auto &text : cases) {
-        spill("bad.xml", text);
+        write_file("bad.xml", text);
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         EXPECT_EQ(read("bad.xml"), 1) << text;
@@ -228,9 +228,9 @@ TEST_F(XmlFile, ReaderStopsAtTheTableSize) {
     for (int i = 0; i < 30; i++) {
         devices += device_xml("0x1", "P" + std::to_string(i));
         if (i == MAX_DRIVES - 1)
-            spill("full.xml", document(devices));
+            write_file("full.xml", document(devices));
     }
-    spill("many.xml", document(devices));
+    write_file("many.xml", document(devices));
     EXPECT_EQ(read("full.xml"), 0);
     EXPECT_EQ(records(), MAX_DRIVES);
     EXPECT_EQ(read("many.xml"), 1);
@@ -239,7 +239,7 @@ TEST_F(XmlFile, ReaderStopsAtTheTableSize) {
 }
 
 TEST_F(XmlFile, ReaderCutsOverlongValuesAndTakesMissingOnesAsEmpty) {
-    spill("odd.xml",
+    write_file("odd.xml",
           "<?xml version=\"1.0\"?>\n<!-- other root, comments, layout -->\n<other>\n <devices>\n"
           "  <drive>" + device_xml("0x1", std::string(5000, 'Q'), std::string(300, 'a')) +
           "</drive>\n  <device><product_id value=\"ONLY\"/></device>\n"
@@ -262,7 +262,7 @@ TEST_F(XmlFile, SharedIsZeroOnlyForYes) {
         int shared;
     } cases[] = {{"yes", 0}, {"YES", 0}, {"  Yes  ", 0}, {"no", 1}, {"NO", 1}, {"", 1}, {"y", 1}};
     for (const auto &c : cases) {
-        spill("s.xml", document(device_xml("0x1", "P", "skip", c.value)));
+        write_file("s.xml", document(device_xml("0x1", "P", "skip", c.value)));
         ASSERT_EQ(read("s.xml"), 0);
         EXPECT_EQ(back_[0].Shared, c.shared) << "'" << c.value << "'";
     }
@@ -270,8 +270,8 @@ TEST_F(XmlFile, SharedIsZeroOnlyForYes) {
 
 TEST_F(XmlFile, ReaderNeverFetchesExternalEntities) {
     // An external DTD could pull any file (or URL) in through an attribute default.
-    spill("ext.dtd", "<!ATTLIST action value CDATA \"SECRET\">");
-    spill("ent.xml", "<?xml version=\"1.0\"?><!DOCTYPE r SYSTEM \"" + dir_.path() +
+    write_file("ext.dtd", "<!ATTLIST action value CDATA \"SECRET\">");
+    write_file("ent.xml", "<?xml version=\"1.0\"?><!DOCTYPE r SYSTEM \"" + dir_.path() +
                          "/ext.dtd\"><r><devices><device><fw_item><action/></fw_item>"
                          "</device></devices></r>");
     read("ent.xml");
@@ -287,7 +287,7 @@ TEST_F(XmlFile, ReaderStopsRunawayEntityExpansion) {
             bomb += std::string("&") + static_cast<char>(c - 1) + ";";
         bomb += "\">";
     }
-    spill("bomb.xml", bomb + "]><r><devices><device><product_id value=\"&d;\"/></device></devices></r>");
+    write_file("bomb.xml", bomb + "]><r><devices><device><product_id value=\"&d;\"/></device></devices></r>");
     EXPECT_EQ(read("bomb.xml"), 1);
 }
 
@@ -299,7 +299,7 @@ TEST_F(XmlFile, AFailedWriteKeepsTheEarlierPlanWhole) {
     add(0x5A01, "ULTRIUM 5", 0, 1, 0, 1.5, 2, "upgrade");
     ASSERT_EQ(WriteToXml("plan.xml", table_.data()), 0);
     ASSERT_EQ(chmod("plan.xml", 0640), 0);
-    const std::string earlier = slurp("plan.xml");
+    const std::string earlier = read_file("plan.xml");
 
     // A text the serialiser cannot put in a file (a control byte) fails the
     // write halfway: the earlier plan stays as it was, and nothing is left over.
@@ -308,7 +308,7 @@ TEST_F(XmlFile, AFailedWriteKeepsTheEarlierPlanWhole) {
     EXPECT_EQ(WriteToXml("plan.xml", table_.data()), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(
                   "An error occurred during creation of output transcoder. Msg is:\n", 0), 0u);
-    EXPECT_EQ(slurp("plan.xml"), earlier);
+    EXPECT_EQ(read_file("plan.xml"), earlier);
     FILE *ls = popen("ls -A", "r");
     char names[256] = {};
     size_t n = fread(names, 1, sizeof names - 1, ls);
@@ -324,7 +324,7 @@ TEST_F(XmlFile, AFailedWriteKeepsTheEarlierPlanWhole) {
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(stat("plan.xml", &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_NE(slurp("plan.xml").find("<product_id value=\"ULTRIUM 6\"/>"), std::string::npos);
+    EXPECT_NE(read_file("plan.xml").find("<product_id value=\"ULTRIUM 6\"/>"), std::string::npos);
 }
 
 // A document of exactly `size` bytes: one device, padded with a comment.
@@ -335,29 +335,29 @@ std::string document_of_size(size_t size) {
 }
 
 TEST_F(XmlFile, TooLargeOrDoctypeIsRefusedUnreadWithALogLine) {
-    spill("at.xml", document_of_size(65536));
-    spill("past.xml", document_of_size(65537));
+    write_file("at.xml", document_of_size(65536));
+    write_file("past.xml", document_of_size(65537));
     EXPECT_EQ(read("at.xml"), 0);
     EXPECT_EQ(records(), 1);
     EXPECT_EQ(read("past.xml"), 1);
     EXPECT_EQ(records(), 0);
 
     // Any document type declaration, even one that declares nothing.
-    spill("dtd.xml", "<?xml version=\"1.0\"?><!DOCTYPE r><r><devices><device/></devices></r>");
+    write_file("dtd.xml", "<?xml version=\"1.0\"?><!DOCTYPE r><r><devices><device/></devices></r>");
     EXPECT_EQ(read("dtd.xml"), 1);
     EXPECT_EQ(records(), 0);
-    const std::string log = slurp("Component.log");
+    const std::string log = read_file("Component.log");
     EXPECT_EQ(log,
               "Error: XML file past.xml is larger than 65536 bytes; not read.\n"
               "Error: XML file dtd.xml holds a document type declaration; not read.\n");
 
     // The reader over a buffer keeps the same limits and logs nothing.
     for (const char *name : {"at.xml", "past.xml", "dtd.xml"}) {
-        const std::string text = slurp(name);
+        const std::string text = read_file(name);
         EXPECT_EQ(ReadFromXmlBuffer(text.data(), text.size(), back_.data()),
                   std::string(name) == "at.xml" ? 0 : 1) << name;
     }
-    EXPECT_EQ(slurp("Component.log"), log);
+    EXPECT_EQ(read_file("Component.log"), log);
 
     // A FIFO is refused at once, not waited on.
     ASSERT_EQ(mkfifo("fifo.xml", 0600), 0);

@@ -23,6 +23,7 @@
 #include <string>
 
 #include "common.h"
+#include "toolkit.h"
 
 int debug_xml = 0;
 
@@ -30,7 +31,10 @@ namespace {
 
 using namespace xercesc;
 
-constexpr size_t kPathMax = 512;
+using firmware::copy_field;
+
+// A value of the file is cut to the length of the record's text fields.
+constexpr size_t kValueSize = sizeof(driveinfo::ProductID);
 // Bounds the entity expansions of an untrusted file.
 constexpr XMLSize_t kEntityExpansionLimit = 100;
 // The largest real plan (23 drives) is a few KB; the parser's time grows with
@@ -86,12 +90,6 @@ struct DomReleaser {
 };
 template <class T>
 using DomPtr = std::unique_ptr<T, DomReleaser>;
-
-// Copies at most cap-1 bytes and always terminates: values in the file may be
-// longer than the record's fields.
-void copy_field(char *dst, size_t cap, const char *src) {
-    std::snprintf(dst, cap, "%s", src);
-}
 
 // ---- writing ----
 
@@ -159,8 +157,8 @@ void fill_document(DOMDocument *doc, const driveinfo *lst_drive) {
 // Cuts the path into directory and file name and makes the directory when it
 // is missing. Returns 0, or 1 when the path names no file.
 int prepare_directory(const char *xmlfile) {
-    char path[kPathMax];
-    char tmp[kPathMax];
+    char path[XML_PATH_MAX + 1];
+    char tmp[XML_PATH_MAX + 1];
     copy_field(path, sizeof path, xmlfile);
     char empty[1] = "";
     char *xml_dir = empty;
@@ -382,7 +380,7 @@ void first_value(DOMElement *from, const char *tag, char *dst, size_t cap, const
 
 // A missing element reads as an empty value.
 void read_device(DOMElement *device, driveinfo &d) {
-    char text[kPathMax];
+    char text[kValueSize];
 
     first_value(device, "device_id", text, sizeof text, "\t");
     d.DriveID = hex_value(text);
@@ -443,7 +441,7 @@ int walk(DOMElement *root, driveinfo *lst_drive) {
 }  // namespace
 
 int WriteToXml(const char *xmlfile, driveinfo *lst_drive) {
-    if (std::strlen(xmlfile) >= kPathMax) {
+    if (std::strlen(xmlfile) > XML_PATH_MAX) {
         std::fprintf(stderr, "Error : Xml filename too long\n");
         return 1;
     }
@@ -508,7 +506,7 @@ const char *refusal(const char *data, size_t size) {
 
 // Reads a regular file whole, or its first kPlanMaxBytes + 1 bytes when it is
 // larger. A FIFO or device is refused without waiting for a writer.
-bool slurp_plan(const char *path, std::string &text) {
+bool read_plan_file(const char *path, std::string &text) {
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -587,9 +585,9 @@ int parse_plan(const char *data, size_t size, driveinfo *lst_drive) {
 }  // namespace
 
 int ReadFromXml(const char *xmlfile, driveinfo *lst_drive) {
-    std::memset(lst_drive, 0, sizeof(driveinfo) * MAX_DRIVES);
+    firmware::clear_table(lst_drive);
     std::string text;
-    if (!slurp_plan(xmlfile, text))
+    if (!read_plan_file(xmlfile, text))
         return 1;
     if (const char *why = refusal(text.data(), text.size())) {
         _log(("Error: XML file " + std::string(xmlfile) + " " + why + "; not read.\n").c_str());
@@ -599,7 +597,7 @@ int ReadFromXml(const char *xmlfile, driveinfo *lst_drive) {
 }
 
 int ReadFromXmlBuffer(const char *data, size_t size, driveinfo *lst_drive) {
-    std::memset(lst_drive, 0, sizeof(driveinfo) * MAX_DRIVES);
+    firmware::clear_table(lst_drive);
     if (data == nullptr || refusal(data, size))
         return 1;
     return parse_plan(data, size, lst_drive);
