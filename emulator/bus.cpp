@@ -25,7 +25,7 @@ struct Bus {
     std::vector<std::string> trace;
     std::vector<unsigned> sleeps;
     std::map<std::string, std::string> redirects;
-    std::string list_buffer;  // backing store of the FILE* served for the device list
+    std::string list_buffer;           // backing store of the FILE* served for the device list
     std::optional<std::time_t> clock;  // the stepped clock's next reading
 };
 
@@ -118,8 +118,8 @@ void add_node(const Config &cfg, bool raw)
         n->lun = static_cast<int>(cfg.get_int("lun"));
         n->type = static_cast<int>(cfg.get_int("type"));
         char line[128];
-        std::snprintf(line, sizeof line, "%d\t%d\t%d\t%d\t%d\t1\t2\t0\t1", n->host, n->channel,
-                      n->target, n->lun, n->type);
+        std::snprintf(line, sizeof line, "%d\t%d\t%d\t%d\t%d\t1\t2\t0\t1", n->host, n->channel, n->target,
+                      n->lun, n->type);
         n->line = line;
         std::string model = cfg.get("model", "generic");
         if (model != "none") {
@@ -187,10 +187,7 @@ std::string Config::get(const std::string &key, const std::string &def) const
     return it == values.end() ? def : it->second;
 }
 
-long Config::get_int(const std::string &key, long def) const
-{
-    return has(key) ? to_long(get(key), def) : def;
-}
+long Config::get_int(const std::string &key, long def) const { return has(key) ? to_long(get(key), def) : def; }
 
 Bytes Config::get_bytes(const std::string &key) const { return parse_hex(get(key)); }
 
@@ -319,8 +316,7 @@ Node *node(int number)
 Node *node_at(int host, int target, int lun)
 {
     for (auto &n : bus().nodes)
-        if (n->device && !n->device->vanished && n->host == host && n->target == target &&
-            n->lun == lun)
+        if (n->device && !n->device->vanished && n->host == host && n->target == target && n->lun == lun)
             return n.get();
     return nullptr;
 }
@@ -392,8 +388,7 @@ void record(const std::string &line) { emit(line); }
 
 using namespace kvemu;
 
-extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **result,
-                                const char **mapped)
+extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **result, const char **mapped)
 {
     if (in_emulator || !path)
         return 0;

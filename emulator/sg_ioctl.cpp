@@ -71,14 +71,22 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
         r = n.device->command(c);
     int short_by = 0;
     if (ov) {
-        if (ov->status) r.status = *ov->status;
-        if (ov->host_status) r.host_status = *ov->host_status;
-        if (ov->driver_status) r.driver_status = *ov->driver_status;
-        if (ov->resid) r.resid = *ov->resid;
-        if (ov->sb_len_wr) r.sb_len_wr = *ov->sb_len_wr;
-        if (ov->sense) r.sense = *ov->sense;
-        if (ov->ioctl_errno) r.ioctl_errno = ov->ioctl_errno;
-        if (ov->short_by) short_by = *ov->short_by;
+        if (ov->status)
+            r.status = *ov->status;
+        if (ov->host_status)
+            r.host_status = *ov->host_status;
+        if (ov->driver_status)
+            r.driver_status = *ov->driver_status;
+        if (ov->resid)
+            r.resid = *ov->resid;
+        if (ov->sb_len_wr)
+            r.sb_len_wr = *ov->sb_len_wr;
+        if (ov->sense)
+            r.sense = *ov->sense;
+        if (ov->ioctl_errno)
+            r.ioctl_errno = ov->ioctl_errno;
+        if (ov->short_by)
+            short_by = *ov->short_by;
     }
     if (r.ioctl_errno)
         return fail(r.ioctl_errno);

@@ -15,12 +15,12 @@ boolean lto_drive_is_lto(DRIVE *drv);
 /* Tape usage log (log page 30h). */
 typedef struct {
     int32 loadCount;
-    double writtenSets;  /* 64-bit counter */
+    double writtenSets; /* 64-bit counter */
     int32 writeRetries;
     int32 unrecoveredWrites;
     int32 suspendedWrites;
     int32 fatalSuspWrites;
-    double readSets;     /* 64-bit counter */
+    double readSets; /* 64-bit counter */
     int32 readRetries;
     int32 unrecoveredReads;
 } LTOTapelogtype;
@@ -53,8 +53,8 @@ int32 lto_read_tape_log(DRIVE *drv, LTOTapelogtype *log);
 int32 lto_read_DC_performance(DRIVE *drv, LTODCtfrtype *performance);
 
 /* Vendor diagnostic pages; each returns 0 or -1 unless said otherwise. */
-int32 lto_enter_datacollection_mode(DRIVE *drv, int32 mode, int32 position, boolean posnByLPOS,
-                                    int32 wrap, int32 bcLength, int32 trackOffset, int32 speed);
+int32 lto_enter_datacollection_mode(DRIVE *drv, int32 mode, int32 position, boolean posnByLPOS, int32 wrap,
+                                    int32 bcLength, int32 trackOffset, int32 speed);
 int32 lto_exit_datacollection_mode(DRIVE *drv);
 /* Both return the bytes received, or -1. */
 int32 lto_get_servo_defects(DRIVE *drv, u_int8 *defects, int32 defectSpace);
@@ -64,8 +64,8 @@ int32 lto_send_mech_cmd(DRIVE *drv, int32 opcode, int32 nparms, int32 *parmlist)
 /* Stores at most nValues numbers of the reply; returns how many, or -1. */
 int32 lto_get_mech_data(DRIVE *drv, int32 *data, int32 nValues);
 int32 lto_get_lp0(DRIVE *drv, int32 *lp0, boolean *is_valid);
-int32 lto_run_ert(DRIVE *drv, int32 startPos, int32 tapeSpeed, int32 wrapNum, int32 trackOffset,
-                  int32 length, int32 threshold, boolean writeERT);
+int32 lto_run_ert(DRIVE *drv, int32 startPos, int32 tapeSpeed, int32 wrapNum, int32 trackOffset, int32 length,
+                  int32 threshold, boolean writeERT);
 
 /* Memory access by id and word width in bits (8, 16 or 32). The read stores at
  * most len words into buffer (bytes, 16- or 32-bit words by wsize) and returns

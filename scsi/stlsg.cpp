@@ -54,10 +54,7 @@ public:
             setvbuf(fp_, stream_buffer_, _IOFBF, sizeof stream_buffer_);
     }
     // A list given as text; a NUL in it ends it, as it would end a read.
-    DeviceList(const char *text, size_t length)
-        : fp_(nullptr), pos_(text), end_(text + length), ended_(true)
-    {
-    }
+    DeviceList(const char *text, size_t length) : fp_(nullptr), pos_(text), end_(text + length), ended_(true) {}
     ~DeviceList()
     {
         if (fp_)
@@ -241,8 +238,8 @@ int32 scsi_open_device(DRIVE *drv)
     int version = finish_open(path, drv, &reserved);
     if (version < 0)
         return -1;
-    log_line(drv, "Sys", "%-20.20s| Card %d, Addr %d, LUN %d", "OPENED SCSI DEVICE", drv->card_id, drv->bus_addr,
-         drv->lun);
+    log_line(drv, "Sys", "%-20.20s| Card %d, Addr %d, LUN %d", "OPENED SCSI DEVICE", drv->card_id,
+             drv->bus_addr, drv->lun);
     log_line(drv, "Sys", "%-20.20s| %s", " Equiv sg device", path);
     log_revision(drv, version, reserved);
     return 0;
@@ -274,8 +271,8 @@ int32 scsi_close_device(DRIVE *drv)
         return 0;
     int result = close(drv->fd);
     drv->fd = -1;
-    log_line(drv, "Sys", "%-20.20s| Card %d, Addr %d, LUN %d", "CLOSED SCSI DEVICE", drv->card_id, drv->bus_addr,
-         drv->lun);
+    log_line(drv, "Sys", "%-20.20s| Card %d, Addr %d, LUN %d", "CLOSED SCSI DEVICE", drv->card_id,
+             drv->bus_addr, drv->lun);
     return result;
 }
 

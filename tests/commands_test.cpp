@@ -35,7 +35,11 @@ Opts fixed(int32 rec, boolean f = 1) { return opts(0, 0, f, rec, 0); }
 Opts sili(boolean v) { return opts(0, v, 0, 0, 0); }
 
 using Call = std::function<int32(DRIVE *, unsigned char *)>;
-#define CALL(expr) [](DRIVE *d, unsigned char *b) { (void)b; return expr; }
+#define CALL(expr)                                                                                             \
+    [](DRIVE *d, unsigned char *b) {                                                                           \
+        (void)b;                                                                                               \
+        return expr;                                                                                           \
+    }
 
 struct Row {
     const char *what;
@@ -107,6 +111,7 @@ const std::vector<Row> &rows()
     static const unsigned char rdbuf[10] = {0x3C, 2, 0, 0, 0, 0, 0, 0, 0x40, 0};
     static const unsigned char maint[12] = {0xA4, 0x1F, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0};
     static const unsigned char tur1[1] = {0x00};
+    // clang-format off
     static const std::vector<Row> r = {
         {"test unit ready", {}, CALL(scsi_test_unit_ready(d)), "00 00 00 00 00 00", kNone, 0},
         {"control byte is the low byte of link", link(0x1C3), CALL(scsi_test_unit_ready(d)),
@@ -243,6 +248,7 @@ const std::vector<Row> &rows()
         {"pass-through maintenance out sends its data", {}, CALL(general(d, b, maint, 8)),
          "A4 1F 00 00 00 00 00 00 00 08 00 00", kOut, 8},
         {"pass-through of one byte", {}, CALL(general(d, b, tur1, 0)), "00", kNone, 0},
+        // clang-format on
     };
     return r;
 }
@@ -307,9 +313,18 @@ TEST_F(Commands, RefusedRequestsSendNothing)
         [&] { return scsi_general(d, cdb, 17, b, 0); },
         [&] { return scsi_general(d, nullptr, 6, b, 0); },
         [&] { return scsi_general(d, cdb, 6, b, -1); },
-        [&] { apply(fixed(0x1000)); return scsi_read(d, b, 0x800000); },
-        [&] { apply(fixed(-1)); return scsi_write(d, b, 1); },
-        [&] { apply(fixed(0x1000)); return scsi_verify(d, 1, b, 0xFFFFFF); },
+        [&] {
+            apply(fixed(0x1000));
+            return scsi_read(d, b, 0x800000);
+        },
+        [&] {
+            apply(fixed(-1));
+            return scsi_write(d, b, 1);
+        },
+        [&] {
+            apply(fixed(0x1000));
+            return scsi_verify(d, 1, b, 0xFFFFFF);
+        },
     };
     for (size_t i = 0; i < refused.size(); ++i) {
         SCOPED_TRACE(i);

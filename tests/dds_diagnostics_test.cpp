@@ -97,8 +97,9 @@ TEST_F(Drive, ServoStatusReadsEvenWhenTheListIsRefused)
         std::memset(status, 0xEE, sizeof status);
         EXPECT_EQ(dds_servo_status(&drv, alt, status, 8), 6);
         EXPECT_EQ(kvemu::to_hex(status, 8), "11 22 33 44 55 66 00 00");
-        EXPECT_EQ(sent(), (Lines{kSend, alt ? "out sg0 42 81 00 00 00 FF 00 00" : "out sg0 42 A1 00 00 00 00 00 00",
-                                 "cmd sg0 1C 00 00 00 08 00"}));
+        EXPECT_EQ(sent(),
+                  (Lines{kSend, alt ? "out sg0 42 81 00 00 00 FF 00 00" : "out sg0 42 A1 00 00 00 00 00 00",
+                         "cmd sg0 1C 00 00 00 08 00"}));
     }
 }
 

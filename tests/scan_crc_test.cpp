@@ -89,11 +89,11 @@ TEST(Scan, FillsOneRowPerTarget)
         {0, 0x01, 1, "Tape drive", "ULTRIUM 4 DRIVE!"},
         {1, 0x1F, 0, "unknown/no device", "NOTHING         "},
         {2, 0x14, 0, "<reserved>", "ODD ONE         "},
-        {3, 0xFF, 0xEE, "No response", "untouched"},        // INQUIRY timed out
-        {4, 0xFF, 0xEE, "Inaccessible", "untouched"},       // node will not open
-        {5, 0x08, 1, "Medium changer", ""},                  // three-byte answer
-        {6, 0xFF, 0xEE, "Inaccessible", "untouched"},       // only on another adapter
-        {7, 0xEE, 0xEE, "untouched", "untouched"},          // the adapter's own id
+        {3, 0xFF, 0xEE, "No response", "untouched"},   // INQUIRY timed out
+        {4, 0xFF, 0xEE, "Inaccessible", "untouched"},  // node will not open
+        {5, 0x08, 1, "Medium changer", ""},            // three-byte answer
+        {6, 0xFF, 0xEE, "Inaccessible", "untouched"},  // only on another adapter
+        {7, 0xEE, 0xEE, "untouched", "untouched"},     // the adapter's own id
         {8, 0xFF, 0xEE, "Inaccessible", "untouched"},
         {15, 0xFF, 0xEE, "Inaccessible", "untouched"},
     };
@@ -148,8 +148,7 @@ uint8_t gf_pow(uint8_t a, int n)
 
 u_int32 crc(u_int32 start, const std::vector<uint8_t> &bytes)
 {
-    return scsi_generate_CRC(start, static_cast<u_int32>(bytes.size()),
-                             const_cast<u_int8 *>(bytes.data()));
+    return scsi_generate_CRC(start, static_cast<u_int32>(bytes.size()), const_cast<u_int8 *>(bytes.data()));
 }
 
 TEST(Crc, CheckPolynomialHasTheFourConsecutiveRoots)
@@ -202,8 +201,7 @@ TEST(Crc, PiecewiseEqualsWhole)
     for (size_t cut : {size_t{0}, size_t{1}, size_t{3}, size_t{512}, size_t{4098}, size_t{4099}}) {
         SCOPED_TRACE(cut);
         u_int32 first = scsi_generate_CRC(0, static_cast<u_int32>(cut), block.data());
-        u_int32 both = scsi_generate_CRC(first, static_cast<u_int32>(block.size() - cut),
-                                         block.data() + cut);
+        u_int32 both = scsi_generate_CRC(first, static_cast<u_int32>(block.size() - cut), block.data() + cut);
         EXPECT_EQ(both, whole);
     }
 }
@@ -241,7 +239,8 @@ TEST(CrcFold, IdentityHoldsForTheReference)
     }
     // A block equals its fold: the XOR of its 255-byte pieces aligned on its
     // end, the starting register laid over its first four bytes.
-    for (size_t n : {size_t{4}, size_t{254}, size_t{255}, size_t{256}, size_t{258}, size_t{1000}, size_t{65537}}) {
+    for (size_t n :
+         {size_t{4}, size_t{254}, size_t{255}, size_t{256}, size_t{258}, size_t{1000}, size_t{65537}}) {
         SCOPED_TRACE(n);
         std::vector<uint8_t> block = random_block(n, static_cast<unsigned>(n));
         u_int32 reg = static_cast<u_int32>(gen());
@@ -292,8 +291,8 @@ TEST(CrcFast, EqualsTheReferenceOnLargeBlocksAndInPieces)
     std::vector<uint8_t> buffer = random_block(kMax + 8, 3);
     std::mt19937 gen(4);
     // Lengths around the switch to the fold and its period, then random ones.
-    std::vector<size_t> lengths = {511, 512, 513, 255 * 5, 255 * 5 + 1, 255 * 5 + 3, 255 * 5 + 4,
-                                   4096, 262144, kMax};
+    std::vector<size_t> lengths = {511,         512,         513,  255 * 5, 255 * 5 + 1,
+                                   255 * 5 + 3, 255 * 5 + 4, 4096, 262144,  kMax};
     for (int i = 0; i < 6; ++i)
         lengths.push_back(gen() % kMax);
     on_both_passes([&] {

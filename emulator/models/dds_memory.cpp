@@ -49,8 +49,7 @@ DdsMemory::DdsMemory(const Config &cfg)
             regions_.push_back(std::move(r));
         } else if (kv.first.compare(0, diag.size(), diag) == 0) {
             const std::string code = kv.first.substr(diag.size());
-            diag_results_[static_cast<uint8_t>(std::strtoul(code.c_str(), nullptr, 16))] =
-                parse_hex(kv.second);
+            diag_results_[static_cast<uint8_t>(std::strtoul(code.c_str(), nullptr, 16))] = parse_hex(kv.second);
         }
     }
     servo_eeprom_ = cfg.get_bytes("servo_eeprom");

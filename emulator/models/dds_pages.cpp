@@ -97,8 +97,14 @@ Reply DdsPages::mode_sense(const Command &cmd) const
     d[2] = static_cast<uint8_t>((write_protect_ ? 0x80 : 0) | buffered_ << 4);
     if (!dbd) {
         d[3] = 8;
-        Bytes bd = {density_, 0, 0, 0, 0, static_cast<uint8_t>(block_length_ >> 16),
-                    static_cast<uint8_t>(block_length_ >> 8), static_cast<uint8_t>(block_length_)};
+        Bytes bd = {density_,
+                    0,
+                    0,
+                    0,
+                    0,
+                    static_cast<uint8_t>(block_length_ >> 16),
+                    static_cast<uint8_t>(block_length_ >> 8),
+                    static_cast<uint8_t>(block_length_)};
         d.insert(d.end(), bd.begin(), bd.end());
     }
     if (page != 0) {

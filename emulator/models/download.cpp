@@ -36,12 +36,10 @@ Commit commit_from(const Config &cfg, Commit def)
 }  // namespace
 
 FirmwareDownload::FirmwareDownload(Device &device, Commit commit)
-    : device_(device),
-      commit_(commit_from(device.cfg, commit)),
+    : device_(device), commit_(commit_from(device.cfg, commit)),
       fail_chunk_(device.cfg.get_int("download_fail_chunk", -1)),
       vanish_(device.cfg.get_int("vanish_after_download", 0) != 0),
-      record_(device.cfg.get_int("record", 1) != 0),
-      keep_crc_(names_crc(device.cfg))
+      record_(device.cfg.get_int("record", 1) != 0), keep_crc_(names_crc(device.cfg))
 {
 }
 
@@ -68,8 +66,7 @@ std::optional<Reply> FirmwareDownload::write_buffer(const Command &cmd)
     return r;
 }
 
-Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t offset,
-                              uint32_t length)
+Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t offset, uint32_t length)
 {
     long index = chunk_count_++;
     // Without the record only the first chunk stays: the others are checked
@@ -85,8 +82,7 @@ Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t off
     // Chunks go either all to offset 0 (the drive appends them) or to
     // consecutive offsets from the first one, all in one buffer.
     const Chunk &first = chunks_.front();
-    bool in_place = first.offset == 0 ? offset == 0
-                                      : uint64_t(offset) == first.offset + received_;
+    bool in_place = first.offset == 0 ? offset == 0 : uint64_t(offset) == first.offset + received_;
     if (id != first.buffer_id || !in_place || cmd.data_out.size() != length) {
         broken_ = true;
         return check_condition(0x05, 0x24, 0x00);

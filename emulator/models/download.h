@@ -39,10 +39,7 @@ public:
     // reports it in place of its configured firmware version.
     const std::optional<std::string> &installed() const { return installed_; }
     // `current` unless a download installed another version.
-    std::string firmware(const std::string &current) const
-    {
-        return installed_ ? *installed_ : current;
-    }
+    std::string firmware(const std::string &current) const { return installed_ ? *installed_ : current; }
 
     // What the drive received (kept for tests).
     struct Chunk {
@@ -53,9 +50,9 @@ public:
     };
     // Chunks of the download under way (only the first under "record = 0").
     const std::vector<Chunk> &chunks() const { return chunks_; }
-    uint64_t received() const { return received_; }               // its bytes so far
-    uint32_t crc() const { return crc_; }  // their CRC-32, when an "installs" line names one
-    int commits() const { return commits_; }                      // downloads installed
+    uint64_t received() const { return received_; }  // its bytes so far
+    uint32_t crc() const { return crc_; }            // their CRC-32, when an "installs" line names one
+    int commits() const { return commits_; }         // downloads installed
 
 private:
     Reply chunk(const Command &cmd, int mode, int id, uint32_t offset, uint32_t length);
@@ -73,7 +70,7 @@ private:
     std::vector<Chunk> chunks_;
     long chunk_count_ = 0;  // chunks of the download under way
     uint64_t received_ = 0;
-    uint32_t crc_ = 0;  // zlib's crc32 so far
+    uint32_t crc_ = 0;     // zlib's crc32 so far
     bool broken_ = false;  // a chunk failed: the download cannot be committed
     std::optional<std::string> installed_;
     int commits_ = 0;

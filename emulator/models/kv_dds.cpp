@@ -11,8 +11,8 @@ namespace kvemu {
 namespace {
 
 constexpr size_t kPageC0Size = 160;
-constexpr size_t kVariantAt = 73;     // 21-byte variant field, read by discovery
-constexpr size_t kFwConfAt = 94;      // firmware code text of the fixed layout
+constexpr size_t kVariantAt = 73;       // 21-byte variant field, read by discovery
+constexpr size_t kFwConfAt = 94;        // firmware code text of the fixed layout
 constexpr size_t kBuffer1Base = 0x100;  // where the probe reads buffer 1
 
 std::string hex_text(const char *label, uint32_t value)
@@ -30,8 +30,7 @@ void put_be32(Bytes &b, size_t at, uint32_t v)
 
 }  // namespace
 
-KvDds::KvDds(const Config &c)
-    : KvDrive(c, "DDS TAPE", dds_download_commit(c), {5, 25, "FIRMWARE = "})
+KvDds::KvDds(const Config &c) : KvDrive(c, "DDS TAPE", dds_download_commit(c), {5, 25, "FIRMWARE = "})
 {
     hw_conf = static_cast<uint32_t>(cfg.get_int("hw_conf", 0x80003));
     has_fw_conf = cfg.get("fw_conf") != "none";
@@ -41,7 +40,8 @@ KvDds::KvDds(const Config &c)
     size_t conf_at = static_cast<size_t>(cfg.get_int("conf_at", 100));
     if (layout != "none") {
         // Grows to hold the code texts of the free layout, up to what one INQUIRY can carry.
-        size_t size = layout == "free" ? std::min<size_t>(std::max(kPageC0Size, conf_at + 48), 255) : kPageC0Size;
+        size_t size = layout == "free" ? std::min<size_t>(std::max(kPageC0Size, conf_at + 48), 255)
+                                       : kPageC0Size;
         page_c0.assign(size, 0);
         page_c0[0] = 0x01;  // sequential-access device
         page_c0[1] = 0xC0;
@@ -118,8 +118,8 @@ Reply KvDds::read_buffer(const Command &cmd)
     if (mode != 1 || id != 1 || buffer1.empty() || offset > buffer1.size())
         return check(0x05, 0x24, 0x00);
     size_t n = std::min(length, buffer1.size() - offset);
-    return good(Bytes(buffer1.begin() + static_cast<long>(offset),
-                      buffer1.begin() + static_cast<long>(offset + n)));
+    return good(
+        Bytes(buffer1.begin() + static_cast<long>(offset), buffer1.begin() + static_cast<long>(offset + n)));
 }
 
 std::unique_ptr<Device> make_kv_dds(const Config &cfg) { return std::make_unique<KvDds>(cfg); }

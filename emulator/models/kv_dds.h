@@ -24,8 +24,8 @@ public:
     uint32_t hw_conf = 0;  // hardware configuration code
     uint32_t fw_conf = 0;  // firmware configuration code
     bool has_fw_conf = true;
-    Bytes buffer1;         // image of buffer 1 from offset 0; empty: not readable
-    DdsPages pages{cfg};   // mode and log pages (dds_pages.cpp)
+    Bytes buffer1;          // image of buffer 1 from offset 0; empty: not readable
+    DdsPages pages{cfg};    // mode and log pages (dds_pages.cpp)
     DdsMemory memory{cfg};  // memory regions and diagnostic state (dds_memory.cpp)
 };
 

@@ -48,10 +48,10 @@ KvLto::KvLto(const Config &c) : KvDrive(c, "ULTRIUM TAPE", Commit::Mode5, {30, 1
     density_report[1] = static_cast<uint8_t>(list + 2);
     for (size_t i = 0; i < orgs.size(); ++i) {
         size_t at = 4 + i * kDescriptorSize;
-        density_report[at] = static_cast<uint8_t>(0x46 - i);      // primary density code
-        density_report[at + 1] = density_report[at];             // secondary
-        density_report[at + 2] = i == 0 ? 0xA0 : 0x80;           // WRTOK, DEFLT on the first
-        density_report[at + 9] = 127;                            // media width, 12.7 mm
+        density_report[at] = static_cast<uint8_t>(0x46 - i);  // primary density code
+        density_report[at + 1] = density_report[at];          // secondary
+        density_report[at + 2] = i == 0 ? 0xA0 : 0x80;        // WRTOK, DEFLT on the first
+        density_report[at + 9] = 127;                         // media width, 12.7 mm
         put_text(density_report, at + 16, 8, orgs[i]);
         put_text(density_report, at + 24, 8, "ULTRIUM");
         put_text(density_report, at + 32, 20, "KV LTO density");
@@ -118,10 +118,7 @@ void KvLto::finish_inquiry(Bytes &d) const
         d[47 + i] = static_cast<uint8_t>(vuma[i]);
 }
 
-Reply KvLto::report_density_support(const Command &)
-{
-    return good(density_report);
-}
+Reply KvLto::report_density_support(const Command &) { return good(density_report); }
 
 std::unique_ptr<Device> make_kv_lto(const Config &cfg) { return std::make_unique<KvLto>(cfg); }
 

@@ -17,10 +17,10 @@ public:
     Reply request_sense(const Command &cmd);
     Reply report_density_support(const Command &cmd);
 
-    long busy_left = 0;            // BUSY answers still to give; -1: for ever
-    bool unit_attention = false;   // pending: the next command reports it
+    long busy_left = 0;           // BUSY answers still to give; -1: for ever
+    bool unit_attention = false;  // pending: the next command reports it
     Bytes page_c1;
-    Bytes density_report;          // REPORT DENSITY SUPPORT reply
+    Bytes density_report;  // REPORT DENSITY SUPPORT reply
 
 protected:
     const Bytes *vendor_page(uint8_t code) const override;

@@ -14,7 +14,7 @@ namespace {
 constexpr int kBlockDescriptorLength = 8;
 constexpr int kHeaderAndDescriptor = 4 + kBlockDescriptorLength;  // 12
 constexpr int kPageCodeByte = kHeaderAndDescriptor;               // first page byte
-constexpr int kBlockLengthByte = 9;                                // descriptor's block length, 24 bits
+constexpr int kBlockLengthByte = 9;                               // descriptor's block length, 24 bits
 
 // Log tag of this library's own lines.
 char kSysTag[] = "Sys";
@@ -108,10 +108,11 @@ constexpr ModeBit kVumaMode = {kVendorPage, 16, 14, 0x01, "Enable VUMA mode", "D
 
 constexpr bool inside_reply(const ModeBit &b)
 {
-    return b.byte >= kPageCodeByte && b.byte < b.alloc && b.alloc <= static_cast<int32>(sizeof(ModeReply::bytes));
+    return b.byte >= kPageCodeByte && b.byte < b.alloc &&
+           b.alloc <= static_cast<int32>(sizeof(ModeReply::bytes));
 }
-static_assert(inside_reply(kReportSetmarks) && inside_reply(kReportEarlyWarning) && inside_reply(kCompression) &&
-                  inside_reply(kVumaMode),
+static_assert(inside_reply(kReportSetmarks) && inside_reply(kReportEarlyWarning) &&
+                  inside_reply(kCompression) && inside_reply(kVumaMode),
               "a mode bit outside the page read");
 
 // The reply must hold the edited byte; nothing beyond it is needed.

@@ -60,8 +60,8 @@ u_int32 crc_sliced(u_int32 reg, const u_int8 *p, size_t n)
     const auto &t = crcSlices;
     for (; n >= 8; p += 8, n -= 8) {
         u_int32 hi = reg ^ get_be32(p);
-        reg = t[7][hi >> 24] ^ t[6][(hi >> 16) & 0xFF] ^ t[5][(hi >> 8) & 0xFF] ^ t[4][hi & 0xFF] ^
-              t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+        reg = t[7][hi >> 24] ^ t[6][(hi >> 16) & 0xFF] ^ t[5][(hi >> 8) & 0xFF] ^ t[4][hi & 0xFF] ^ t[3][p[4]] ^
+              t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
     }
     for (; n > 0; ++p, --n)
         reg = (reg << 8) ^ t[0][(reg >> 24) ^ *p];

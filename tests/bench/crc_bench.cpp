@@ -62,7 +62,8 @@ using Lane = uint64_t __attribute__((vector_size(32)));
 #if defined(__x86_64__)
 __attribute__((target_clones("avx2", "default")))
 #endif
-uint64_t plain_read(const u_int8 *p, size_t n)
+uint64_t
+plain_read(const u_int8 *p, size_t n)
 {
     Lane x[8] = {};
     for (size_t i = 0; i + sizeof x <= n; i += sizeof x) {

@@ -51,8 +51,8 @@ public:
                 auto b = by_name.find(p.baseline);
                 if (s == by_name.end() || b == by_name.end() || b->second <= 0)
                     continue;
-                std::printf("ratio %-8s %s / %s = %.2fx\n", args.c_str(), p.subject.c_str(),
-                            p.baseline.c_str(), s->second / b->second);
+                std::printf("ratio %-8s %s / %s = %.2fx\n", args.c_str(), p.subject.c_str(), p.baseline.c_str(),
+                            s->second / b->second);
             }
         }
     }

@@ -106,8 +106,9 @@ void BM_ToolDownload(benchmark::State &state)
     }
     std::string bus;
     for (int i = 0; i < kDrives; ++i)
-        bus += "[device]\nmodel = kv_lto\nhost = " + std::to_string(i / 16) + "\ntarget = " +
-               std::to_string(i % 16) + "\ntype = 1\ndrive_id = A1\nfirmware = 1.00\nrecord = 0\ninstalls = " +
+        bus += "[device]\nmodel = kv_lto\nhost = " + std::to_string(i / 16) +
+               "\ntarget = " + std::to_string(i % 16) +
+               "\ntype = 1\ndrive_id = A1\nfirmware = 1.00\nrecord = 0\ninstalls = " +
                std::to_string(image_bytes(state)) + " 2.00\n";
 
     auto discovered = std::make_unique<driveinfo[]>(MAX_DRIVES);
@@ -174,7 +175,4 @@ BENCHMARK(BM_PlainRead)->Apply(sizes);
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
-    return ratio_report::run(argc, argv, {{"BM_ToolDownload", "BM_PlainRead"}});
-}
+int main(int argc, char **argv) { return ratio_report::run(argc, argv, {{"BM_ToolDownload", "BM_PlainRead"}}); }
