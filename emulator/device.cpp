@@ -1,9 +1,14 @@
 // Replies shared by every device model.
 #include <cstdlib>
+#include <stdexcept>
 
 #include "kvemu.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 
 namespace kvemu {
+
+using namespace scsilib;
 
 Reply good(Bytes data)
 {
@@ -15,17 +20,40 @@ Reply good(Bytes data)
 Reply check_condition(uint8_t key, uint8_t asc, uint8_t ascq)
 {
     Reply r;
-    r.status = 2;
-    r.sense.assign(18, 0);
-    r.sense[0] = 0x70;
-    r.sense[2] = key;
-    r.sense[7] = 10;
-    r.sense[12] = asc;
-    r.sense[13] = ascq;
+    r.status = kStatusCheckCondition;
+    r.sense.assign(kSenseFixedLength, 0);
+    r.sense[0] = kSenseResponseCurrent;
+    r.sense[kSenseKeyByte] = key;
+    r.sense[kSenseAdditionalLengthByte] = kSenseFixedLength - 8;
+    r.sense[kSenseAscByte] = asc;
+    r.sense[kSenseAscqByte] = ascq;
     return r;
 }
 
-Reply illegal_opcode() { return check_condition(0x05, 0x20, 0x00); }
+Reply illegal_opcode() { return check_condition(kSenseIllegalRequest, kAscInvalidOpcode, 0x00); }
+
+uint64_t be_at(const Bytes &b, size_t at, int width)
+{
+    unsigned char field[8] = {};
+    for (int i = 0; i < width && i < 8; ++i)
+        field[i] = at + static_cast<size_t>(i) < b.size() ? b[at + static_cast<size_t>(i)] : 0;
+    return get_be(field, width < 8 ? width : 8);
+}
+
+namespace {
+
+unsigned char *field_at(Bytes &b, size_t at, int width)
+{
+    if (width < 0 || at > b.size() || b.size() - at < static_cast<size_t>(width))
+        throw std::out_of_range("kvemu: field past the end of the bytes");
+    return b.data() + at;
+}
+
+}  // namespace
+
+void put_be_at(Bytes &b, size_t at, uint64_t value, int width) { put_be(field_at(b, at, width), value, width); }
+
+void put_le_at(Bytes &b, size_t at, uint64_t value, int width) { put_le(field_at(b, at, width), value, width); }
 
 // "reply.<hex prefix> = <data>": the longest prefix of the CDB that is configured wins.
 std::optional<Reply> Device::configured_reply(const Command &cmd) const

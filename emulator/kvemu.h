@@ -59,6 +59,14 @@ Bytes parse_hex(const std::string &text);
 std::string to_hex(const uint8_t *p, size_t n);  // "12 00 00 00 60 00"
 Bytes ascii(const std::string &s, size_t width, char pad = ' ');  // fixed-width text field
 
+// Big- and little-endian fields of `width` (1..8) bytes at `at`, over the
+// library's byte toolkit. A get reads bytes past the end of `b` as 0 (a short
+// CDB or page); a put requires the whole field inside `b` and throws
+// std::out_of_range otherwise.
+uint64_t be_at(const Bytes &b, size_t at, int width);
+void put_be_at(Bytes &b, size_t at, uint64_t value, int width);
+void put_le_at(Bytes &b, size_t at, uint64_t value, int width);
+
 class Device {
 public:
     explicit Device(const Config &c) : cfg(c) {}
