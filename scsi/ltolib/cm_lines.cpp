@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "ddslib.h"
+#include "scsilib/byte_order.h"
 
 namespace ltolib {
 
@@ -27,12 +28,9 @@ u_int32 CmView::be(size_t offset, size_t width) const
     // Decoders test has() before reading; this only keeps a slip from
     // reading outside the page.
     assert(offset + width <= size_);
-    if (offset + width > size_)
+    if (offset + width > size_ || width > 4)
         return 0;
-    u_int32 value = 0;
-    for (size_t i = 0; i < width; i++)
-        value = (value << 8) | bytes_[offset + i];
-    return value;
+    return static_cast<u_int32>(scsilib::get_be(bytes_ + offset, static_cast<int>(width)));
 }
 
 void CmLines::put(const char *text)

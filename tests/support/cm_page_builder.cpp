@@ -1,5 +1,7 @@
 #include "cm_page_builder.h"
 
+#include "scsilib/byte_order.h"
+
 namespace cmtest {
 
 Page::Page(unsigned version, unsigned id, size_t size) : bytes_(size, 0)
@@ -12,8 +14,7 @@ Page &Page::put(size_t at, u_int32 value, size_t width)
 {
     if (bytes_.size() < at + width)
         bytes_.resize(at + width, 0);
-    for (size_t i = 0; i < width; i++)
-        bytes_[at + i] = static_cast<u_int8>(value >> (8 * (width - 1 - i)));
+    scsilib::put_be(bytes_.data() + at, value, static_cast<int>(width));
     return *this;
 }
 
