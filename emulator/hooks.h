@@ -4,6 +4,7 @@
 #define KVEMU_HOOKS_H
 
 #include <stdio.h>
+#include <time.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -14,6 +15,7 @@ int kvemu_hook_open(const char *path, int flags, int *result, const char **mappe
 int kvemu_hook_ioctl(int fd, unsigned long request, void *arg, int *result);
 void kvemu_hook_close(int fd);
 int kvemu_hook_sleep(unsigned seconds);
+int kvemu_hook_time(time_t *result);
 
 /* Defined beside the interposed entry points and written by the bus loader, so
  * a static link always pulls them in, even when a sanitizer runtime ahead of

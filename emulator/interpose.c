@@ -6,6 +6,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "hooks.h"
@@ -20,6 +21,7 @@ typedef int (*open2_fn)(const char *, int);
 typedef int (*ioctl_fn)(int, unsigned long, ...);
 typedef int (*close_fn)(int);
 typedef unsigned (*sleep_fn)(unsigned);
+typedef time_t (*time_fn)(time_t *);
 
 static FILE *do_fopen(const char *name, const char *path, const char *mode)
 {
@@ -93,4 +95,14 @@ unsigned sleep(unsigned seconds)
     if (kvemu_hook_sleep(seconds))
         return 0;
     return NEXT(sleep_fn, "sleep")(seconds);
+}
+
+time_t time(time_t *out)
+{
+    time_t now;
+    if (!kvemu_hook_time(&now))
+        return NEXT(time_fn, "time")(out);
+    if (out)
+        *out = now;
+    return now;
 }
