@@ -154,17 +154,26 @@ void show_layout(CmLines &out, const CmView &page, const std::array<Row<N>, M> &
         show_rows(out, page, rows, layout);
 }
 
-// A whole page that is a title and the rows of the layout for its version.
-template <size_t N, size_t M>
-void decode_layout_page(const u_int8 *bytes, size_t available, pfvv sink, const char *title,
-                        const std::array<Row<N>, M> &rows, size_t (*layout)(unsigned version), unsigned expected_id)
+// Runs body(page, out) over the bytes; a missing page or sink writes nothing.
+template <typename Body>
+void decode_page(const u_int8 *bytes, size_t available, pfvv sink, Body body)
 {
     if (!bytes || !sink)
         return;
     const CmView page(bytes, available);
     CmLines out(sink);
-    out.title(title);
-    show_layout(out, page, rows, layout(page.version()), expected_id);
+    body(page, out);
+}
+
+// A whole page that is a title and the rows of the layout for its version.
+template <size_t N, size_t M>
+void decode_layout_page(const u_int8 *bytes, size_t available, pfvv sink, const char *title,
+                        const std::array<Row<N>, M> &rows, size_t (*layout)(unsigned version), unsigned expected_id)
+{
+    decode_page(bytes, available, sink, [&](const CmView &page, CmLines &out) {
+        out.title(title);
+        show_layout(out, page, rows, layout(page.version()), expected_id);
+    });
 }
 
 }  // namespace ltolib

@@ -38,63 +38,57 @@ void show_tapedir_entry(CmLines &out, const CmView &page, unsigned version, size
 
 void cm_decode_tapewrpass_page(const u_int8 *bytes, size_t available, pfvv sink)
 {
-    if (!bytes || !sink)
-        return;
-    const CmView page(bytes, available);
-    CmLines out(sink);
-    out.title("Tape Write Pass Data\n");
-    if (!fits(out, page, kWritePassEnd, 0x102))
-        return;
-    for (size_t n = 0; n < kWritePassFields; n++)
-        out.line("Write pass field %d    : 0x%X\n", static_cast<int>(n), page.be32(kWritePassFirst + 4 * n));
+    decode_page(bytes, available, sink, [&](const CmView &page, CmLines &out) {
+        out.title("Tape Write Pass Data\n");
+        if (!fits(out, page, kWritePassEnd, 0x102))
+            return;
+        for (size_t n = 0; n < kWritePassFields; n++)
+            out.line("Write pass field %d    : 0x%X\n", static_cast<int>(n), page.be32(kWritePassFirst + 4 * n));
+    });
 }
 
 void cm_decode_tapedir_page(const u_int8 *bytes, size_t available, pfvv sink)
 {
-    if (!bytes || !sink)
-        return;
-    const CmView page(bytes, available);
-    CmLines out(sink);
-    out.title("Tape Directory\n");
-    if (!fits(out, page, 2, 0x103))
-        return;
-    const unsigned version = page.version();
-    if (version >= kTapeDirVersions.size()) {
-        out.line("Unknown page version %d!  Page id is %4.4X\n", static_cast<int>(version), page.be16(0));
-        return;
-    }
-    const TapeDirGeometry &g = kTapeDirVersions[version];
-    if (!fits(out, page, tape_dir_end(g), 0x103))
-        return;
+    decode_page(bytes, available, sink, [&](const CmView &page, CmLines &out) {
+        out.title("Tape Directory\n");
+        if (!fits(out, page, 2, 0x103))
+            return;
+        const unsigned version = page.version();
+        if (version >= kTapeDirVersions.size()) {
+            out.line("Unknown page version %d!  Page id is %4.4X\n", static_cast<int>(version), page.be16(0));
+            return;
+        }
+        const TapeDirGeometry &g = kTapeDirVersions[version];
+        if (!fits(out, page, tape_dir_end(g), 0x103))
+            return;
 
-    if (version == 4) {
-        out.line("FID Tape Write Pass Partn0 : 0x%X\n", page.be32(kTapeDirFidPartn0));
-        out.line("FID Tape Write Pass Partn1 : 0x%X\n", page.be32(kTapeDirFidPartn1));
-    }
-    if (version == 0)
-        out.put("Wrap       DatasetID   RecordCount FilemarkCount CRC\n");
-    else if (version == 1)
-        out.put("Wrap WritePass   DatasetID   HOW RecCnt  EOW RecCnt  HOW FMCnt   EOW FMCnt    CRC\n");
-    else
-        out.put("Wrap WritePass   DatasetID   HOW RecCnt  EOW RecCnt  HOW FMCnt   EOW FMCnt    FM Map    CRC\n");
-    for (size_t n = 0; n < g.entries; n++)
-        show_tapedir_entry(out, page, version, n, kTapeDirFirstEntry + n * g.entry_size);
+        if (version == 4) {
+            out.line("FID Tape Write Pass Partn0 : 0x%X\n", page.be32(kTapeDirFidPartn0));
+            out.line("FID Tape Write Pass Partn1 : 0x%X\n", page.be32(kTapeDirFidPartn1));
+        }
+        if (version == 0)
+            out.put("Wrap       DatasetID   RecordCount FilemarkCount CRC\n");
+        else if (version == 1)
+            out.put("Wrap WritePass   DatasetID   HOW RecCnt  EOW RecCnt  HOW FMCnt   EOW FMCnt    CRC\n");
+        else
+            out.put("Wrap WritePass   DatasetID   HOW RecCnt  EOW RecCnt  HOW FMCnt   EOW FMCnt    FM Map    CRC\n");
+        for (size_t n = 0; n < g.entries; n++)
+            show_tapedir_entry(out, page, version, n, kTapeDirFirstEntry + n * g.entry_size);
+    });
 }
 
 void cm_decode_eod_page(const u_int8 *bytes, size_t available, pfvv sink)
 {
-    if (!bytes || !sink)
-        return;
-    const CmView page(bytes, available);
-    CmLines out(sink);
-    const unsigned version = page.version();
-    if (version < 2)
-        out.title("EOD Information\n");
-    else if (page.id_or(0x104) == kEodPartition1Id)
-        out.title("EOD Information Partition 1\n");
-    else
-        out.title("EOD Information Partition 0\n");
-    show_layout(out, page, kEodRows, eod_layout(version), 0x104);
+    decode_page(bytes, available, sink, [&](const CmView &page, CmLines &out) {
+        const unsigned version = page.version();
+        if (version < 2)
+            out.title("EOD Information\n");
+        else if (page.id_or(0x104) == kEodPartition1Id)
+            out.title("EOD Information Partition 1\n");
+        else
+            out.title("EOD Information Partition 0\n");
+        show_layout(out, page, kEodRows, eod_layout(version), 0x104);
+    });
 }
 
 void cm_decode_cartstat_page(const u_int8 *page, size_t available, pfvv sink)

@@ -25,80 +25,70 @@ void show_mech_subpage(CmLines &out, const CmView &subpage, int which)
 
 void cm_decode_mech_page(const u_int8 *bytes, size_t available, pfvv sink)
 {
-    if (!bytes || !sink)
-        return;
-    const CmView page(bytes, available);
-    CmLines out(sink);
-    out.title("Mechanism Related Data\n");
-    if (!fits(out, page, kMechEnd, 0x106))
-        return;
-    out.text("Last drive mfr        : ", page, kMechMfr, kMechMfrWidth);
-    for (size_t i = 0; i < kMechSubpages.size(); i++)
-        show_mech_subpage(out, CmView(page.at(kMechSubpages[i]), kMechSubpageSize), static_cast<int>(i));
-    out.line("\nCRC                   : 0x%X\n", page.be32(kMechCrc));
+    decode_page(bytes, available, sink, [&](const CmView &page, CmLines &out) {
+        out.title("Mechanism Related Data\n");
+        if (!fits(out, page, kMechEnd, 0x106))
+            return;
+        out.text("Last drive mfr        : ", page, kMechMfr, kMechMfrWidth);
+        for (size_t i = 0; i < kMechSubpages.size(); i++)
+            show_mech_subpage(out, CmView(page.at(kMechSubpages[i]), kMechSubpageSize), static_cast<int>(i));
+        out.line("\nCRC                   : 0x%X\n", page.be32(kMechCrc));
+    });
 }
 
 void cm_decode_mech_subpage(const u_int8 *bytes, size_t available, int which, pfvv sink)
 {
-    if (!bytes || !sink)
-        return;
-    CmLines out(sink);
-    show_mech_subpage(out, CmView(bytes, available), which);
+    decode_page(bytes, available, sink,
+                [&](const CmView &page, CmLines &out) { show_mech_subpage(out, page, which); });
 }
 
 void cm_decode_suspapp_page(const u_int8 *bytes, size_t available, pfvv sink)
 {
-    if (!bytes || !sink)
-        return;
-    const CmView page(bytes, available);
-    CmLines out(sink);
-    out.title("Suspended Appends\n");
-    if (!fits(out, page, 2, 0x107))
-        return;
-    const unsigned version = page.version();
-    // Later versions have no entries of a known layout.
-    const size_t entries = version < kSuspAppEntries.size() ? kSuspAppEntries[version] : 0;
-    if (entries != 0 && !fits(out, page, susp_app_end(entries), 0x107))
-        return;
-    out.put("Entry  DatasetID  WritePass\n");
-    for (size_t n = 0; n < entries; n++) {
-        const size_t entry = kSuspAppFirst + n * kSuspAppEntrySize;
-        const u_int32 dataset = page.be32(entry), write_pass = page.be32(entry + 4);
-        if (version == 1 && dataset == kPartitionSeparatorDatasetId && write_pass == 0)
-            out.line(" %2d --------- Partition separator ---------\n", static_cast<int>(n));
-        else
-            out.line(" %2d    0x%8.8X 0x%8.8X\n", static_cast<int>(n), dataset, write_pass);
-    }
+    decode_page(bytes, available, sink, [&](const CmView &page, CmLines &out) {
+        out.title("Suspended Appends\n");
+        if (!fits(out, page, 2, 0x107))
+            return;
+        const unsigned version = page.version();
+        // Later versions have no entries of a known layout.
+        const size_t entries = version < kSuspAppEntries.size() ? kSuspAppEntries[version] : 0;
+        if (entries != 0 && !fits(out, page, susp_app_end(entries), 0x107))
+            return;
+        out.put("Entry  DatasetID  WritePass\n");
+        for (size_t n = 0; n < entries; n++) {
+            const size_t entry = kSuspAppFirst + n * kSuspAppEntrySize;
+            const u_int32 dataset = page.be32(entry), write_pass = page.be32(entry + 4);
+            if (version == 1 && dataset == kPartitionSeparatorDatasetId && write_pass == 0)
+                out.line(" %2d --------- Partition separator ---------\n", static_cast<int>(n));
+            else
+                out.line(" %2d    0x%8.8X 0x%8.8X\n", static_cast<int>(n), dataset, write_pass);
+        }
+    });
 }
 
 void cm_decode_usage_page(const u_int8 *bytes, size_t available, int which, pfvv sink)
 {
-    if (!bytes || !sink)
-        return;
-    const CmView page(bytes, available);
-    CmLines out(sink);
-    out.separator();
-    out.line("Usage Page %d\n", which);
-    out.separator();
-    const unsigned expected_id = which >= 0 && which <= 3 ? 0x108 + static_cast<unsigned>(which) : 0x108;
-    show_layout(out, page, kUsageRows, usage_layout(page.version()), expected_id);
+    decode_page(bytes, available, sink, [&](const CmView &page, CmLines &out) {
+        out.separator();
+        out.line("Usage Page %d\n", which);
+        out.separator();
+        const unsigned expected_id = which >= 0 && which <= 3 ? 0x108 + static_cast<unsigned>(which) : 0x108;
+        show_layout(out, page, kUsageRows, usage_layout(page.version()), expected_id);
+    });
 }
 
 void cm_decode_fatalerror_page(const u_int8 *bytes, size_t available, pfvv sink)
 {
-    if (!bytes || !sink)
-        return;
-    const CmView page(bytes, available);
-    CmLines out(sink);
-    const size_t layout = fatal_layout(page.version());
-    out.title(fatal_is_worm(layout) ? "Fatal Error Usage (WORM)\n" : "Fatal Error Usage (R/W)\n");
-    if (!fits(out, page, kFatalCrc[layout] + 4, 0x10C))
-        return;
-    out.put("Write Error:\n");
-    show_rows(out, page, kFatalBlockRows, layout);
-    out.put("Read Error:\n");
-    show_rows(out, page, kFatalBlockRows, layout, kFatalReadShift[layout]);
-    out.crc(page, kFatalCrc[layout]);
+    decode_page(bytes, available, sink, [&](const CmView &page, CmLines &out) {
+        const size_t layout = fatal_layout(page.version());
+        out.title(fatal_is_worm(layout) ? "Fatal Error Usage (WORM)\n" : "Fatal Error Usage (R/W)\n");
+        if (!fits(out, page, kFatalCrc[layout] + 4, 0x10C))
+            return;
+        out.put("Write Error:\n");
+        show_rows(out, page, kFatalBlockRows, layout);
+        out.put("Read Error:\n");
+        show_rows(out, page, kFatalBlockRows, layout, kFatalReadShift[layout]);
+        out.crc(page, kFatalCrc[layout]);
+    });
 }
 
 }  // namespace ltolib

@@ -27,29 +27,25 @@ void dump_page(CmLines &out, const CmView &page, unsigned expected_id)
 
 void cm_decode_mechspec_page(const u_int8 *bytes, size_t available, pfvv sink)
 {
-    if (!bytes || !sink)
-        return;
-    const CmView page(bytes, available);
-    CmLines out(sink);
-    out.separator();
-    if (page.has(2)) {
-        const unsigned id = page.id_or(0);
-        for (const MechSpecOwner &owner : kMechSpecOwners)
-            if (owner.id == id)
-                out.put(owner.line);
-    }
-    out.separator();
-    dump_page(out, page, 0x180);
+    decode_page(bytes, available, sink, [&](const CmView &page, CmLines &out) {
+        out.separator();
+        if (page.has(2)) {
+            const unsigned id = page.id_or(0);
+            for (const MechSpecOwner &owner : kMechSpecOwners)
+                if (owner.id == id)
+                    out.put(owner.line);
+        }
+        out.separator();
+        dump_page(out, page, 0x180);
+    });
 }
 
 void cm_decode_appspec_page(const u_int8 *bytes, size_t available, pfvv sink)
 {
-    if (!bytes || !sink)
-        return;
-    const CmView page(bytes, available);
-    CmLines out(sink);
-    out.title("App-specific page (0x200): no decoder\n");
-    dump_page(out, page, 0x200);
+    decode_page(bytes, available, sink, [&](const CmView &page, CmLines &out) {
+        out.title("App-specific page (0x200): no decoder\n");
+        dump_page(out, page, 0x200);
+    });
 }
 
 }  // namespace ltolib
