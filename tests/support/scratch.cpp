@@ -12,14 +12,14 @@
 
 namespace scratch {
 
-std::string slurp(const std::string &path) {
+std::string read_file(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
 }
 
-void spill(const std::string &path, const std::string &text) {
+void write_file(const std::string &path, const std::string &text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
@@ -30,11 +30,11 @@ bool exists(const std::string &path) {
 
 void expect_golden(const std::string &path, const std::string &text) {
     if (std::getenv("KV_UPDATE_GOLDEN")) {
-        spill(path, text);
+        write_file(path, text);
         return;
     }
     ASSERT_TRUE(exists(path)) << "no golden file " << path;
-    EXPECT_EQ(text, slurp(path)) << "differs from " << path;
+    EXPECT_EQ(text, read_file(path)) << "differs from " << path;
 }
 
 Dir::Dir(bool enter) {

@@ -7,8 +7,8 @@
 
 namespace scratch {
 
-std::string slurp(const std::string &path);
-void spill(const std::string &path, const std::string &text);
+std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &text);
 bool exists(const std::string &path);
 // Expects text to equal the file at path; with KV_UPDATE_GOLDEN set in the
 // environment, writes text there instead.
