@@ -405,10 +405,15 @@ extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **
         b.list_buffer = *b.list_text;
     } else {
         b.list_buffer.clear();
-        // The sg driver lists a device that went away as a row of -1.
-        for (auto &n : b.nodes)
-            b.list_buffer += (n->device && n->device->vanished ? "-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1"
-                                                               : n->line) + "\n";
+        // The sg driver lists a device that went away as a row of -1. Appended
+        // piece by piece: a scan opens the list at every address.
+        for (auto &n : b.nodes) {
+            if (n->device && n->device->vanished)
+                b.list_buffer += "-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1";
+            else
+                b.list_buffer += n->line;
+            b.list_buffer += '\n';
+        }
     }
     // fmemopen refuses an empty buffer; a lone newline reads as an empty list.
     if (b.list_buffer.empty())
