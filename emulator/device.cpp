@@ -1,9 +1,63 @@
-// Replies shared by every device model.
+// Replies shared by every device model, and the allocation length that bounds
+// every data-in reply.
 #include <cstdlib>
 
 #include "kvemu.h"
+#include "models/scsi_names.h"
 
 namespace kvemu {
+namespace {
+
+using namespace scsilib;
+
+// Where a command carries its allocation length: CDB bytes [at, at + width).
+struct AllocationField {
+    uint8_t opcode;
+    uint8_t at;
+    uint8_t width;
+};
+
+constexpr AllocationField kAllocationFields[] = {
+    {kOpRequestSense, 4, 1},
+    {kOpInquiry, 3, 2},
+    {kOpModeSense6, 4, 1},
+    {kOpReceiveDiagnosticResults, 3, 2},
+    {kOpMediaCensus, 3, 2},
+    {kOpReadBuffer, 6, 3},
+    {kOpReportDensitySupport, 7, 2},
+    {kOpLogSense, 7, 2},
+    {kOpModeSense10, 7, 2},
+    {kOpPersistentReserveIn, 7, 2},
+    {kOpReadAttribute, 10, 4},
+    {kOpReportLuns, 6, 4},
+    {kOpSecurityProtocolIn, 6, 4},
+    {kOpMaintenanceIn, 6, 4},
+    {kOpServiceActionIn12, 6, 4},
+    {kOpReadElementStatus, 7, 3},
+};
+
+}  // namespace
+
+std::optional<uint32_t> allocation_length(const Bytes &cdb)
+{
+    if (cdb.empty())
+        return std::nullopt;
+    for (const auto &f : kAllocationFields)
+        if (f.opcode == cdb[0])
+            return cdb.size() >= size_t(f.at) + f.width
+                       ? std::optional<uint32_t>(static_cast<uint32_t>(get_be(&cdb[f.at], f.width)))
+                       : std::nullopt;
+    return std::nullopt;
+}
+
+Reply answer(Device &device, const Command &cmd)
+{
+    Reply r = device.command(cmd);
+    std::optional<uint32_t> limit = allocation_length(cmd.cdb);
+    if (limit && r.data.size() > *limit)
+        r.data.resize(*limit);
+    return r;
+}
 
 Reply good(Bytes data)
 {
@@ -15,17 +69,17 @@ Reply good(Bytes data)
 Reply check_condition(uint8_t key, uint8_t asc, uint8_t ascq)
 {
     Reply r;
-    r.status = 2;
-    r.sense.assign(18, 0);
-    r.sense[0] = 0x70;
-    r.sense[2] = key;
-    r.sense[7] = 10;
-    r.sense[12] = asc;
-    r.sense[13] = ascq;
+    r.status = kStatusCheckCondition;
+    r.sense.assign(kSenseFixedLength, 0);
+    r.sense[0] = kSenseResponseCurrent;
+    r.sense[kSenseKeyByte] = key;
+    r.sense[kSenseAdditionalLengthByte] = kSenseFixedLength - 8;
+    r.sense[kSenseAscByte] = asc;
+    r.sense[kSenseAscqByte] = ascq;
     return r;
 }
 
-Reply illegal_opcode() { return check_condition(0x05, 0x20, 0x00); }
+Reply illegal_opcode() { return check_condition(kSenseIllegalRequest, kAscInvalidOpcode, 0x00); }
 
 // "reply.<hex prefix> = <data>": the longest prefix of the CDB that is configured wins.
 std::optional<Reply> Device::configured_reply(const Command &cmd) const

@@ -6,9 +6,13 @@
 #include <sstream>
 
 #include "kv_drive.h"
+#include "scsi_names.h"
+#include "standard.h"
 
 namespace kvemu {
 namespace {
+
+using namespace scsilib;
 
 constexpr std::array<uint32_t, 256> make_crc_table()
 {
@@ -54,23 +58,25 @@ FirmwareDownload::FirmwareDownload(Device &device, Commit commit)
 
 std::optional<Reply> FirmwareDownload::write_buffer(const Command &cmd)
 {
-    if (cmd.cdb.size() < 10 || cmd.cdb[0] != 0x3B)
+    if (cmd.cdb.size() < 10 || cmd.cdb[0] != kOpWriteBuffer)
         return std::nullopt;
     int mode = cmd.cdb[1] & 0x1F;
     if (mode != 4 && mode != 5)
         return std::nullopt;
     int id = cmd.cdb[2];
-    uint32_t offset = get_be(cmd.cdb, 3, 3);
-    uint32_t length = get_be(cmd.cdb, 6, 3);
+    uint32_t offset = static_cast<uint32_t>(get_be(&cmd.cdb[3], 3));
+    uint32_t length = static_cast<uint32_t>(get_be(&cmd.cdb[6], 3));
     if (length == 0) {
         // A closing command on the other road is a host error: refuse it and
         // leave the download as it stands.
         if ((mode == 4 && commit_ != Commit::Mode4) || (mode == 5 && commit_ != Commit::Mode5))
-            return check_condition(0x05, 0x24, 0x00);
+            return invalid_field_in_cdb();
         return close_download();
     }
     Reply r = chunk(cmd, mode, id, offset, length);
-    if (r.status == 0 && mode == 5)
+    // A drive without a closing command installs a known image as it arrives,
+    // whatever the mode carried it; on the other roads a mode-5 chunk commits.
+    if (r.status == kStatusGood && mode == 5 && commit_ != Commit::Auto)
         return close_download();
     return r;
 }
@@ -81,10 +87,10 @@ Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t off
     long index = static_cast<long>(chunks_.size());
     chunks_.push_back({mode, id, offset, length});
     if (broken_)
-        return check_condition(0x05, 0x2C, 0x00);  // command sequence error
+        return check_condition(kSenseIllegalRequest, kAscCommandSequenceError, 0);
     if (index == fail_chunk_) {
         broken_ = true;
-        return check_condition(0x04, 0x44, 0x00);  // internal target failure
+        return check_condition(kSenseHardwareError, kAscInternalTargetFailure, 0);
     }
     // Chunks go either all to offset 0 (the drive appends them) or to
     // consecutive offsets from the first one, all in one buffer.
@@ -93,7 +99,7 @@ Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t off
                                       : uint64_t(offset) == first.offset + received_;
     if (id != first.buffer_id || !in_place || cmd.data_out.size() != length) {
         broken_ = true;
-        return check_condition(0x05, 0x24, 0x00);
+        return invalid_field_in_cdb();
     }
     crc_ = crc_update(crc_, cmd.data_out.data(), cmd.data_out.size());
     received_ += length;
@@ -113,7 +119,7 @@ Reply FirmwareDownload::close_download()
         v = version_for_image();
     reset();
     if (!v)
-        return check_condition(0x05, 0x26, 0x00);  // invalid field in parameter list
+        return invalid_field_in_parameters();
     install(*v);
     return good();
 }
