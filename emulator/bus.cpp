@@ -27,6 +27,7 @@ struct Bus {
     std::vector<unsigned> sleeps;
     std::map<std::string, std::string> redirects;
     std::string list_buffer;  // backing store of the FILE* served for the device list
+    std::optional<std::time_t> clock;  // the stepped clock's next reading
 };
 
 Bus &bus()
@@ -304,6 +305,7 @@ void unload_bus()
     b.fds.clear();
     b.trace.clear();
     b.sleeps.clear();
+    b.clock.reset();
 }
 
 bool bus_loaded() { return bus().loaded; }
@@ -338,6 +340,8 @@ void clear_trace() { bus().trace.clear(); }
 void set_device_list_text(const std::string &text) { bus().list_text = text; }
 const std::vector<unsigned> &sleeps() { return bus().sleeps; }
 int open_descriptors() { return static_cast<int>(bus().fds.size()); }
+void step_clock(std::time_t start) { bus().clock = start; }
+void real_clock() { bus().clock.reset(); }
 
 void redirect_path(const std::string &from, const std::string &to)
 {
@@ -525,6 +529,8 @@ extern "C" int kvemu_hook_sleep(unsigned seconds)
     if (!bus().loaded)
         return 0;
     bus().sleeps.push_back(seconds);
+    if (bus().clock)
+        *bus().clock += seconds;
     emit("sleep " + std::to_string(seconds));
     return 1;
 }
@@ -548,4 +554,12 @@ extern "C" int kvemu_hook_path_node(const char *path)
         return -1;
     Node *n = node(node_from_path(path));
     return n && n->device && !n->device->vanished ? n->number : -1;
+}
+
+extern "C" int kvemu_hook_time(time_t *result)
+{
+    if (in_emulator || !bus().clock)
+        return 0;
+    *result = (*bus().clock)++;
+    return 1;
 }

@@ -1,9 +1,11 @@
 // Replies shared by every device model, and the allocation length that bounds
 // every data-in reply.
 #include <cstdlib>
+#include <stdexcept>
 
 #include "kvemu.h"
-#include "models/scsi_names.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 
 namespace kvemu {
 namespace {
@@ -45,7 +47,7 @@ std::optional<uint32_t> allocation_length(const Bytes &cdb)
     for (const auto &f : kAllocationFields)
         if (f.opcode == cdb[0])
             return cdb.size() >= size_t(f.at) + f.width
-                       ? std::optional<uint32_t>(static_cast<uint32_t>(get_be(&cdb[f.at], f.width)))
+                       ? std::optional<uint32_t>(static_cast<uint32_t>(be_at(cdb, f.at, f.width)))
                        : std::nullopt;
     return std::nullopt;
 }
@@ -58,6 +60,8 @@ Reply answer(Device &device, const Command &cmd)
         r.data.resize(*limit);
     return r;
 }
+
+using namespace scsilib;
 
 Reply good(Bytes data)
 {
@@ -80,6 +84,29 @@ Reply check_condition(uint8_t key, uint8_t asc, uint8_t ascq)
 }
 
 Reply illegal_opcode() { return check_condition(kSenseIllegalRequest, kAscInvalidOpcode, 0x00); }
+
+uint64_t be_at(const Bytes &b, size_t at, int width)
+{
+    unsigned char field[8] = {};
+    for (int i = 0; i < width && i < 8; ++i)
+        field[i] = at + static_cast<size_t>(i) < b.size() ? b[at + static_cast<size_t>(i)] : 0;
+    return get_be(field, width < 8 ? width : 8);
+}
+
+namespace {
+
+unsigned char *field_at(Bytes &b, size_t at, int width)
+{
+    if (width < 0 || at > b.size() || b.size() - at < static_cast<size_t>(width))
+        throw std::out_of_range("kvemu: field past the end of the bytes");
+    return b.data() + at;
+}
+
+}  // namespace
+
+void put_be_at(Bytes &b, size_t at, uint64_t value, int width) { put_be(field_at(b, at, width), value, width); }
+
+void put_le_at(Bytes &b, size_t at, uint64_t value, int width) { put_le(field_at(b, at, width), value, width); }
 
 // "reply.<hex prefix> = <data>": the longest prefix of the CDB that is configured wins.
 std::optional<Reply> Device::configured_reply(const Command &cmd) const

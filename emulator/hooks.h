@@ -4,6 +4,7 @@
 #define KVEMU_HOOKS_H
 
 #include <stdio.h>
+#include <time.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -18,6 +19,7 @@ int kvemu_hook_sleep(unsigned seconds);
  * that answers; -1 for anything else. */
 int kvemu_hook_fd_node(int fd);
 int kvemu_hook_path_node(const char *path);
+int kvemu_hook_time(time_t *result);
 
 /* Defined beside the interposed entry points and written by the bus loader, so
  * a static link always pulls them in, even when a sanitizer runtime ahead of

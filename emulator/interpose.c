@@ -8,6 +8,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "hooks.h"
@@ -26,6 +27,7 @@ typedef int (*fstat_fn)(int, struct stat *);
 typedef int (*fstat64_fn)(int, struct stat64 *);
 typedef int (*stat_fn)(const char *, struct stat *);
 typedef int (*stat64_fn)(const char *, struct stat64 *);
+typedef time_t (*time_fn)(time_t *);
 
 static FILE *do_fopen(const char *name, const char *path, const char *mode)
 {
@@ -140,4 +142,14 @@ int stat64(const char *path, struct stat64 *st)
     if (r == 0 && minor >= 0)
         st->st_rdev = makedev(SG_MAJOR, (unsigned)minor);
     return r;
+}
+
+time_t time(time_t *out)
+{
+    time_t now;
+    if (!kvemu_hook_time(&now))
+        return NEXT(time_fn, "time")(out);
+    if (out)
+        *out = now;
+    return now;
 }

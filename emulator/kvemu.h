@@ -1,6 +1,6 @@
 // Stand-in for the Linux sg driver and the drives behind it.
 //
-// The emulator interposes fopen/open/ioctl/close/sleep (see interpose.c). While a
+// The emulator interposes fopen/open/ioctl/close/sleep/time (see interpose.c). While a
 // bus is loaded it serves "/proc/scsi/sg/devices", the nodes "/dev/sgN" and the sg
 // ioctls; every other path and descriptor passes through to the system.
 // A bus is loaded from the file named by $KVEMU_BUS on first use, or directly by a
@@ -9,6 +9,7 @@
 #define KVEMU_H
 
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <optional>
@@ -58,6 +59,14 @@ struct Config {
 Bytes parse_hex(const std::string &text);
 std::string to_hex(const uint8_t *p, size_t n);  // "12 00 00 00 60 00"
 Bytes ascii(const std::string &s, size_t width, char pad = ' ');  // fixed-width text field
+
+// Big- and little-endian fields of `width` (1..8) bytes at `at`, over the
+// library's byte toolkit. A get reads bytes past the end of `b` as 0 (a short
+// CDB or page); a put requires the whole field inside `b` and throws
+// std::out_of_range otherwise.
+uint64_t be_at(const Bytes &b, size_t at, int width);
+void put_be_at(Bytes &b, size_t at, uint64_t value, int width);
+void put_le_at(Bytes &b, size_t at, uint64_t value, int width);
 
 class Device {
 public:
@@ -140,6 +149,13 @@ void set_device_list_text(const std::string &text);
 const std::vector<unsigned> &sleeps();
 // Open emulated descriptors right now.
 int open_descriptors();
+
+// The clock time() reads. Once stepped, every reading is one second later than
+// the one before, the first being `start`, and sleep() (with a bus loaded) moves
+// it on by the seconds asked. real_clock() and unload_bus() give the system's
+// clock back.
+void step_clock(std::time_t start);
+void real_clock();
 
 // While a bus is loaded, fopen()/open() of `from` go to `to` instead (an empty
 // `to` removes the redirection). $KVEMU_LOGFILE redirects the tool's log file

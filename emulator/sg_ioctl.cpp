@@ -10,8 +10,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "scsilib/scsi_codes.h"
+
 namespace kvemu {
 namespace {
+
+using namespace scsilib;
 
 std::string name(const Node &n) { return "sg" + std::to_string(n.number); }
 
@@ -109,7 +113,7 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
     }
     h->sb_len_wr = static_cast<unsigned char>(r.sb_len_wr ? *r.sb_len_wr : static_cast<int>(n_sense));
     h->driver_status = r.driver_status ? *r.driver_status
-                                       : static_cast<unsigned short>(n_sense ? 0x08 : 0);
+                                       : static_cast<unsigned short>(n_sense ? kSgDriverSense : kSgDriverOk);
     h->info = (r.status || r.host_status || h->driver_status) ? SG_INFO_CHECK : SG_INFO_OK;
     return 0;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: plain, then under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer. ctest runs each test on its own, each test program
+# once whole (label "whole"), and an install into a scratch prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh

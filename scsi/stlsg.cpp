@@ -15,10 +15,14 @@
 #include <string>
 
 #include "scsilib.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 #include "stlsg.h"
 
 extern const char ptdriverID[];
 const char ptdriverID[] = "@(#) sg driver translation layer v1.6 05 May 11";
+
+using namespace scsilib;
 
 namespace {
 
@@ -110,7 +114,7 @@ int finish_open(const char *path, DRIVE *drv, int *reserved)
         fprintf(stderr, "%s doesn't seem to be a version 3 sg device (%d)\n", path, version);
         close(drv->fd);
         drv->fd = -1;
-        drv->driver_status = 0xFF;
+        drv->driver_status = kDriverFailed;
         return -1;
     }
     drv->fixed = 0;
@@ -120,7 +124,7 @@ int finish_open(const char *path, DRIVE *drv, int *reserved)
     drv->nego.when = 0;
     drv->nego.width = 8;
     drv->timeout = kDefaultTimeoutMs;
-    drv->driver_status = 0;
+    drv->driver_status = kDriverGood;
     drv->extended_driver_status = &sg_io;
     scsi_exception_handler = nullptr;
 
@@ -143,6 +147,13 @@ void log_revision(DRIVE *drv, int version, int reserved)
 
 }  // namespace
 
+int32 scsi_find_device_node(const char *list, size_t length, int32 host, int32 id, int32 lun)
+{
+    if (!list)
+        return -1;
+    return find_node(std::string(list, length), host, id, lun);
+}
+
 int32 scsi_open_device(DRIVE *drv)
 {
     FILE *fp = fopen(kDeviceList, "rb");
@@ -162,7 +173,7 @@ int32 scsi_open_device(DRIVE *drv)
     drv->fd = open(path, scsi_open_mode);
     if (drv->fd < 0) {
         // The caller reports this one; a scan meets it for every node it may not open.
-        drv->driver_status = 0xFF;
+        drv->driver_status = kDriverFailed;
         return -1;
     }
     int reserved = 0;
@@ -179,12 +190,12 @@ int32 scsi_open_device(DRIVE *drv)
 int32 scsi_open_devicefile(const char *device, DRIVE *drv)
 {
     if (!device) {
-        drv->driver_status = 0xFF;
+        drv->driver_status = kDriverFailed;
         return -1;
     }
     drv->fd = open(device, scsi_open_mode);
     if (drv->fd < 0) {
-        drv->driver_status = 0xFF;
+        drv->driver_status = kDriverFailed;
         return -1;
     }
     int reserved = 0;
@@ -231,19 +242,22 @@ int32 scsi_perform_reset(DRIVE *drv, int32 resettype)
         snprintf(text, sizeof text, "Reset type %d not supported", resettype);
         break;
     }
-    drv->driver_status = result == 0 ? 0 : 0xFF;
+    drv->driver_status = result == 0 ? kDriverGood : kDriverFailed;
     log_line(drv, "Sys", "%s |%2.2X", text, drv->driver_status);
     return result;
 }
 
-int32 scsi_exec(scsi_io_type *scsi_io)
-{
-    if (!scsi_io || !scsi_io->drv)
-        return -1;
-    DRIVE *drv = scsi_io->drv;
+namespace {
 
-    // A request is never allowed to make the driver reach past the CDB array
-    // or to take a negative length for a huge unsigned one.
+// The bytes a request may hand the driver: never past the CDB array, never a
+// negative length that would read as a huge unsigned one.
+struct Bounds {
+    int32 cdb_length;
+    int32 asked;
+};
+
+Bounds request_bounds(const scsi_io_type *scsi_io)
+{
     int32 cdb_len = scsi_io->cdb_length;
     if (cdb_len < 0)
         cdb_len = 0;
@@ -252,7 +266,12 @@ int32 scsi_exec(scsi_io_type *scsi_io)
     int32 asked = scsi_io->data ? scsi_io->data_length : 0;
     if (asked < 0)
         asked = 0;
+    return {cdb_len, asked};
+}
 
+void fill_request(scsi_io_type *scsi_io, const Bounds &bounds)
+{
+    DRIVE *drv = scsi_io->drv;
     memset(&sg_io, 0, sizeof sg_io);
     sg_io.interface_id = 'S';
     switch (scsi_io->data_direction) {
@@ -267,32 +286,36 @@ int32 scsi_exec(scsi_io_type *scsi_io)
         break;
     }
     sg_io.cmdp = scsi_io->cdb;
-    sg_io.cmd_len = static_cast<unsigned char>(cdb_len);
+    sg_io.cmd_len = static_cast<unsigned char>(bounds.cdb_length);
     sg_io.mx_sb_len = kMaxSense;
     sg_io.sbp = drv->sense_data;
-    sg_io.dxfer_len = static_cast<unsigned int>(asked);
+    sg_io.dxfer_len = static_cast<unsigned int>(bounds.asked);
     sg_io.dxferp = scsi_io->data;
     sg_io.timeout = static_cast<unsigned int>(drv->timeout);
     sg_io.flags = SG_FLAG_LUN_INHIBIT;
+}
 
-    int rc = ioctl(drv->fd, SG_IO, &sg_io);
-    drv->scsi_status = 0xFF;
-
+// Turns the driver's outcome into the handle's driver and SCSI status.
+// Returns the residue to account for.
+int classify_outcome(DRIVE *drv, int rc)
+{
+    drv->scsi_status = kStatusNone;
     int resid = sg_io.resid;
-    if (rc < 0 || (sg_io.driver_status & 0x0F) == 5) {
-        drv->driver_status = 0xFF;
-    } else if (sg_io.host_status == 1) {
-        drv->driver_status = 9;
-    } else if (sg_io.host_status == 3) {
-        drv->driver_status = 1;
-    } else if (sg_io.driver_status == 0x27 && sg_io.host_status == 7 && sg_io.resid == -1) {
+    if (rc < 0 || (sg_io.driver_status & kSgDriverCodeMask) == kSgDriverInvalid) {
+        drv->driver_status = kDriverFailed;
+    } else if (sg_io.host_status == kSgHostNoConnect) {
+        drv->driver_status = kDriverSelectionTimeout;
+    } else if (sg_io.host_status == kSgHostTimeOut) {
+        drv->driver_status = kDriverTimedOut;
+    } else if (sg_io.driver_status == (kSgSuggestAbort | kSgDriverHard) && sg_io.host_status == kSgHostError &&
+               sg_io.resid == -1) {
         // This combination is what some adapters report for a command that
         // completed in full.
-        drv->driver_status = 0;
-        drv->scsi_status = 0;
+        drv->driver_status = kDriverGood;
+        drv->scsi_status = kStatusGood;
         resid = 0;
-    } else if (sg_io.host_status != 0) {
-        drv->driver_status = 0x42;
+    } else if (sg_io.host_status != kSgHostOk) {
+        drv->driver_status = kDriverAdapterError;
         if (drv->loglevel != LOG_NOTHING) {
             log_line(drv, "STL", "Driver status : 0x%2.2X", sg_io.driver_status);
             log_line(drv, "STL", "Host status   : 0x%2.2X", sg_io.host_status);
@@ -301,30 +324,54 @@ int32 scsi_exec(scsi_io_type *scsi_io)
             log_line(drv, "STL", "Sense length  : 0x%X", sg_io.sb_len_wr);
         }
     } else {
-        drv->driver_status = 0;
+        drv->driver_status = kDriverGood;
         drv->scsi_status = sg_io.status;
     }
+    return resid;
+}
 
-    if ((sg_io.driver_status & 0x08) && drv->scsi_status == 2) {
-        // The driver's claim is bounded by the buffer it was given.
-        drv->sense_length = sg_io.sb_len_wr < sg_io.mx_sb_len ? sg_io.sb_len_wr : sg_io.mx_sb_len;
-        drv->sense_byte = drv->sense_data[2];
-        drv->drive_error = drv->sense_data[17];
-        drv->addl_sense = static_cast<u_int16>((drv->sense_data[12] << 8) | drv->sense_data[13]);
-    }
+// The sense fields change only after a CHECK CONDITION that came with sense data.
+void take_sense(DRIVE *drv)
+{
+    if (!(sg_io.driver_status & kSgDriverSense) || drv->scsi_status != kStatusCheckCondition)
+        return;
+    // The driver's claim is bounded by the buffer it was given.
+    drv->sense_length = sg_io.sb_len_wr < sg_io.mx_sb_len ? sg_io.sb_len_wr : sg_io.mx_sb_len;
+    drv->sense_byte = drv->sense_data[kSenseKeyByte];
+    drv->drive_error = drv->sense_data[kSenseDriveErrorByte];
+    drv->addl_sense = static_cast<u_int16>(get_be16(&drv->sense_data[kSenseAscByte]));
+}
 
-    // A residue outside 0..asked would report bytes that never reached the buffer.
+// A residue outside 0..asked would report bytes that never reached the buffer.
+int32 transferred(int resid, int32 asked)
+{
     if (resid < 0)
         resid = 0;
     if (resid > asked)
         resid = asked;
-    scsi_io->actual_data_length = asked - resid;
+    return asked - resid;
+}
+
+}  // namespace
+
+int32 scsi_exec(scsi_io_type *scsi_io)
+{
+    if (!scsi_io || !scsi_io->drv)
+        return -1;
+    DRIVE *drv = scsi_io->drv;
+
+    const Bounds bounds = request_bounds(scsi_io);
+    fill_request(scsi_io, bounds);
+    int rc = ioctl(drv->fd, SG_IO, &sg_io);
+    int resid = classify_outcome(drv, rc);
+    take_sense(drv);
+    scsi_io->actual_data_length = transferred(resid, bounds.asked);
     drv->actual_data_length = scsi_io->actual_data_length;
 
     if (drv->loglevel != LOG_NOTHING)
         scsi_log_cmd(scsi_io);
 
-    if (drv->driver_status != 0 || drv->scsi_status != 0) {
+    if (drv->driver_status != kDriverGood || drv->scsi_status != kStatusGood) {
         if (scsi_exception_handler)
             scsi_exception_handler(drv);
         return -1;

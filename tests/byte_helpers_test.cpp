@@ -1,12 +1,15 @@
 // Field access, hex rendering, dumps, comparison and search.
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "ddslib.h"
+#include "kvemu.h"
+#include "scsilib/byte_order.h"
 
 namespace {
 
@@ -47,6 +50,49 @@ TEST(ByteHelpers, FieldAccess)
     Bytes b(5, 0xEE);
     dds_putvalue(b.data(), 0x01020304);
     EXPECT_EQ(b, (Bytes{1, 2, 3, 4, 0xEE}));
+}
+
+// The toolkit at every width: a put writes exactly `width` bytes (the guards
+// around the field stay), and a get reads back the low `width` bytes.
+TEST(ByteOrder, EveryWidthRoundTripsWithinItsField)
+{
+    const uint64_t value = 0x0102030405060708ULL;
+    for (int width = 1; width <= 8; ++width) {
+        SCOPED_TRACE(width);
+        const uint64_t low = width == 8 ? value : value & ((1ULL << (8 * width)) - 1);
+        Bytes be(10, 0xEE), le(10, 0xEE);
+        scsilib::put_be(be.data() + 1, value, width);
+        scsilib::put_le(le.data() + 1, value, width);
+        for (int i = 0; i < width; ++i) {
+            EXPECT_EQ(be[1 + i], static_cast<unsigned char>(low >> (8 * (width - 1 - i))));
+            EXPECT_EQ(le[1 + i], static_cast<unsigned char>(low >> (8 * i)));
+        }
+        for (Bytes *b : {&be, &le}) {
+            EXPECT_EQ((*b)[0], 0xEE);
+            EXPECT_EQ((*b)[static_cast<size_t>(width) + 1], 0xEE);
+        }
+        EXPECT_EQ(scsilib::get_be(be.data() + 1, width), low);
+        EXPECT_EQ(scsilib::get_le(le.data() + 1, width), low);
+    }
+    static constexpr unsigned char top[8] = {0xFF, 0xFE, 0, 0, 0, 0, 0, 0x80};
+    EXPECT_EQ(scsilib::get_be64(top), 0xFFFE000000000080ULL);
+    EXPECT_EQ(scsilib::get_le16(top), 0xFEFFu);
+    static_assert(scsilib::get_be24(top) == 0xFFFE00u, "usable at compile time");
+}
+
+TEST(ByteOrder, EmulatorFieldsOfByteVectors)
+{
+    const kvemu::Bytes cdb = {0x3B, 0x04, 0x00, 0x01, 0x02, 0x03};
+    EXPECT_EQ(kvemu::be_at(cdb, 3, 3), 0x010203u);
+    EXPECT_EQ(kvemu::be_at(cdb, 4, 4), 0x02030000u);  // past the end reads as 0
+    EXPECT_EQ(kvemu::be_at(cdb, 9, 2), 0u);
+    kvemu::Bytes image(4, 0);
+    kvemu::put_be_at(image, 1, 0xA1B2C3, 3);
+    EXPECT_EQ(image, (kvemu::Bytes{0, 0xA1, 0xB2, 0xC3}));
+    kvemu::put_le_at(image, 0, 0x0102, 2);
+    EXPECT_EQ(image, (kvemu::Bytes{0x02, 0x01, 0xB2, 0xC3}));
+    EXPECT_THROW(kvemu::put_be_at(image, 2, 0, 3), std::out_of_range);
+    EXPECT_THROW(kvemu::put_le_at(image, 5, 0, 1), std::out_of_range);
 }
 
 TEST(ByteHelpers, PrintBytes)

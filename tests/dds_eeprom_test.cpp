@@ -11,7 +11,7 @@
 
 using ddstest::key;
 using ddstest::kProbeLine;
-using ddstest::put_be;
+using kvemu::put_be_at;
 using ddstest::put_text;
 using ddstest::sent;
 using kvemu::Bytes;
@@ -48,18 +48,18 @@ TEST_F(Eeprom, InformationBlockOfEachFamily)
     for (const auto &r : rows) {
         Bytes img(r.hw == kFamily2 ? 16 : 32, 0xAA);
         if (r.hw == kFamily2) {
-            put_be(img, 0, static_cast<uint32_t>(r.csum), 4);
-            put_be(img, 4, r.valid, 4);
-            put_be(img, 8, static_cast<uint32_t>(r.flash), 4);
+            put_be_at(img, 0, static_cast<uint32_t>(r.csum), 4);
+            put_be_at(img, 4, r.valid, 4);
+            put_be_at(img, 8, static_cast<uint32_t>(r.flash), 4);
         } else {
             const size_t base = r.shifted ? 16 : 0;
             if (r.shifted) {
-                put_be(img, 0, 1, 4);
-                put_be(img, 4, 1, 4);
+                put_be_at(img, 0, 1, 4);
+                put_be_at(img, 4, 1, 4);
             }
-            put_be(img, base, static_cast<uint32_t>(r.csum), 4);
+            put_be_at(img, base, static_cast<uint32_t>(r.csum), 4);
             img[base + 4] = static_cast<uint8_t>(r.valid);
-            put_be(img, base + 5, static_cast<uint32_t>(r.flash), 2);
+            put_be_at(img, base + 5, static_cast<uint32_t>(r.flash), 2);
         }
         open(r.hw, key(r.hw == kFamily2 ? "buffer.1.1.160" : "buffer.1.1.100", img));
         int32 csum = 0, flash = 0;
@@ -72,8 +72,8 @@ TEST_F(Eeprom, InformationBlockOfEachFamily)
                                                       : "3C 01 01 00 01 00 00 00 20 00"));
     }
     Bytes shifted(22, 0);  // equal words: the block needs 23 bytes
-    put_be(shifted, 0, 5, 4);
-    put_be(shifted, 4, 5, 4);
+    put_be_at(shifted, 0, 5, 4);
+    put_be_at(shifted, 4, 5, 4);
     for (const auto &c : {std::make_pair(kFamily2, key("buffer.1.1.160", Bytes(11, 1))),
                           std::make_pair(kFamily3, key("buffer.1.1.100", shifted))}) {
         open(c.first, c.second);
@@ -147,7 +147,7 @@ void put(Bytes &b, size_t at, std::vector<uint8_t> v) { std::copy(v.begin(), v.e
 TEST_F(Eeprom, Family1FaultLogRing)
 {
     Bytes img(404, 0);
-    ddstest::put_le(img, 0, 98, 4);
+    kvemu::put_le_at(img, 0, 98, 4);
     put(img, 4 + 4 * 98, {1, 2, 3, 4});  // errorcode, scsi_opcode, dummy, flags
     put(img, 4 + 4 * 99, {5, 6, 7, 8});
     put(img, 4 + 4 * 0, {9, 0, 0, 0});
@@ -161,11 +161,11 @@ TEST_F(Eeprom, Family1FaultLogRing)
     EXPECT_EQ(sent(), probe_then("3C 01 03 00 50 00 00 01 94 00"));
 
     std::fill(img.begin(), img.end(), 0x11);  // every entry used: the whole output is filled
-    ddstest::put_le(img, 0, 0, 4);
+    kvemu::put_le_at(img, 0, 0, 4);
     open(kFamily1, key("buffer.3.1.5000", img));
     EXPECT_EQ(read_log(drv, r, overflow).size(), size_t{DDS_FAULTLOG_MAX_ENTRIES});
 
-    ddstest::put_le(img, 0, 100, 4);  // an index outside the ring
+    kvemu::put_le_at(img, 0, 100, 4);  // an index outside the ring
     open(kFamily1, key("buffer.3.1.5000", img));
     EXPECT_TRUE(read_log(drv, r, overflow).empty());
     EXPECT_EQ(r, -1);

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include <gtest/gtest.h>
 
@@ -99,6 +100,20 @@ TEST(Emulator, OtherPathsPassThroughAndSleepIsRecorded)
     EXPECT_EQ(sleep(150), 0u);
     EXPECT_EQ(kvemu::sleeps(), std::vector<unsigned>{150});
     kvemu::unload_bus();
+}
+
+TEST(Emulator, OwnsTheClock)
+{
+    kvemu::load_bus_text(kBus);
+    kvemu::step_clock(1000);
+    EXPECT_EQ(time(nullptr), 1000);
+    std::time_t out = 0;
+    EXPECT_EQ(time(&out), 1001);
+    EXPECT_EQ(out, 1001);
+    sleep(150);  // a sleep moves the stepped clock on instead of waiting
+    EXPECT_EQ(time(nullptr), 1152);
+    kvemu::unload_bus();
+    EXPECT_GT(time(nullptr), 1600000000);  // the system's clock again
 }
 
 }  // namespace

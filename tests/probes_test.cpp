@@ -15,36 +15,12 @@
 #include "stlsg.h"
 
 namespace {
-bool fake_clock = false;
-std::time_t fake_now = 0;
-}  // namespace
 
-// The probe's clock. While a FakeClock is alive every reading is one second
-// later than the one before; otherwise it is the real time.
-extern "C" std::time_t time(std::time_t *out) noexcept
-{
-    std::time_t now;
-    if (fake_clock) {
-        now = fake_now++;
-    } else {
-        timespec ts{};
-        clock_gettime(CLOCK_REALTIME, &ts);
-        now = ts.tv_sec;
-    }
-    if (out)
-        *out = now;
-    return now;
-}
-
-namespace {
-
+// The probe's clock, while one is alive: every reading one second later than
+// the one before.
 struct FakeClock {
-    FakeClock()
-    {
-        fake_now = 1700000000;
-        fake_clock = true;
-    }
-    ~FakeClock() { fake_clock = false; }
+    FakeClock() { kvemu::step_clock(1700000000); }
+    ~FakeClock() { kvemu::real_clock(); }
 };
 
 const char kInquiryC0[] = "cmd sg0 12 01 C0 00 FF 00";

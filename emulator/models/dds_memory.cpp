@@ -3,7 +3,8 @@
 
 #include <cstdlib>
 
-#include "scsi_names.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 #include "standard.h"
 
 namespace kvemu {
@@ -11,6 +12,11 @@ namespace {
 
 using namespace scsilib;
 
+// Byte 0 of the vendor diagnostic lists.
+constexpr uint8_t kListServoCommand = 0x41;
+constexpr uint8_t kListServoStatus = 0x42;
+constexpr uint8_t kListSwitches = 0x4B;
+constexpr uint8_t kListDaiCommand = 0x70;
 constexpr size_t kServoReplyLength = 20;
 constexpr uint8_t kServoReadEeprom = 0x61;
 
@@ -60,7 +66,7 @@ std::optional<Reply> DdsMemory::read_region(const Command &cmd) const
         return std::nullopt;
     const int mode = cmd.cdb[1] & 0x1F;
     const int id = cmd.cdb[2];
-    const uint32_t offset = static_cast<uint32_t>(get_be(&cmd.cdb[3], 3));
+    const uint32_t offset = static_cast<uint32_t>(be_at(cmd.cdb, 3, 3));
     // A region that starts at the offset wins over one that merely covers it.
     const Region *found = nullptr;
     for (const auto &r : regions_) {
@@ -81,7 +87,7 @@ Reply DdsMemory::vendor_list(const Bytes &list, std::optional<Bytes> &result)
     const uint8_t code = list[0];
     auto configured = diag_results_.find(code);
     switch (code) {
-    case 0x41: {  // servo command
+    case kListServoCommand: {
         if (list[1] == 0xA1)
             passthru_ = true;
         else if (list[1] == 0x81)
@@ -98,13 +104,13 @@ Reply DdsMemory::vendor_list(const Bytes &list, std::optional<Bytes> &result)
         }
         return good();
     }
-    case 0x42:  // servo status
-    case 0x4B:  // switches
+    case kListServoStatus:
+    case kListSwitches:
         if (configured == diag_results_.end())
             return invalid_field_in_parameters();
         result = configured->second;
         return good();
-    case 0x70:  // DAI command
+    case kListDaiCommand:
         result = configured != diag_results_.end() ? configured->second : Bytes();
         return good();
     default:

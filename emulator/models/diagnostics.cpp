@@ -3,7 +3,8 @@
 
 #include <algorithm>
 
-#include "scsi_names.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 #include "standard.h"
 
 namespace kvemu {
@@ -25,7 +26,7 @@ Bytes Diagnostics::supported_pages() const
     Bytes d = {kSupportedPages, 0, 0, 0, kSupportedPages};
     for (const auto &p : pages_)
         d.push_back(p.first);
-    put_be(&d[2], d.size() - 4, 2);
+    put_be_at(d, 2, d.size() - 4, 2);
     return d;
 }
 
@@ -35,7 +36,7 @@ Reply Diagnostics::send_diagnostic(const Command &cmd)
         return invalid_field_in_cdb();
     const uint8_t flags = cmd.cdb[1];
     const uint8_t self_test_code = flags >> 5;
-    const size_t listed = get_be(&cmd.cdb[3], 2);
+    const size_t listed = be_at(cmd.cdb, 3, 2);
     const Bytes list(cmd.data_out.begin(),
                      cmd.data_out.begin() + static_cast<long>(std::min(listed, cmd.data_out.size())));
     // The default self-test takes no parameters and passes; the drives run no
@@ -52,10 +53,10 @@ Reply Diagnostics::send_diagnostic(const Command &cmd)
         return vendor_(list, last_);
     }
 
-    if (list.size() < 4 || list.size() < 4 + get_be(&list[2], 2))
+    if (list.size() < 4 || list.size() < 4 + be_at(list, 2, 2))
         return invalid_field_in_parameters();
     const uint8_t code = list[0];
-    const Bytes page(list.begin(), list.begin() + static_cast<long>(4 + get_be(&list[2], 2)));
+    const Bytes page(list.begin(), list.begin() + static_cast<long>(4 + be_at(list, 2, 2)));
     Bytes result;
     Reply r;
     if (code == kSupportedPages) {

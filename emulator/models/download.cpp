@@ -6,7 +6,8 @@
 #include <sstream>
 
 #include "kv_drive.h"
-#include "scsi_names.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 #include "standard.h"
 
 namespace kvemu {
@@ -64,8 +65,8 @@ std::optional<Reply> FirmwareDownload::write_buffer(const Command &cmd)
     if (mode != 4 && mode != 5)
         return std::nullopt;
     int id = cmd.cdb[2];
-    uint32_t offset = static_cast<uint32_t>(get_be(&cmd.cdb[3], 3));
-    uint32_t length = static_cast<uint32_t>(get_be(&cmd.cdb[6], 3));
+    uint32_t offset = static_cast<uint32_t>(be_at(cmd.cdb, 3, 3));
+    uint32_t length = static_cast<uint32_t>(be_at(cmd.cdb, 6, 3));
     if (length == 0) {
         // A closing command on the other road is a host error: refuse it and
         // leave the download as it stands.

@@ -5,7 +5,8 @@
 #include <cstdio>
 
 #include "models.h"
-#include "scsi_names.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 #include "standard.h"
 
 namespace kvemu {

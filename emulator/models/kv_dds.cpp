@@ -8,7 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "scsi_names.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 #include "standard.h"
 
 namespace kvemu {
@@ -78,11 +79,11 @@ KvDds::KvDds(const Config &c)
         uint32_t a = static_cast<uint32_t>(std::strtoul(words.c_str(), &end, 0));
         uint32_t b = static_cast<uint32_t>(std::strtoul(end, nullptr, 0));
         buffer1.assign(kBuffer1Base + 48, 0);
-        put_be(&buffer1[kBuffer1Base], a, 4);
-        put_be(&buffer1[kBuffer1Base + 4], b, 4);
+        put_be_at(buffer1, kBuffer1Base, a, 4);
+        put_be_at(buffer1, kBuffer1Base + 4, b, 4);
         size_t at = (a == b && a != 0) ? 23 : 7;
-        put_be(&buffer1[kBuffer1Base + at], hw_conf, 4);
-        put_be(&buffer1[kBuffer1Base + at + 8], fw_conf, 4);
+        put_be_at(buffer1, kBuffer1Base + at, hw_conf, 4);
+        put_be_at(buffer1, kBuffer1Base + at + 8, fw_conf, 4);
     }
 }
 
@@ -105,7 +106,7 @@ Reply KvDds::read_buffer(const Command &cmd)
         return *r;
     unsigned mode = cmd.cdb[1] & 0x1F;
     unsigned id = cmd.cdb[2];
-    size_t offset = get_be(&cmd.cdb[3], 3);
+    size_t offset = be_at(cmd.cdb, 3, 3);
     if (mode != 1 || id != 1 || buffer1.empty() || offset > buffer1.size())
         return invalid_field_in_cdb();
     return good(Bytes(buffer1.begin() + static_cast<long>(offset), buffer1.end()));

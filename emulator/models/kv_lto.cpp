@@ -3,7 +3,8 @@
 // ATTENTION; the rest as every KV drive. Settings are listed in emulator/README.md.
 #include "kv_lto.h"
 
-#include "scsi_names.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 #include "standard.h"
 
 namespace kvemu {
@@ -43,7 +44,7 @@ KvLto::KvLto(const Config &c)
         orgs.push_back("LTO-CVE");
     size_t list = orgs.size() * kDescriptorSize;
     density_report.assign(4 + list, 0);
-    put_be(&density_report[0], list + 2, 2);
+    put_be_at(density_report, 0, list + 2, 2);
     for (size_t i = 0; i < orgs.size(); ++i) {
         size_t at = 4 + i * kDescriptorSize;
         density_report[at] = static_cast<uint8_t>(0x46 - i);      // primary density code

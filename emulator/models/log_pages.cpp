@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <set>
 
-#include "scsi_names.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 #include "standard.h"
 
 namespace kvemu {
@@ -24,7 +25,7 @@ Bytes page_with_body(uint8_t page, uint8_t byte1, const Bytes &body)
     Bytes d(4 + body.size(), 0);
     d[0] = page;
     d[1] = byte1;
-    put_be(&d[2], body.size(), 2);
+    put_be_at(d, 2, body.size(), 2);
     std::copy(body.begin(), body.end(), d.begin() + 4);
     return d;
 }
@@ -83,7 +84,8 @@ LogPages::LogPages(const Config &cfg, const std::vector<LogPageLayout> &layouts)
         unsigned long long value = std::strtoull(cfg.get(key).c_str(), nullptr, 0);
         for (auto &p : it->second)
             if (p.code == code && !p.value.empty())
-                put_be(p.value.data(), value, static_cast<int>(std::min<size_t>(p.value.size(), 8)));
+                put_be_at(p.value, p.value.size() - std::min<size_t>(p.value.size(), 8), value,
+                          static_cast<int>(std::min<size_t>(p.value.size(), 8)));
     }
 }
 
@@ -115,7 +117,7 @@ Reply LogPages::log_sense(const Command &cmd) const
     const int control = cmd.cdb[2] >> 6;
     const uint8_t page = cmd.cdb[2] & 0x3F;
     const uint8_t subpage = cmd.cdb[3];
-    const uint16_t pointer = static_cast<uint16_t>(get_be(&cmd.cdb[5], 2));
+    const uint16_t pointer = static_cast<uint16_t>(be_at(cmd.cdb, 5, 2));
     // The drives keep no thresholds.
     if (control == kThreshold || control == kDefaultThreshold)
         return invalid_field_in_cdb();
@@ -138,7 +140,7 @@ Reply LogPages::log_sense(const Command &cmd) const
             continue;
         any = true;
         Bytes head = {0, 0, p.control, static_cast<uint8_t>(p.value.size())};
-        put_be(&head[0], p.code, 2);
+        put_be_at(head, 0, p.code, 2);
         body.insert(body.end(), head.begin(), head.end());
         if (control == kDefaultCumulative)
             body.insert(body.end(), p.value.size(), 0);

@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <set>
 
-#include "scsi_names.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 #include "standard.h"
 
 namespace kvemu {
@@ -26,7 +27,7 @@ size_t page_header_length(uint8_t subpage) { return subpage ? 4 : 2; }
 // The page length a page's header states.
 size_t stated_length(const Bytes &page, uint8_t subpage)
 {
-    return subpage ? get_be(&page[2], 2) : page[1];
+    return subpage ? be_at(page, 2, 2) : page[1];
 }
 
 // "mode.<pp>" or "mode.<pp>.<ss>", page and subpage in hex.
@@ -93,10 +94,10 @@ Bytes ModePages::header_and_descriptor(bool ten, bool dbd) const
     d[ten ? 2 : 1] = header_.medium_type;
     d[ten ? 3 : 2] = device_specific;
     if (!dbd) {
-        put_be(&d[ten ? 6 : 3], kBlockDescriptorLength, ten ? 2 : 1);
+        put_be_at(d, ten ? 6 : 3, kBlockDescriptorLength, ten ? 2 : 1);
         Bytes bd(kBlockDescriptorLength, 0);
         bd[0] = header_.density;
-        put_be(&bd[5], header_.block_length, 3);
+        put_be_at(bd, 5, header_.block_length, 3);
         d.insert(d.end(), bd.begin(), bd.end());
     }
     return d;
@@ -140,7 +141,7 @@ Reply ModePages::mode_sense(const Command &cmd) const
         d.insert(d.end(), values.begin() + static_cast<long>(head), values.end());
     }
     if (ten)
-        put_be(&d[0], d.size() - 2, 2);
+        put_be_at(d, 0, d.size() - 2, 2);
     else
         d[0] = static_cast<uint8_t>(std::min<size_t>(d.size() - 1, 0xFF));
     return good(d);
@@ -156,7 +157,7 @@ Reply ModePages::mode_select(const Command &cmd)
         return invalid_field_in_cdb();
     if (cmd.cdb[1] & 0x01)  // SP: nothing can be saved
         return invalid_field_in_cdb();
-    const size_t listed = ten ? get_be(&cmd.cdb[7], 2) : cmd.cdb[4];
+    const size_t listed = ten ? be_at(cmd.cdb, 7, 2) : cmd.cdb[4];
     const Bytes d(cmd.data_out.begin(),
                   cmd.data_out.begin() + static_cast<long>(std::min(listed, cmd.data_out.size())));
     if (d.empty())
@@ -164,8 +165,8 @@ Reply ModePages::mode_select(const Command &cmd)
     const size_t head = ten ? 8 : 4;
     if (d.size() < head)
         return invalid_field_in_parameters();
-    const size_t mode_data_length = ten ? get_be(&d[0], 2) : d[0];
-    const size_t bdl = ten ? get_be(&d[6], 2) : d[3];
+    const size_t mode_data_length = ten ? be_at(d, 0, 2) : d[0];
+    const size_t bdl = ten ? be_at(d, 6, 2) : d[3];
     if (mode_data_length != 0 || (bdl != 0 && bdl != kBlockDescriptorLength) || d.size() < head + bdl)
         return invalid_field_in_parameters();
 
@@ -195,7 +196,7 @@ Reply ModePages::mode_select(const Command &cmd)
     if (bdl == kBlockDescriptorLength) {
         if (d[head] != 0)
             header_.density = d[head];
-        header_.block_length = static_cast<uint32_t>(get_be(&d[head + 5], 3));
+        header_.block_length = static_cast<uint32_t>(be_at(d, head + 5, 3));
     }
     pages_ = std::move(pages);
     return good();

@@ -6,7 +6,8 @@
 #include <set>
 
 #include "models.h"
-#include "scsi_names.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
 
 namespace kvemu {
 namespace {
@@ -41,7 +42,7 @@ Bytes vpd_page(uint8_t peripheral, uint8_t code, const Bytes &body)
     Bytes p(4 + body.size(), 0);
     p[0] = peripheral;
     p[1] = code;
-    put_be(&p[2], body.size(), 2);
+    put_be_at(p, 2, body.size(), 2);
     std::copy(body.begin(), body.end(), p.begin() + 4);
     return p;
 }
@@ -158,10 +159,10 @@ Reply report_luns(const Config &cfg, const Command &cmd)
         if (n < 256)
             lun[1] = static_cast<uint8_t>(n);
         else
-            put_be(&lun[0], 0x4000u | (static_cast<unsigned long>(n) & 0x3FFF), 2);
+            put_be_at(lun, 0, 0x4000u | (static_cast<unsigned long>(n) & 0x3FFF), 2);
         d.insert(d.end(), lun.begin(), lun.end());
     }
-    put_be(&d[0], d.size() - 8, 4);
+    put_be_at(d, 0, d.size() - 8, 4);
     return good(d);
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ddslib.h"
+#include "scsilib/byte_order.h"
 
 namespace {
 
@@ -22,20 +23,16 @@ constexpr size_t kShortLineHexChars = 51;
 
 }  // namespace
 
+// The public byte-order helpers are the toolkit's, with the width clamped to
+// 1..4 as they always were: any other width reads or writes one byte.
 int32 dds_getvalue(unsigned char *buffer, int32 nbytes)
 {
-    u_int32 value = 0;
-    for (int32 i = 0; i < field_width(nbytes); i++)
-        value = (value << 8) | buffer[i];
-    return static_cast<int32>(value);
+    return static_cast<int32>(static_cast<u_int32>(scsilib::get_be(buffer, field_width(nbytes))));
 }
 
 int32 dds_getvalue_le(unsigned char *buffer, int32 nbytes)
 {
-    u_int32 value = 0;
-    for (int32 i = 0; i < field_width(nbytes); i++)
-        value |= static_cast<u_int32>(buffer[i]) << (8 * i);
-    return static_cast<int32>(value);
+    return static_cast<int32>(static_cast<u_int32>(scsilib::get_le(buffer, field_width(nbytes))));
 }
 
 int32 dds_putvalue(unsigned char *buffer, int32 value)
@@ -45,10 +42,7 @@ int32 dds_putvalue(unsigned char *buffer, int32 value)
 
 int32 dds_putvalue_ex(unsigned char *buffer, int32 value, int32 nbytes)
 {
-    int32 n = field_width(nbytes);
-    u_int32 v = static_cast<u_int32>(value);
-    for (int32 i = 0; i < n; i++)
-        buffer[i] = static_cast<unsigned char>(v >> (8 * (n - 1 - i)));
+    scsilib::put_be(buffer, static_cast<u_int32>(value), field_width(nbytes));
     return 0;
 }
 

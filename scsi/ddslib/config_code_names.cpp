@@ -3,7 +3,7 @@
 // (03h SCSI, 13h USB, 23h SAS).
 #include "config_code_names.h"
 
-namespace ddslib_codes {
+namespace ddslib {
 
 namespace {
 constexpr uint32_t kAll = 0xFFFFFFFFu;
@@ -38,4 +38,4 @@ const CodeName code_names[] = {
 };
 const std::size_t code_name_count = sizeof code_names / sizeof code_names[0];
 
-}  // namespace ddslib_codes
+}  // namespace ddslib

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace ddslib_codes {
+namespace ddslib {
 
 struct CodeName {
     uint32_t code;
@@ -17,6 +17,6 @@ struct CodeName {
 extern const CodeName code_names[];
 extern const std::size_t code_name_count;
 
-}  // namespace ddslib_codes
+}  // namespace ddslib
 
 #endif

@@ -9,9 +9,10 @@
 
 #include "ddslib.h"
 #include "eeprom_layouts.h"
+#include "scsilib/byte_order.h"
 #include "scsilib.h"
 
-using namespace ddseeprom;
+using namespace ddslib;
 
 namespace {
 
@@ -54,9 +55,9 @@ int32 read_buffer(DRIVE *drv, const BufferRead &at, std::vector<unsigned char> &
     return scsi_read_buffer(drv, image.data(), at.id, at.mode, at.offset, at.length);
 }
 
-int32 be32(const unsigned char *p) { return dds_getvalue(const_cast<unsigned char *>(p), 4); }
-int32 be16(const unsigned char *p) { return dds_getvalue(const_cast<unsigned char *>(p), 2); }
-int32 le32(const unsigned char *p) { return dds_getvalue_le(const_cast<unsigned char *>(p), 4); }
+int32 be32(const unsigned char *p) { return static_cast<int32>(scsilib::get_be32(p)); }
+int32 be16(const unsigned char *p) { return scsilib::get_be16(p); }
+int32 le32(const unsigned char *p) { return static_cast<int32>(scsilib::get_le32(p)); }
 
 char *field_of(mfg_data_type &m, MfgField f)
 {

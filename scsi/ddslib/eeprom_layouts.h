@@ -8,7 +8,7 @@
 
 #include "ddslib.h"
 
-namespace ddseeprom {
+namespace ddslib {
 
 enum class Family { one, two, three };
 
@@ -140,6 +140,6 @@ constexpr int32 kServoLastAddress = 0xF97F;
 constexpr int32 kServoReplyLength = 20;
 constexpr size_t kServoWordByte = 8;  // the word sits at bytes 8 and 9 of the reply
 
-}  // namespace ddseeprom
+}  // namespace ddslib
 
 #endif

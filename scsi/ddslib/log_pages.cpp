@@ -6,6 +6,7 @@
 
 #include "ddslib.h"
 #include "scsilib.h"
+#include "scsilib/byte_order.h"
 
 unsigned char dds_tape_format = 0;
 
@@ -34,7 +35,10 @@ struct LogPage {
     std::array<unsigned char, 324> bytes{};
     int32 length = 0;
 
-    int32 be(int offset, int width) { return dds_getvalue(bytes.data() + offset, width); }
+    int32 be(int offset, int width) const
+    {
+        return static_cast<int32>(static_cast<u_int32>(scsilib::get_be(bytes.data() + offset, width)));
+    }
 };
 
 static_assert(kTapeAlertLength == 324, "TapeAlert page is the largest read");

@@ -7,6 +7,7 @@
 #include "config_code_names.h"
 #include "ddslib.h"
 #include "scsilib.h"
+#include "scsilib/byte_order.h"
 
 int32 dds_drive_hwconfig = 0;
 
@@ -40,8 +41,8 @@ void code_name(int32 hw_code, bool known, char *out)
 {
     const uint32_t code = static_cast<uint32_t>(hw_code);
     if (known) {
-        for (std::size_t i = 0; i < ddslib_codes::code_name_count; ++i) {
-            const auto &row = ddslib_codes::code_names[i];
+        for (std::size_t i = 0; i < ddslib::code_name_count; ++i) {
+            const auto &row = ddslib::code_names[i];
             if ((code & row.mask) == row.code) {
                 std::snprintf(out, kCodeNameSize, "%s", row.name);
                 return;
@@ -91,16 +92,17 @@ int32 dds_read_config_codes(DRIVE *drv, int32 *hw_code, int32 *fw_code, char *co
         // The two leading words tell where the codes stand; a reply that stops
         // before the hardware code has not given it.
         int code_at = 7;
-        if (got >= 8 && dds_getvalue(buffer, 4) == dds_getvalue(buffer + 4, 4) && dds_getvalue(buffer, 4) != 0)
+        const u_int32 first_word = scsilib::get_be32(buffer);
+        if (got >= 8 && first_word == scsilib::get_be32(buffer + 4) && first_word != 0)
             code_at = 23;
         if (got < code_at + 4) {
             dds_drive_hwconfig = 0;
             return -1;
         }
-        hw = dds_getvalue(buffer + code_at, 4);
+        hw = static_cast<int32>(scsilib::get_be32(buffer + code_at));
         hw_known = true;
         if (got >= code_at + 12)
-            fw = dds_getvalue(buffer + code_at + 8, 4);
+            fw = static_cast<int32>(scsilib::get_be32(buffer + code_at + 8));
     }
 
     *hw_code = hw;

@@ -2,31 +2,35 @@
 // The wording is the library's vocabulary for drive conditions; keep it exact.
 #include "sense_texts.h"
 
-namespace ddslib_texts {
+#include "scsilib/scsi_codes.h"
+
+namespace ddslib {
+
+using namespace scsilib;
 
 const StatusName driver_status_names[] = {
-    {0, "Good"},
-    {1, "Timed out"},
-    {3, "BusFree error"},
-    {5, "Tfr Length error"},
-    {9, "Selection timeout"},
-    {16, "Bus phase error"},
-    {32, "AutoReqSense err"},
-    {255, "Illegal command or operation"},
+    {kDriverGood, "Good"},
+    {kDriverTimedOut, "Timed out"},
+    {kDriverBusFree, "BusFree error"},
+    {kDriverTransferLength, "Tfr Length error"},
+    {kDriverSelectionTimeout, "Selection timeout"},
+    {kDriverBusPhase, "Bus phase error"},
+    {kDriverAutoSense, "AutoReqSense err"},
+    {kDriverFailed, "Illegal command or operation"},
 };
 const std::size_t driver_status_count = sizeof driver_status_names / sizeof driver_status_names[0];
 
 const StatusName scsi_status_names[] = {
-    {0, "Good"},
-    {2, "Check condition"},
-    {4, "Condition met"},
-    {8, "Busy"},
-    {16, "Intermediate"},
-    {20, "Intermediate condition met"},
-    {24, "Reservation conflict"},
-    {34, "Command terminated"},
-    {40, "Queue full"},
-    {255, "No status phase"},
+    {kStatusGood, "Good"},
+    {kStatusCheckCondition, "Check condition"},
+    {kStatusConditionMet, "Condition met"},
+    {kStatusBusy, "Busy"},
+    {kStatusIntermediate, "Intermediate"},
+    {kStatusIntermediateConditionMet, "Intermediate condition met"},
+    {kStatusReservationConflict, "Reservation conflict"},
+    {kStatusCommandTerminated, "Command terminated"},
+    {kStatusQueueFull, "Queue full"},
+    {kStatusNone, "No status phase"},
 };
 const std::size_t scsi_status_count = sizeof scsi_status_names / sizeof scsi_status_names[0];
 
@@ -198,4 +202,4 @@ const SenseText sense_texts[] = {
 };
 const std::size_t sense_text_count = sizeof sense_texts / sizeof sense_texts[0];
 
-}  // namespace ddslib_texts
+}  // namespace ddslib

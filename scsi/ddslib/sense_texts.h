@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace ddslib_texts {
+namespace ddslib {
 
 struct StatusName {
     uint8_t value;
@@ -25,6 +25,6 @@ extern const char *const sense_key_names[16];
 extern const SenseText sense_texts[];
 extern const std::size_t sense_text_count;
 
-}  // namespace ddslib_texts
+}  // namespace ddslib
 
 #endif

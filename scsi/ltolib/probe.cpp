@@ -5,6 +5,9 @@
 
 #include "ltolib.h"
 #include "scsilib.h"
+#include "scsilib/scsi_codes.h"
+
+using namespace scsilib;
 
 namespace {
 
@@ -12,8 +15,6 @@ constexpr int32 kReplySize = 56;
 constexpr int kOrgAt = 20;  // first descriptor's assigning organisation
 constexpr char kOrg[] = "LTO-CVE";
 constexpr int kOrgLength = sizeof kOrg - 1;
-constexpr u_int8 kBusy = 8;
-constexpr u_int8 kNotReady = 2;
 
 int32 report_densities(DRIVE *drv, unsigned char *reply)
 {
@@ -30,8 +31,8 @@ boolean lto_drive_is_lto(DRIVE *drv)
     int32 result = -1;
 
     // A drive busy with its own work gets asked again, up to the handle's timeout.
-    drv->scsi_status = kBusy;
-    while (drv->scsi_status == kBusy) {
+    drv->scsi_status = kStatusBusy;
+    while (drv->scsi_status == kStatusBusy) {
         result = report_densities(drv, reply);
         if (std::time(nullptr) > deadline)
             break;
@@ -39,7 +40,7 @@ boolean lto_drive_is_lto(DRIVE *drv)
 
     // Clear a pending condition (a unit attention, say) and ask once more,
     // unless the drive says it is not ready.
-    if (result < 0 && drv->sense_byte != kNotReady) {
+    if (result < 0 && drv->sense_byte != kSenseNotReady) {
         std::memset(reply, 0, kReplySize);
         scsi_request_sense(drv, reply, kReplySize);
         result = report_densities(drv, reply);

@@ -2,7 +2,7 @@
 // caller-built CDBs.
 #include "commands_frame.h"
 
-using namespace scsilib_cmd;
+using namespace scsilib;
 
 namespace {
 
@@ -25,13 +25,13 @@ int32 buffer_command(DRIVE *drv, unsigned char opcode, unsigned char *buffer, in
 int32 scsi_write_buffer(DRIVE *drv, unsigned char *buffer, int32 id, int32 mode, int32 addr,
                         int32 length)
 {
-    return buffer_command(drv, 0x3B, buffer, id, mode, addr, length, HOST_WRITE);
+    return buffer_command(drv, kOpWriteBuffer, buffer, id, mode, addr, length, HOST_WRITE);
 }
 
 int32 scsi_read_buffer(DRIVE *drv, unsigned char *buffer, int32 id, int32 mode, int32 addr,
                        int32 length)
 {
-    return buffer_command(drv, 0x3C, buffer, id, mode, addr, length, HOST_READ);
+    return buffer_command(drv, kOpReadBuffer, buffer, id, mode, addr, length, HOST_READ);
 }
 
 int32 scsi_receive_diagnostic_results(DRIVE *drv, boolean pcValid, int32 pagecode,
@@ -40,7 +40,7 @@ int32 scsi_receive_diagnostic_results(DRIVE *drv, boolean pcValid, int32 pagecod
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax16);
-    scsi_io_type io = request(drv, 0x1C, 6);
+    scsi_io_type io = request(drv, kOpReceiveDiagnosticResults, 6);
     io.cdb[1] = pcValid ? 0x01 : 0x00;
     io.cdb[2] = static_cast<unsigned char>(pagecode);
     put_be(&io.cdb[3], static_cast<uint32_t>(len), 2);
@@ -53,7 +53,7 @@ int32 scsi_send_diagnostic_page(DRIVE *drv, unsigned char byte1, unsigned char *
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax16);
-    scsi_io_type io = request(drv, 0x1D, 6);
+    scsi_io_type io = request(drv, kOpSendDiagnostic, 6);
     io.cdb[1] = byte1;
     put_be(&io.cdb[3], static_cast<uint32_t>(len), 2);
     return run(io, buffer, len, HOST_WRITE);

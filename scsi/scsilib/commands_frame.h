@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "byte_order.h"
+#include "scsi_codes.h"
 #include "scsilib.h"
 #include "stlsg.h"
 
-namespace scsilib_cmd {
+namespace scsilib {
 
 constexpr int32 kMax8 = 0xFF;
 constexpr int32 kMax16 = 0xFFFF;
@@ -18,15 +20,6 @@ constexpr int32 kMax24 = 0xFFFFFF;
 
 // A length beyond the field's width asks for (and transfers) the widest value.
 inline int32 clamp(int32 length, int32 max) { return length > max ? max : length; }
-
-// Writes the low `bytes` bytes of value, most significant first.
-inline void put_be(unsigned char *p, uint64_t value, int bytes)
-{
-    for (int i = bytes - 1; i >= 0; --i) {
-        p[i] = static_cast<unsigned char>(value & 0xFF);
-        value >>= 8;
-    }
-}
 
 // Option bits follow only the value 1: the setters store whatever they are given.
 inline unsigned char immed(const DRIVE *drv) { return drv->immediate == 1 ? 1 : 0; }
@@ -36,8 +29,8 @@ inline unsigned char sili(const DRIVE *drv) { return drv->sili == 1 ? 1 : 0; }
 // A request that nothing was sent for: the handle reads as a failed request.
 inline int32 refuse(DRIVE *drv)
 {
-    drv->driver_status = 0xFF;
-    drv->scsi_status = 0xFF;
+    drv->driver_status = kDriverFailed;
+    drv->scsi_status = kStatusNone;
     drv->actual_data_length = 0;
     return -1;
 }
@@ -81,6 +74,6 @@ inline int32 transfer_bytes(const DRIVE *drv, int32 count)
     return static_cast<int32>(bytes);
 }
 
-}  // namespace scsilib_cmd
+}  // namespace scsilib
 
 #endif

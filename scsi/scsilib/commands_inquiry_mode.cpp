@@ -1,14 +1,14 @@
 // Builders of the identification, mode, log, reservation and medium-changer commands.
 #include "commands_frame.h"
 
-using namespace scsilib_cmd;
+using namespace scsilib;
 
 int32 scsi_request_sense(DRIVE *drv, unsigned char *sense, int32 length)
 {
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax8);
-    scsi_io_type io = request(drv, 0x03, 6);
+    scsi_io_type io = request(drv, kOpRequestSense, 6);
     io.cdb[4] = static_cast<unsigned char>(len);
     return run(io, sense, len, HOST_READ);
 }
@@ -18,7 +18,7 @@ int32 scsi_evpd_inquiry(DRIVE *drv, int32 evpd, int32 page, unsigned char *buffe
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax8);
-    scsi_io_type io = request(drv, 0x12, 6);
+    scsi_io_type io = request(drv, kOpInquiry, 6);
     io.cdb[1] = static_cast<unsigned char>(evpd & 1);
     io.cdb[2] = static_cast<unsigned char>(page);
     io.cdb[4] = static_cast<unsigned char>(len);
@@ -31,7 +31,7 @@ int32 scsi_ext_inquiry(DRIVE *drv, int32 evpd, int32 cmdDt, int32 page, unsigned
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax16);
-    scsi_io_type io = request(drv, 0x12, 6);
+    scsi_io_type io = request(drv, kOpInquiry, 6);
     io.cdb[1] = static_cast<unsigned char>((evpd & 1) | (cmdDt & 1) << 1);
     io.cdb[2] = static_cast<unsigned char>(page);
     put_be(&io.cdb[3], static_cast<uint32_t>(len), 2);
@@ -43,7 +43,7 @@ int32 scsi_mode_select(DRIVE *drv, unsigned char *buffer, int32 length)
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax8);
-    scsi_io_type io = request(drv, 0x15, 6);
+    scsi_io_type io = request(drv, kOpModeSelect6, 6);
     io.cdb[1] = 0x10;  // page format, pages not saved
     io.cdb[4] = static_cast<unsigned char>(len);
     return run(io, buffer, len, HOST_WRITE);
@@ -55,7 +55,7 @@ int32 scsi_ext_mode_sense_subpage(DRIVE *drv, int32 DBD, int32 PCF, int32 page, 
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax8);
-    scsi_io_type io = request(drv, 0x1A, 6);
+    scsi_io_type io = request(drv, kOpModeSense6, 6);
     io.cdb[1] = static_cast<unsigned char>((DBD & 1) << 3);
     io.cdb[2] = static_cast<unsigned char>((PCF & 3) << 6 | (page & 0x3F));
     io.cdb[3] = static_cast<unsigned char>(subpage);
@@ -77,14 +77,14 @@ unsigned char third_party_byte(int32 thirdpty)
 
 int32 scsi_reserve_unit_thirdparty(DRIVE *drv, int32 thirdpty)
 {
-    scsi_io_type io = request(drv, 0x16, 6);
+    scsi_io_type io = request(drv, kOpReserveUnit, 6);
     io.cdb[1] = third_party_byte(thirdpty);
     return run(io);
 }
 
 int32 scsi_release_unit_thirdparty(DRIVE *drv, int32 thirdpty)
 {
-    scsi_io_type io = request(drv, 0x17, 6);
+    scsi_io_type io = request(drv, kOpReleaseUnit, 6);
     io.cdb[1] = third_party_byte(thirdpty);
     return run(io);
 }
@@ -94,7 +94,7 @@ int32 scsi_media_census(DRIVE *drv, unsigned char *buffer, int32 length)
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax16);
-    scsi_io_type io = request(drv, 0x1F, 6);
+    scsi_io_type io = request(drv, kOpMediaCensus, 6);
     put_be(&io.cdb[3], static_cast<uint32_t>(len), 2);
     return run(io, buffer, len, HOST_READ);
 }
@@ -105,7 +105,7 @@ int32 scsi_ext_report_density_support(DRIVE *drv, int32 media, int32 mediumtype,
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax16);
-    scsi_io_type io = request(drv, 0x44, 10);
+    scsi_io_type io = request(drv, kOpReportDensitySupport, 10);
     io.cdb[1] = static_cast<unsigned char>((mediumtype & 1) << 1 | (media & 1));
     put_be(&io.cdb[7], static_cast<uint32_t>(len), 2);
     return run(io, buffer, len, HOST_READ);
@@ -116,7 +116,7 @@ int32 scsi_ext_log_select(DRIVE *drv, int32 PCR, int32 PC, unsigned char *buffer
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax16);
-    scsi_io_type io = request(drv, 0x4C, 10);
+    scsi_io_type io = request(drv, kOpLogSelect, 10);
     io.cdb[1] = static_cast<unsigned char>((PCR & 1) << 1);
     io.cdb[2] = static_cast<unsigned char>((PC & 3) << 6);
     put_be(&io.cdb[7], static_cast<uint32_t>(len), 2);
@@ -127,7 +127,7 @@ int32 scsi_ext_log_sense(DRIVE *drv, int32 PC, int32 page, unsigned char *buffer
 {
     if (length < 0)
         return refuse(drv);
-    scsi_io_type io = request(drv, 0x4D, 10);
+    scsi_io_type io = request(drv, kOpLogSense, 10);
     io.cdb[2] = static_cast<unsigned char>((PC & 3) << 6 | (page & 0x3F));
     // The length goes out whole across bytes 5-8; its upper half lands in the
     // parameter pointer, which stays 0 for every length up to FFFFh.
@@ -140,7 +140,7 @@ int32 scsi_persistent_reserve_in(DRIVE *drv, int32 action, u_int8 *buffer, int32
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax16);
-    scsi_io_type io = request(drv, 0x5E, 10);
+    scsi_io_type io = request(drv, kOpPersistentReserveIn, 10);
     io.cdb[1] = static_cast<unsigned char>(action & 0x1F);
     put_be(&io.cdb[7], static_cast<uint32_t>(len), 2);
     return run(io, buffer, len, HOST_READ);
@@ -152,7 +152,7 @@ int32 scsi_persistent_reserve_out(DRIVE *drv, int32 action, int32 scope, int32 r
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax16);
-    scsi_io_type io = request(drv, 0x5F, 10);
+    scsi_io_type io = request(drv, kOpPersistentReserveOut, 10);
     io.cdb[1] = static_cast<unsigned char>(action & 0x1F);
     io.cdb[2] = static_cast<unsigned char>((scope & 0x0F) << 4 | (rtype & 0x0F));
     put_be(&io.cdb[7], static_cast<uint32_t>(len), 2);
@@ -164,7 +164,7 @@ int32 scsi_read_attribute(DRIVE *drv, int32 svcaction, int32 vol, int32 partn, i
 {
     if (length < 0)
         return refuse(drv);
-    scsi_io_type io = request(drv, 0x8C, 16);
+    scsi_io_type io = request(drv, kOpReadAttribute, 16);
     io.cdb[1] = static_cast<unsigned char>(svcaction & 0x1F);
     io.cdb[5] = static_cast<unsigned char>(vol);
     io.cdb[7] = static_cast<unsigned char>(partn);
@@ -178,7 +178,7 @@ int32 scsi_write_attribute(DRIVE *drv, int32 vol, int32 partn, unsigned char *bu
 {
     if (length < 0)
         return refuse(drv);
-    scsi_io_type io = request(drv, 0x8D, 16);
+    scsi_io_type io = request(drv, kOpWriteAttribute, 16);
     io.cdb[5] = static_cast<unsigned char>(vol);
     io.cdb[7] = static_cast<unsigned char>(partn);
     put_be(&io.cdb[10], static_cast<uint32_t>(length), 4);
@@ -189,7 +189,7 @@ int32 scsi_report_luns(DRIVE *drv, unsigned char *buffer, int32 length)
 {
     if (length < 0)
         return refuse(drv);
-    scsi_io_type io = request(drv, 0xA0, 12);
+    scsi_io_type io = request(drv, kOpReportLuns, 12);
     put_be(&io.cdb[6], static_cast<uint32_t>(length), 4);
     return run(io, buffer, length, HOST_READ);
 }
@@ -225,33 +225,33 @@ int32 service_action(DRIVE *drv, unsigned char opcode, unsigned char action, u_i
 int32 scsi_security_protocol_in(DRIVE *drv, int32 protocol, int32 specific, u_int8 *buffer,
                                 int32 length)
 {
-    return security_protocol(drv, 0xA2, protocol, specific, buffer, length, HOST_READ);
+    return security_protocol(drv, kOpSecurityProtocolIn, protocol, specific, buffer, length, HOST_READ);
 }
 
 int32 scsi_security_protocol_out(DRIVE *drv, int32 protocol, int32 specific, u_int8 *buffer,
                                  int32 length)
 {
-    return security_protocol(drv, 0xB5, protocol, specific, buffer, length, HOST_WRITE);
+    return security_protocol(drv, kOpSecurityProtocolOut, protocol, specific, buffer, length, HOST_WRITE);
 }
 
 int32 scsi_report_device_identifier(DRIVE *drv, u_int8 *identifier, int32 length)
 {
-    return service_action(drv, 0xA3, 0x05, identifier, length, HOST_READ);
+    return service_action(drv, kOpMaintenanceIn, kSaReportDeviceIdentifier, identifier, length, HOST_READ);
 }
 
 int32 scsi_set_device_identifier(DRIVE *drv, u_int8 *identifier, int32 length)
 {
-    return service_action(drv, 0xA4, 0x06, identifier, length, HOST_WRITE);
+    return service_action(drv, kOpMaintenanceOut, kSaSetDeviceIdentifier, identifier, length, HOST_WRITE);
 }
 
 int32 scsi_read_media_serialno(DRIVE *drv, u_int8 *serial, int32 length)
 {
-    return service_action(drv, 0xAB, 0x01, serial, length, HOST_READ);
+    return service_action(drv, kOpServiceActionIn12, kSaReadMediaSerialNumber, serial, length, HOST_READ);
 }
 
 int32 scsi_ext_move_medium(DRIVE *drv, int32 mta, int32 source, int32 destination)
 {
-    scsi_io_type io = request(drv, 0xA5, 12);
+    scsi_io_type io = request(drv, kOpMoveMedium, 12);
     put_be(&io.cdb[2], static_cast<uint32_t>(mta), 2);
     put_be(&io.cdb[4], static_cast<uint32_t>(source), 2);
     put_be(&io.cdb[6], static_cast<uint32_t>(destination), 2);
@@ -264,7 +264,7 @@ int32 scsi_read_element_status(DRIVE *drv, int32 element_code, int32 start_eleme
     if (length < 0)
         return refuse(drv);
     int32 len = clamp(length, kMax24);
-    scsi_io_type io = request(drv, 0xB8, 12);
+    scsi_io_type io = request(drv, kOpReadElementStatus, 12);
     io.cdb[1] = static_cast<unsigned char>(element_code & 0x0F);
     put_be(&io.cdb[2], static_cast<uint32_t>(start_element), 2);
     put_be(&io.cdb[4], static_cast<uint32_t>(num_elements), 2);

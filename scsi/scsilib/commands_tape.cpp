@@ -1,18 +1,17 @@
 // Builders of the tape motion, positioning and block transfer commands.
 #include "commands_frame.h"
-#include "ddslib.h"
 
-using namespace scsilib_cmd;
+using namespace scsilib;
 
 int32 scsi_test_unit_ready(DRIVE *drv)
 {
-    scsi_io_type io = request(drv, 0x00, 6);
+    scsi_io_type io = request(drv, kOpTestUnitReady, 6);
     return run(io);
 }
 
 int32 scsi_rewind(DRIVE *drv)
 {
-    scsi_io_type io = request(drv, 0x01, 6);
+    scsi_io_type io = request(drv, kOpRewind, 6);
     io.cdb[1] = immed(drv);
     return run(io);
 }
@@ -20,19 +19,19 @@ int32 scsi_rewind(DRIVE *drv)
 int32 scsi_request_block_address(DRIVE *drv)
 {
     unsigned char address[3] = {0, 0, 0};
-    scsi_io_type io = request(drv, 0x02, 6);
+    scsi_io_type io = request(drv, kOpRequestBlockAddress, 6);
     io.cdb[4] = sizeof address;
     int32 got = run(io, address, sizeof address, HOST_READ);
     if (got < 0)
         return -1;
     if (got != static_cast<int32>(sizeof address))
         return 0;
-    return dds_getvalue(address, 3);
+    return static_cast<int32>(get_be24(address));
 }
 
 int32 scsi_format_medium(DRIVE *drv, int32 formatctrl)
 {
-    scsi_io_type io = request(drv, 0x04, 6);
+    scsi_io_type io = request(drv, kOpFormatMedium, 6);
     io.cdb[1] = immed(drv);
     io.cdb[2] = static_cast<unsigned char>(formatctrl & 0x0F);
     return run(io);
@@ -41,7 +40,7 @@ int32 scsi_format_medium(DRIVE *drv, int32 formatctrl)
 int32 scsi_read_block_limits(DRIVE *drv, unsigned char *buffer, int32 /*length*/)
 {
     // The reply has a fixed size of six bytes; the caller's length is not consulted.
-    scsi_io_type io = request(drv, 0x05, 6);
+    scsi_io_type io = request(drv, kOpReadBlockLimits, 6);
     return run(io, buffer, 6, HOST_READ);
 }
 
@@ -67,18 +66,18 @@ int32 stream_transfer(DRIVE *drv, unsigned char opcode, unsigned char byte1,
 
 int32 scsi_read(DRIVE *drv, unsigned char *buffer, int32 length)
 {
-    return stream_transfer(drv, 0x08, static_cast<unsigned char>(fixed(drv) | sili(drv) << 1),
+    return stream_transfer(drv, kOpRead6, static_cast<unsigned char>(fixed(drv) | sili(drv) << 1),
                            buffer, length, HOST_READ);
 }
 
 int32 scsi_write(DRIVE *drv, unsigned char *buffer, int32 length)
 {
-    return stream_transfer(drv, 0x0A, fixed(drv), buffer, length, HOST_WRITE);
+    return stream_transfer(drv, kOpWrite6, fixed(drv), buffer, length, HOST_WRITE);
 }
 
 int32 scsi_set_capacity(DRIVE *drv, int32 proportion)
 {
-    scsi_io_type io = request(drv, 0x0B, 6);
+    scsi_io_type io = request(drv, kOpSetCapacity, 6);
     io.cdb[1] = immed(drv);
     put_be(&io.cdb[3], static_cast<uint32_t>(proportion > kMax16 ? kMax16 : proportion), 2);
     return run(io);
@@ -86,7 +85,7 @@ int32 scsi_set_capacity(DRIVE *drv, int32 proportion)
 
 int32 scsi_seek_block(DRIVE *drv, int32 block)
 {
-    scsi_io_type io = request(drv, 0x0C, 6);
+    scsi_io_type io = request(drv, kOpSeekBlock, 6);
     io.cdb[1] = immed(drv);
     // A block number the field cannot carry goes out as block 0.
     put_be(&io.cdb[2], static_cast<uint32_t>(block > kMax24 ? 0 : block), 3);
@@ -95,7 +94,7 @@ int32 scsi_seek_block(DRIVE *drv, int32 block)
 
 int32 scsi_write_marks(DRIVE *drv, int32 markcount, int32 marktype)
 {
-    scsi_io_type io = request(drv, 0x10, 6);
+    scsi_io_type io = request(drv, kOpWriteFilemarks, 6);
     io.cdb[1] = static_cast<unsigned char>((marktype & 1) << 1 | immed(drv));
     put_be(&io.cdb[2], static_cast<uint32_t>(markcount), 3);
     return run(io);
@@ -103,7 +102,7 @@ int32 scsi_write_marks(DRIVE *drv, int32 markcount, int32 marktype)
 
 int32 scsi_space(DRIVE *drv, int32 spacecount, int32 spacetype)
 {
-    scsi_io_type io = request(drv, 0x11, 6);
+    scsi_io_type io = request(drv, kOpSpace, 6);
     io.cdb[1] = static_cast<unsigned char>(spacetype & 7);
     // Two's complement in 24 bits: a negative count spaces backwards.
     put_be(&io.cdb[2], static_cast<uint32_t>(spacecount), 3);
@@ -121,7 +120,7 @@ int32 scsi_verify(DRIVE *drv, boolean bytcmp, unsigned char *buffer, int32 lengt
         if (bytes < 0)
             return refuse(drv);
     }
-    scsi_io_type io = request(drv, 0x13, 6);
+    scsi_io_type io = request(drv, kOpVerify6, 6);
     io.cdb[1] = static_cast<unsigned char>((bytcmp ? 0x02 : 0x00) | fixed(drv));
     put_be(&io.cdb[2], static_cast<uint32_t>(count), 3);
     return run(io, buffer, bytes, HOST_WRITE);
@@ -129,14 +128,14 @@ int32 scsi_verify(DRIVE *drv, boolean bytcmp, unsigned char *buffer, int32 lengt
 
 int32 scsi_erase(DRIVE *drv, int32 erasetype)
 {
-    scsi_io_type io = request(drv, 0x19, 6);
+    scsi_io_type io = request(drv, kOpErase, 6);
     io.cdb[1] = static_cast<unsigned char>((erasetype & 1) | immed(drv) << 1);
     return run(io);
 }
 
 int32 scsi_load_unload(DRIVE *drv, int32 media_id, int32 ldun, int32 magunld)
 {
-    scsi_io_type io = request(drv, 0x1B, 6);
+    scsi_io_type io = request(drv, kOpLoadUnload, 6);
     io.cdb[1] = immed(drv);
     put_be(&io.cdb[2], static_cast<uint32_t>(media_id), 2);
     io.cdb[4] = static_cast<unsigned char>(ldun);
@@ -147,14 +146,14 @@ int32 scsi_load_unload(DRIVE *drv, int32 media_id, int32 ldun, int32 magunld)
 
 int32 scsi_prev_allow_media_removal(DRIVE *drv, int32 cass_prevent, int32 mag_prevent)
 {
-    scsi_io_type io = request(drv, 0x1E, 6);
+    scsi_io_type io = request(drv, kOpPreventAllowMediumRemoval, 6);
     io.cdb[4] = static_cast<unsigned char>((mag_prevent & 1) << 1 | (cass_prevent & 1));
     return run(io);
 }
 
 int32 scsi_locate(DRIVE *drv, int32 blockcount, int32 blocktype, int32 partition)
 {
-    scsi_io_type io = request(drv, 0x2B, 10);
+    scsi_io_type io = request(drv, kOpLocate10, 10);
     // Partition 2 stands for the current partition: no CP bit, and its bit 0 is 0.
     io.cdb[1] = static_cast<unsigned char>(immed(drv) | (partition != 2 ? 0x02 : 0x00) |
                                            (blocktype == 1 ? 0x04 : 0x00));
@@ -167,14 +166,14 @@ int32 scsi_read_position(DRIVE *drv, int32 blocktype, unsigned char *buffer, int
 {
     if (length < 0)
         return refuse(drv);
-    scsi_io_type io = request(drv, 0x34, 10);
+    scsi_io_type io = request(drv, kOpReadPosition, 10);
     io.cdb[1] = blocktype == 1 ? 0x01 : 0x00;
     return run(io, buffer, length, HOST_READ);
 }
 
 int32 scsi_ext_locate(DRIVE *drv, int64 identcount, int32 dest_type, int32 partition, int32 bam)
 {
-    scsi_io_type io = request(drv, 0x92, 16);
+    scsi_io_type io = request(drv, kOpLocate16, 16);
     io.cdb[1] = static_cast<unsigned char>(immed(drv) | (partition != 2 ? 0x02 : 0x00) |
                                            (dest_type & 3) << 3);
     io.cdb[2] = static_cast<unsigned char>(bam & 1);

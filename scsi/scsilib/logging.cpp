@@ -6,7 +6,10 @@
 #include <ctime>
 
 #include "ddslib.h"
+#include "scsi_codes.h"
 #include "scsilib.h"
+
+using namespace scsilib;
 
 namespace {
 
@@ -91,7 +94,7 @@ int32 scsi_log_cmd(scsi_io_type *scsi_io)
     DRIVE *drv = scsi_io->drv;
     if (drv->loglevel == LOG_NOTHING)
         return 0;
-    if (drv->loglevel == LOG_ERRORS_ONLY && drv->driver_status == 0 && drv->scsi_status == 0)
+    if (drv->loglevel == LOG_ERRORS_ONLY && drv->driver_status == kDriverGood && drv->scsi_status == kStatusGood)
         return 0;
 
     int32 cdb_len = scsi_io->cdb_length;
@@ -120,9 +123,9 @@ int32 scsi_log_cmd(scsi_io_type *scsi_io)
         }
     }
 
-    if (drv->scsi_status == 2) {
+    if (drv->scsi_status == kStatusCheckCondition) {
         // Every sense byte the buffer can hold is shown, not only the first 85.
-        int32 n = drv->sense_data[7] + 8;
+        int32 n = drv->sense_data[kSenseAdditionalLengthByte] + 8;
         if (drv->sense_length < n)
             n = drv->sense_length;
         if (n > kMaxSenseBytes)

@@ -1,8 +1,11 @@
 // Name and default data direction of every SCSI operation code, indexed by
 // the CDB's first byte. Constant data only.
 #include "scsi_io.h"
+#include "scsi_codes.h"
 
-const scsi_spec_type scsi_spec[256] = {
+// Declared extern in scsi_io.h, so constexpr here keeps external linkage and
+// lets the rows be checked below at compile time.
+constexpr scsi_spec_type scsi_spec[256] = {
     /* 00h */ {NO_TRANSFER, "TestUnitReady"},
     /* 01h */ {NO_TRANSFER, "Rewind"},
     /* 02h */ {HOST_READ, "RequestBlkAddr"},
@@ -260,3 +263,85 @@ const scsi_spec_type scsi_spec[256] = {
     /* FEh */ {NO_TRANSFER, "CommandName"},
     /* FFh */ {NO_TRANSFER, "CommandName"},
 };
+
+namespace {
+
+using namespace scsilib;
+
+// Every operation code the library names, with the row it must have: the name
+// the command log prints and the direction scsi_general sends it with.
+struct NamedRow {
+    uint8_t op;
+    const char *name;
+    direction dir;
+};
+
+constexpr NamedRow kNamedRows[] = {
+    {kOpTestUnitReady, "TestUnitReady", NO_TRANSFER},
+    {kOpRewind, "Rewind", NO_TRANSFER},
+    {kOpRequestBlockAddress, "RequestBlkAddr", HOST_READ},
+    {kOpRequestSense, "RequestSense", HOST_READ},
+    {kOpFormatMedium, "FormatMedium", HOST_WRITE},
+    {kOpReadBlockLimits, "ReadBlockLimits", HOST_READ},
+    {kOpRead6, "Read(6)", HOST_READ},
+    {kOpWrite6, "Write(6)", HOST_WRITE},
+    {kOpSetCapacity, "SetCapacity", NO_TRANSFER},
+    {kOpSeekBlock, "SeekBlock", NO_TRANSFER},
+    {kOpWriteFilemarks, "WriteFilemarks", NO_TRANSFER},
+    {kOpSpace, "Space", NO_TRANSFER},
+    {kOpInquiry, "Inquiry", HOST_READ},
+    {kOpVerify6, "Verify", HOST_WRITE},
+    {kOpModeSelect6, "ModeSelect(6)", HOST_WRITE},
+    {kOpReserveUnit, "ReserveUnit", NO_TRANSFER},
+    {kOpReleaseUnit, "ReleaseUnit", NO_TRANSFER},
+    {kOpErase, "Erase", NO_TRANSFER},
+    {kOpModeSense6, "ModeSense(6)", HOST_READ},
+    {kOpLoadUnload, "LoadUnload", NO_TRANSFER},
+    {kOpReceiveDiagnosticResults, "ReceiveDiagResults", HOST_READ},
+    {kOpSendDiagnostic, "SendDiagnostic", HOST_WRITE},
+    {kOpPreventAllowMediumRemoval, "Prev-AllowMediaRemoval", NO_TRANSFER},
+    {kOpMediaCensus, "MediaCensus", NO_TRANSFER},
+    {kOpLocate10, "Locate", NO_TRANSFER},
+    {kOpReadPosition, "Read Position", HOST_READ},
+    {kOpWriteBuffer, "WriteBuffer", HOST_WRITE},
+    {kOpReadBuffer, "ReadBuffer", HOST_READ},
+    {kOpReportDensitySupport, "ReportDensitySpt", HOST_READ},
+    {kOpLogSelect, "LogSelect", HOST_WRITE},
+    {kOpLogSense, "LogSense", HOST_READ},
+    {kOpModeSelect10, "ModeSelect(10)", HOST_WRITE},
+    {kOpModeSense10, "ModeSense(10)", HOST_READ},
+    {kOpPersistentReserveIn, "PersReserveIn", HOST_READ},
+    {kOpPersistentReserveOut, "PersReserveOut", HOST_WRITE},
+    {kOpReadAttribute, "Read Attrib", HOST_READ},
+    {kOpWriteAttribute, "WriteAttrib", HOST_WRITE},
+    {kOpLocate16, "Locate(16)", NO_TRANSFER},
+    {kOpReportLuns, "Report LUNs", HOST_READ},
+    {kOpSecurityProtocolIn, "SecurityIn", HOST_READ},
+    {kOpMaintenanceIn, "MaintenanceIn", HOST_READ},
+    {kOpMaintenanceOut, "MaintenanceOut", HOST_WRITE},
+    {kOpMoveMedium, "MoveMedium", NO_TRANSFER},
+    {kOpServiceActionIn12, "ServiceIn(12)", HOST_READ},
+    {kOpSecurityProtocolOut, "SecurityOut", HOST_WRITE},
+    {kOpReadElementStatus, "ReadElementStatus", HOST_READ},
+};
+
+constexpr bool same_text(const char *a, const char *b)
+{
+    while (*a != '\0' && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+constexpr bool rows_agree()
+{
+    for (const NamedRow &r : kNamedRows)
+        if (scsi_spec[r.op].dir != r.dir || !same_text(scsi_spec[r.op].name, r.name))
+            return false;
+    return true;
+}
+
+static_assert(rows_agree(), "an opcode name disagrees with its row of the opcode table");
+
+}  // namespace

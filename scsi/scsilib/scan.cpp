@@ -10,6 +10,7 @@ namespace {
 constexpr int32 kTargets = 16;
 constexpr int32 kHostTarget = 7;  // the adapter's own id, never scanned
 constexpr int32 kScanTimeoutMs = 1000;
+constexpr u_int8 kNoAnswer = 0xFF;  // raw_devtype of a target that did not answer
 
 void set_name(devicetype &row, const char *name)
 {
@@ -34,7 +35,7 @@ int32 scsi_find_devices(int32 card_id, devicetype *devices)
         devicetype &row = devices[target];
         drv.bus_addr = target;
         if (scsi_open_device(&drv) != 0) {
-            row.raw_devtype = 0xFF;
+            row.raw_devtype = kNoAnswer;
             set_name(row, "Inaccessible");
             continue;
         }
@@ -43,7 +44,7 @@ int32 scsi_find_devices(int32 card_id, devicetype *devices)
         unsigned char inquiry[256];
         std::memset(inquiry, 0, sizeof inquiry);
         if (scsi_evpd_inquiry(&drv, 0, 0, inquiry, 256) < 0) {
-            row.raw_devtype = 0xFF;
+            row.raw_devtype = kNoAnswer;
             set_name(row, "No response");
         } else {
             ++count;

@@ -15,7 +15,7 @@ const char *const scsi_pd_types[32] = {
     "<reserved>",       "<reserved>",       "Well Known LU",   "unknown/no device",
 };
 
-namespace scsilib_crc {
+namespace scsilib {
 
 // Entry i: i times 38h, CFh, 38h and 01h in GF(2^8) with the field polynomial
 // 11Dh, most significant byte first: the coefficients of the check polynomial
@@ -87,4 +87,4 @@ const u_int32 crcTable[256] = {
     0x3E733EFC, 0x06BC06FD, 0x4EF04EFE, 0x763F76FF,
 };
 
-}  // namespace scsilib_crc
+}  // namespace scsilib

@@ -4,7 +4,7 @@
 
 #include "common_types.h"
 
-namespace scsilib_crc {
+namespace scsilib {
 extern const u_int32 crcTable[256];
 }
 

@@ -51,18 +51,6 @@ std::vector<std::string> sent()
     return out;
 }
 
-void put_be(kvemu::Bytes &b, size_t at, uint32_t value, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        b.at(at + i) = static_cast<uint8_t>(value >> (8 * (n - 1 - i)));
-}
-
-void put_le(kvemu::Bytes &b, size_t at, uint32_t value, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        b.at(at + i) = static_cast<uint8_t>(value >> (8 * i));
-}
-
 void put_text(kvemu::Bytes &b, size_t at, const std::string &text)
 {
     if (b.size() < at + text.size())

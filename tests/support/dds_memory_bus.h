@@ -25,9 +25,7 @@ std::vector<std::string> sent();
 // The probe's INQUIRY of page C0h, as it appears in sent().
 extern const char *const kProbeLine;
 
-// Big-endian and little-endian fields of test images.
-void put_be(kvemu::Bytes &b, size_t at, uint32_t value, size_t n);
-void put_le(kvemu::Bytes &b, size_t at, uint32_t value, size_t n);
+// A text at `at` of a test image, growing the image when it ends there.
 void put_text(kvemu::Bytes &b, size_t at, const std::string &text);
 
 }  // namespace ddstest
