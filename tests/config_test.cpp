@@ -25,7 +25,7 @@ protected:
     void write_cfg(const std::string &text)
     {
         mkdir("fwimage", 0755);
-        scratch::spill("fwimage/firmware.cfg", text);
+        scratch::write_file("fwimage/firmware.cfg", text);
     }
     int read(const std::string &text)
     {

@@ -16,8 +16,8 @@
 #include "scratch.h"
 
 using scratch::exists;
-using scratch::slurp;
-using scratch::spill;
+using scratch::read_file;
+using scratch::write_file;
 
 namespace {
 
@@ -80,10 +80,10 @@ class KvRom : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(mkdir((dir_ + "/fwimage").c_str(), 0755), 0);
-        spill(dir_ + "/bus.ini", kBus);
-        spill(dir_ + "/fwimage/firmware.cfg", kConfig);
-        spill(dir_ + "/fwimage/LTO5.BIN", std::string(40000, '\x5a'));
-        spill(dir_ + "/fwimage/DAT160.BIN", std::string(100, '\x33'));
+        write_file(dir_ + "/bus.ini", kBus);
+        write_file(dir_ + "/fwimage/firmware.cfg", kConfig);
+        write_file(dir_ + "/fwimage/LTO5.BIN", std::string(40000, '\x5a'));
+        write_file(dir_ + "/fwimage/DAT160.BIN", std::string(100, '\x33'));
     }
 
     // Runs kv_rom in the scratch directory (it works relative to it: fwimage/...)
@@ -97,10 +97,10 @@ protected:
         int w = std::system((cmd + " >stdout.txt 2>stderr.txt").c_str());
         Outcome r;
         r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
-        r.out = slurp(dir_ + "/stdout.txt");
-        r.err = slurp(dir_ + "/stderr.txt");
-        r.log = slurp(dir_ + "/Component.log");
-        r.trace = slurp(dir_ + "/trace.txt");
+        r.out = read_file(dir_ + "/stdout.txt");
+        r.err = read_file(dir_ + "/stderr.txt");
+        r.log = read_file(dir_ + "/Component.log");
+        r.trace = read_file(dir_ + "/trace.txt");
         std::remove((dir_ + "/Component.log").c_str());
         std::remove((dir_ + "/trace.txt").c_str());
         return r;
@@ -110,11 +110,11 @@ protected:
     void golden(const std::string &name, const std::string &text) {
         const std::string path = kGolden + name;
         if (std::getenv("KV_UPDATE_GOLDEN")) {
-            spill(path, text);
+            write_file(path, text);
             return;
         }
         ASSERT_TRUE(exists(path)) << "no golden file " << path;
-        EXPECT_EQ(text, slurp(path)) << "differs from " << path;
+        EXPECT_EQ(text, read_file(path)) << "differs from " << path;
     }
 
     void check(const std::string &name, const Outcome &r, int status) {
@@ -203,7 +203,7 @@ TEST_F(KvRom, DiscoverWritesTheXmlFileAndUpgradeReadsItBack) {
     Outcome d = run({"-d", "out/found.xml"});
     check("discover", d, 0);
     ASSERT_TRUE(exists(dir_ + "/out/found.xml"));
-    golden("kv_rom_discover.xml", slurp(dir_ + "/out/found.xml"));
+    golden("kv_rom_discover.xml", read_file(dir_ + "/out/found.xml"));
     EXPECT_EQ(d.trace.find("cmd sg0 3b"), std::string::npos) << "discover must not download";
 
     Outcome u = run({"--upgrade", "out/found.xml"});
@@ -220,7 +220,7 @@ TEST_F(KvRom, DiscoverPathForms) {
 
     Outcome joined = run({"--discover=joined.xml", "-s"});
     EXPECT_EQ(joined.status, 0);
-    EXPECT_EQ(slurp(dir_ + "/joined.xml"), slurp(dir_ + "/second.xml"));
+    EXPECT_EQ(read_file(dir_ + "/joined.xml"), read_file(dir_ + "/second.xml"));
 }
 
 TEST_F(KvRom, UpgradeWithABrokenXmlFileFails) {
@@ -228,7 +228,7 @@ TEST_F(KvRom, UpgradeWithABrokenXmlFileFails) {
     check("upgrade_missing_xml", missing, 7);
     EXPECT_EQ(missing.trace.find("cmd"), std::string::npos);
 
-    spill(dir_ + "/broken.xml", "<kv_rom_discovery><devices><device>");
+    write_file(dir_ + "/broken.xml", "<kv_rom_discovery><devices><device>");
     Outcome broken = run({"-u", "broken.xml"});
     EXPECT_EQ(broken.status, 7);
     EXPECT_EQ(broken.out, missing.out);
@@ -239,7 +239,7 @@ TEST_F(KvRom, AFailedVerificationEndsInFlashFailure) {
     std::string bus = kBus;
     for (size_t at; (at = bus.find("installs = 40000 2.00\n")) != std::string::npos;)
         bus.erase(at, std::strlen("installs = 40000 2.00\n"));
-    spill(dir_ + "/bus.ini", bus);
+    write_file(dir_ + "/bus.ini", bus);
     Outcome r = run({"-a", "-s"});
     check("all_failed", r, 7);
     EXPECT_NE(r.out.find("\n here 3\n"), std::string::npos);
@@ -251,7 +251,7 @@ TEST_F(KvRom, RoadsStopAtTheFirstFailure) {
     check("no_config", run({"-a"}), 7);
 
     // No drive on the bus.
-    spill(dir_ + "/bus.ini", "[device]\nhost = 0\ntarget = 3\ntype = 0\nvendor = OTHERCO\n");
+    write_file(dir_ + "/bus.ini", "[device]\nhost = 0\ntarget = 3\ntype = 0\nvendor = OTHERCO\n");
     check("no_drive", run({"-d", "x.xml"}), 4);
     EXPECT_FALSE(exists(dir_ + "/x.xml"));
 }
@@ -278,7 +278,7 @@ TEST(InstallState, SummarisesInstalledAgainstConfiguredVersions) {
         scratch::Dir dir(true);
         if (c.config) {
             ASSERT_EQ(mkdir("fwimage", 0755), 0);
-            spill("fwimage/firmware.cfg", c.config);
+            write_file("fwimage/firmware.cfg", c.config);
         }
         std::string bus;
         if (*c.bus)

@@ -155,7 +155,7 @@ protected:
         kvemu::redirect_path("/var/vxt/Component.log", "");
         kvemu::unload_bus();
     }
-    std::string contents() const { return scratch::slurp(path_); }
+    std::string contents() const { return scratch::read_file(path_); }
     scratch::Dir scratch_{false};
     const std::string dir_ = scratch_.path();
     const std::string path_ = dir_ + "/Component.log";

@@ -88,7 +88,7 @@ protected:
     void config(const std::string &text) { file("fwimage/firmware.cfg", Bytes(text.begin(), text.end())); }
     std::string log() const
     {
-        return scratch::slurp(dir_ + "/Component.log");
+        return scratch::read_file(dir_ + "/Component.log");
     }
 
     // Discovery, configuration, recommendation, then the download of the

@@ -16,8 +16,8 @@
 #include "scratch.h"
 
 using scratch::exists;
-using scratch::slurp;
-using scratch::spill;
+using scratch::read_file;
+using scratch::write_file;
 
 namespace {
 
@@ -121,7 +121,7 @@ TEST_F(XmlFile, RoundTripKeepsEveryFieldTheFileHolds) {
     add(0, "RQN512", 0, 0, 0, 0.0, 0.0, "rewrite");
 
     ASSERT_EQ(WriteToXml("d.xml", table_.data()), 0);
-    EXPECT_NE(slurp("d.xml").find("<device_id value=\"00000000\"/>"), std::string::npos);
+    EXPECT_NE(read_file("d.xml").find("<device_id value=\"00000000\"/>"), std::string::npos);
     ASSERT_EQ(read("d.xml"), 0);
     ASSERT_EQ(records(), 2);
     const driveinfo &r = back_[0];
@@ -148,7 +148,7 @@ TEST_F(XmlFile, RoundTripKeepsEveryFieldTheFileHolds) {
     // An empty table gives an empty devices element, read back as no record.
     std::vector<driveinfo> none(MAX_DRIVES);
     ASSERT_EQ(WriteToXml("none.xml", none.data()), 0);
-    EXPECT_NE(slurp("none.xml").find("<devices/>"), std::string::npos);
+    EXPECT_NE(read_file("none.xml").find("<devices/>"), std::string::npos);
     EXPECT_EQ(read("none.xml"), 0);
     EXPECT_EQ(records(), 0);
 }
@@ -207,7 +207,7 @@ TEST_F(XmlFile, ReaderRejectsBrokenFilesQuietly) {
         document("<device>"), "<?xml version=\"1.0\"?><a/><b/>", std::string("\xff\xfe<\x00", 4),
     };
     for (const auto &text : cases) {
-        spill("bad.xml", text);
+        write_file("bad.xml", text);
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         EXPECT_EQ(read("bad.xml"), 1) << text;
@@ -222,9 +222,9 @@ TEST_F(XmlFile, ReaderStopsAtTheTableSize) {
     for (int i = 0; i < 30; i++) {
         devices += device_xml("0x1", "P" + std::to_string(i));
         if (i == MAX_DRIVES - 1)
-            spill("full.xml", document(devices));
+            write_file("full.xml", document(devices));
     }
-    spill("many.xml", document(devices));
+    write_file("many.xml", document(devices));
     EXPECT_EQ(read("full.xml"), 0);
     EXPECT_EQ(records(), MAX_DRIVES);
     EXPECT_EQ(read("many.xml"), 1);
@@ -233,7 +233,7 @@ TEST_F(XmlFile, ReaderStopsAtTheTableSize) {
 }
 
 TEST_F(XmlFile, ReaderCutsOverlongValuesAndTakesMissingOnesAsEmpty) {
-    spill("odd.xml",
+    write_file("odd.xml",
           "<?xml version=\"1.0\"?>\n<!-- other root, comments, layout -->\n<other>\n <devices>\n"
           "  <drive>" + device_xml("0x1", std::string(5000, 'Q'), std::string(300, 'a')) +
           "</drive>\n  <device><product_id value=\"ONLY\"/></device>\n"
@@ -256,7 +256,7 @@ TEST_F(XmlFile, SharedIsZeroOnlyForYes) {
         int shared;
     } cases[] = {{"yes", 0}, {"YES", 0}, {"  Yes  ", 0}, {"no", 1}, {"NO", 1}, {"", 1}, {"y", 1}};
     for (const auto &c : cases) {
-        spill("s.xml", document(device_xml("0x1", "P", "skip", c.value)));
+        write_file("s.xml", document(device_xml("0x1", "P", "skip", c.value)));
         ASSERT_EQ(read("s.xml"), 0);
         EXPECT_EQ(back_[0].Shared, c.shared) << "'" << c.value << "'";
     }
@@ -264,8 +264,8 @@ TEST_F(XmlFile, SharedIsZeroOnlyForYes) {
 
 TEST_F(XmlFile, ReaderNeverFetchesExternalEntities) {
     // An external DTD could pull any file (or URL) in through an attribute default.
-    spill("ext.dtd", "<!ATTLIST action value CDATA \"SECRET\">");
-    spill("ent.xml", "<?xml version=\"1.0\"?><!DOCTYPE r SYSTEM \"" + dir_.path() +
+    write_file("ext.dtd", "<!ATTLIST action value CDATA \"SECRET\">");
+    write_file("ent.xml", "<?xml version=\"1.0\"?><!DOCTYPE r SYSTEM \"" + dir_.path() +
                          "/ext.dtd\"><r><devices><device><fw_item><action/></fw_item>"
                          "</device></devices></r>");
     read("ent.xml");
@@ -281,7 +281,7 @@ TEST_F(XmlFile, ReaderStopsRunawayEntityExpansion) {
             bomb += std::string("&") + static_cast<char>(c - 1) + ";";
         bomb += "\">";
     }
-    spill("bomb.xml", bomb + "]><r><devices><device><product_id value=\"&d;\"/></device></devices></r>");
+    write_file("bomb.xml", bomb + "]><r><devices><device><product_id value=\"&d;\"/></device></devices></r>");
     EXPECT_EQ(read("bomb.xml"), 1);
 }
 

@@ -5,23 +5,16 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "common.h"
+#include "toolkit.h"
 
 const char *logfile = "/var/vxt/Component.log";
-
-namespace {
-struct FileCloser {
-    void operator()(FILE *fp) const { std::fclose(fp); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-}  // namespace
 
 void _log(const char *msg)
 {
     // Opened and closed for every message, so each one is on disk when we return.
-    File fp(std::fopen(logfile, "a"));
+    firmware::File fp(std::fopen(logfile, "a"));
     if (!fp) {
         std::printf("Unable to open and write to log file.\n");
         return;

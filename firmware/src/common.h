@@ -2,6 +2,8 @@
 #ifndef COMMON_H
 #define COMMON_H
 
+#include <fcntl.h>
+
 #include "common_types.h"
 #include "scsi_io.h"
 
@@ -45,8 +47,8 @@ int create_directory(const char *dir);
 /* Every list of drives is a fixed table of this many records. */
 #define MAX_DRIVES 23
 
-/* Open flags the tool sets before every drive open: read-write, non-blocking (802h). */
-#define DRIVE_OPEN_MODE 2050
+/* Open flags the tool sets before every drive open. */
+#define DRIVE_OPEN_MODE (O_RDWR | O_NONBLOCK)
 
 typedef enum {
     Ultrium = 0,
@@ -127,6 +129,8 @@ void ptrfvi(int s);
 
 
 /* ---- Discovery XML file ---- */
+/* Longest XML file path the tool takes, without its terminating NUL. */
+#define XML_PATH_MAX 511
 /* Trace switch of the reader; compiled in as 0. */
 extern int debug_xml;
 /* Both return an error count: 0 on success. */

@@ -1,9 +1,9 @@
 // The drive tables and the reader of the firmware configuration file.
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "common.h"
+#include "toolkit.h"
 
 int debug_config = 0;
 
@@ -15,22 +15,13 @@ const char kConfigFile[] = "fwimage/firmware.cfg";
 // treated as a line of its own.
 constexpr int kPieceChars = 254;
 
-struct FileCloser {
-    void operator()(FILE *fp) const { std::fclose(fp); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
+using firmware::copy_field;
 
-// Length of a text field, never past its array even when the writer forgot the NUL.
+// Length of a text field for "%.*s", never past its array.
 template <size_t N>
-int field_len(const char (&field)[N])
+int field_len(const char (&f)[N])
 {
-    return static_cast<int>(strnlen(field, N));
-}
-
-template <size_t N>
-void copy_field(char (&dst)[N], const char *src)
-{
-    std::snprintf(dst, N, "%s", src);
+    return static_cast<int>(firmware::field(f).size());
 }
 
 void fill_entry(driveinfo *rec, char *line, int recordnum)
@@ -125,9 +116,9 @@ int read_firmware_config_file(driveinfo *config)
 {
     if (config == nullptr)
         return -1;
-    std::memset(config, 0, sizeof(driveinfo) * MAX_DRIVES);
+    firmware::clear_table(config);
 
-    File fp(std::fopen(kConfigFile, "r"));
+    firmware::File fp(std::fopen(kConfigFile, "r"));
     if (!fp) {
         if (debug_config)
             std::printf("Unable to open configuration file '%s'", kConfigFile);

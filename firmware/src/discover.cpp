@@ -1,6 +1,7 @@
 // Drive discovery: walks every SCSI address, keeps the KV tape drives and fills
 // one record per drive from its INQUIRY data and vendor pages.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -8,6 +9,7 @@
 #include "ddslib.h"
 #include "scsilib.h"
 #include "stlsg.h"
+#include "toolkit.h"
 
 int debug_discover = 0;
 
@@ -16,7 +18,6 @@ namespace {
 // The one handle the scan reuses for every address. Zeroed at start, so it logs
 // nothing; the open sets everything but the address.
 DRIVE DRV;
-DRIVE *const drv = &DRV;
 
 constexpr int kAdapters = 256;
 constexpr int kTargets = 16;
@@ -99,7 +100,7 @@ const char *device_type_text(int type)
 
 // Closes the scan handle however the visit of an address ends.
 struct CloseOnExit {
-    ~CloseOnExit() { scsi_close_device(drv); }
+    ~CloseOnExit() { scsi_close_device(&DRV); }
 };
 
 bool contains(const char *haystack, const char *needle)
@@ -118,6 +119,77 @@ bool read_vendor_page(DRIVE *d, driveinfo *config, int page, const char *trace_t
     config->Configured = 1;
     config->DRV = *d;
     return true;
+}
+
+// ---- Vendor pages: text fields by first and last byte ----
+
+// What a field gives the record: its text after the first '=', as the firmware
+// version or as the drive identifier (hexadecimal).
+enum class Use { shown, version, drive_id };
+
+struct TextField {
+    const char *label;  // of its trace line
+    int first;
+    int last;
+    Use use;
+    const char *value_label;  // when set, the value after '=' is traced too, under this label
+};
+
+struct VendorPage {
+    int page;
+    const char *title;
+    std::array<TextField, 4> fields;  // in trace order; unused rows have no label
+};
+
+constexpr VendorPage kLtoFirmwarePage = {0xC0,
+                                         "KV specific FW (C0h) page",
+                                         {{{"Component", 4, 29, Use::shown, nullptr},
+                                           {"Firmware ID", 30, 48, Use::version, nullptr},
+                                           {"Firmware Date", 49, 72, Use::shown, nullptr},
+                                           {"Variant", 73, 95, Use::shown, nullptr}}}};
+constexpr VendorPage kLtoHardwarePage = {0xC1,
+                                         "KV specific HW (C1h) page",
+                                         {{{"Component", 4, 29, Use::shown, nullptr},
+                                           {"Hardware Date", 49, 72, Use::shown, nullptr},
+                                           {"Variant", 73, 95, Use::drive_id, nullptr}}}};
+constexpr VendorPage kDdsPage = {0xC0,
+                                 "KV specific C0h  page",
+                                 {{{"Variant", 73, 93, Use::drive_id, "Hardware ID"},
+                                   {"Firmware ID", 5, 29, Use::version, nullptr}}}};
+
+constexpr bool fields_inside(const VendorPage &p)
+{
+    for (const TextField &f : p.fields)
+        if (f.label != nullptr && (f.first < 0 || f.first > f.last || f.last >= kVendorPageLength))
+            return false;
+    return true;
+}
+static_assert(fields_inside(kLtoFirmwarePage) && fields_inside(kLtoHardwarePage) && fields_inside(kDdsPage),
+              "a vendor-page field outside the page read");
+
+// Reads the page and takes its fields in order, tracing each when tracing.
+void decode_vendor_page(DRIVE *d, driveinfo *config, const VendorPage &page)
+{
+    Reply r;
+    if (!read_vendor_page(d, config, page.page, page.title, r))
+        return;
+    for (const TextField &f : page.fields) {
+        if (f.label == nullptr)
+            break;
+        char text[kVendorPageLength + 1];
+        r.text(f.first, f.last, text);
+        char value_text[sizeof text];
+        const char *value = value_after_equals(text, value_text);
+        if (debug_discover) {
+            std::printf("\t%s [%s]\n", f.label, text);
+            if (f.value_label)
+                std::printf("\t%s [%s]\n", f.value_label, value ? value : "");
+        }
+        if (value && f.use == Use::version)
+            config->FwVersion = decimal_value(value);
+        else if (value && f.use == Use::drive_id)
+            config->DriveID = hex_value(value);
+    }
 }
 
 }  // namespace
@@ -149,79 +221,105 @@ void extract_inq_standard(DRIVE *d, driveinfo *config)
     }
 }
 
-void extract_inq_ultrium_C0h(DRIVE *d, driveinfo *config)
+void extract_inq_ultrium_C0h(DRIVE *d, driveinfo *config) { decode_vendor_page(d, config, kLtoFirmwarePage); }
+
+void extract_inq_ultrium_C1h(DRIVE *d, driveinfo *config) { decode_vendor_page(d, config, kLtoHardwarePage); }
+
+void extract_inq_dds_C0h(DRIVE *d, driveinfo *config) { decode_vendor_page(d, config, kDdsPage); }
+
+namespace {
+
+// Wakes the device: a pending unit attention or a drive still loading clears
+// on one of these.
+void test_unit_ready(int c, int b)
 {
-    Reply r;
-    if (!read_vendor_page(d, config, 0xC0, "KV specific FW (C0h) page", r))
-        return;
-    char component[27];
-    char firmware[20];
-    char date[25];
-    char variant[24];
-    r.text(4, 29, component);
-    r.text(30, 48, firmware);
-    r.text(49, 72, date);
-    r.text(73, 95, variant);
-    if (debug_discover) {
-        std::printf("\tComponent [%s]\n", component);
-        std::printf("\tFirmware ID [%s]\n", firmware);
-        std::printf("\tFirmware Date [%s]\n", date);
-        std::printf("\tVariant [%s]\n", variant);
-    }
-    char value[sizeof firmware];
-    if (const char *v = value_after_equals(firmware, value))
-        config->FwVersion = decimal_value(v);
+    for (int countTUR = 0; countTUR < kTestUnitReadyCount; ++countTUR)
+        scsi_test_unit_ready(&DRV);
+    if (debug_discover)
+        std::printf("Found - Drive @ Card ID [%d], Bus Adderss [%d]\n", c, b);
 }
 
-void extract_inq_ultrium_C1h(DRIVE *d, driveinfo *config)
+// A KV Ultrium drive with a level: its two vendor pages fill the record.
+bool take_ultrium(driveinfo *rec)
 {
-    Reply r;
-    if (!read_vendor_page(d, config, 0xC1, "KV specific HW (C1h) page", r))
-        return;
-    char component[27];
-    char date[25];
-    char variant[24];
-    r.text(4, 29, component);
-    r.text(49, 72, date);
-    r.text(73, 95, variant);
-    if (debug_discover) {
-        std::printf("\tComponent [%s]\n", component);
-        std::printf("\tHardware Date [%s]\n", date);
-        std::printf("\tVariant [%s]\n", variant);
-    }
-    char value[sizeof variant];
-    if (const char *v = value_after_equals(variant, value))
-        config->DriveID = hex_value(v);
+    if (rec->VUMA <= 0)
+        return false;
+    rec->Type = Ultrium;
+    extract_inq_ultrium_C0h(&DRV, rec);
+    extract_inq_ultrium_C1h(&DRV, rec);
+    return true;
 }
 
-void extract_inq_dds_C0h(DRIVE *d, driveinfo *config)
+// Any other KV tape drive is a DDS drive when it answers the DDS probe.
+bool take_dds(driveinfo *rec, const char *product_text, int c, int b)
 {
-    Reply r;
-    if (!read_vendor_page(d, config, 0xC0, "KV specific C0h  page", r))
-        return;
-    char variant[22];
-    char firmware[26];
-    r.text(73, 93, variant);
-    r.text(5, 29, firmware);
-    char id_text[sizeof variant];
-    const char *id = value_after_equals(variant, id_text);
-    if (debug_discover) {
-        std::printf("\tVariant [%s]\n", variant);
-        std::printf("\tHardware ID [%s]\n", id ? id : "");
-        std::printf("\tFirmware ID [%s]\n", firmware);
+    int32 dds_hwcode = 0;
+    int32 dds_fwcode = 0;
+    char dds_codename[20] = {};
+    if (dds_read_config_codes(&DRV, &dds_hwcode, &dds_fwcode, dds_codename) != 0) {
+        if (debug_discover)
+            std::printf("Unrecognized Tape Drive @ Card ID [%d], Bus Adderss [%d]\n", c, b);
+        return false;
     }
-    if (id)
-        config->DriveID = hex_value(id);
-    char value[sizeof firmware];
-    if (const char *v = value_after_equals(firmware, value))
-        config->FwVersion = decimal_value(v);
+    rec->Type = DDS;
+    rec->RQN512 = contains(product_text, "RQN512") ? 1 : 0;
+    extract_inq_dds_C0h(&DRV, rec);
+    return true;
 }
+
+// Judges the device on its standard INQUIRY data and, for a KV tape drive,
+// fills the record from its vendor pages.
+bool identify(driveinfo *rec, int c, int b)
+{
+    char vendor[256];
+    char product[256];
+    std::snprintf(vendor, sizeof vendor, "%.255s", rec->VendorID);
+    std::snprintf(product, sizeof product, "%.255s", rec->ProductID);
+    const char *vendor_text = alphanumeric(upper(trim(vendor)));
+    const char *product_text = trim(upper(product));
+
+    if (rec->PeripheralDeviceType != kSequentialAccess) {
+        if (debug_discover)
+            std::printf("%s @ Card ID [%d], Bus Adderss [%d]\n", device_type_text(rec->PeripheralDeviceType), c,
+                        b);
+        return false;
+    }
+    if (std::strcmp(vendor_text, "KV") != 0)
+        return false;  // another maker's tape device
+    if (contains(product_text, "ULTRIUM"))
+        return take_ultrium(rec);
+    return take_dds(rec, product_text, c, b);
+}
+
+// Visits one address with the scan handle; true when rec now holds a KV tape
+// drive. Each device is judged on its own reply, never on what an earlier,
+// rejected device left in the record.
+bool visit(int c, int b, driveinfo *rec)
+{
+    DRV.card_id = c;
+    DRV.bus_addr = b;
+    DRV.lun = 0;
+    if (scsi_open_device(&DRV) != 0)
+        return false;
+    CloseOnExit closer;
+    test_unit_ready(c, b);
+    std::memset(rec, 0, sizeof *rec);
+    extract_inq_standard(&DRV, rec);
+    if (!identify(rec, c, b)) {
+        std::memset(rec, 0, sizeof *rec);
+        return false;
+    }
+    rec->Configured = 1;
+    return true;
+}
+
+}  // namespace
 
 int discover(driveinfo *config)
 {
     if (config == nullptr)
         return 0;
-    std::memset(config, 0, sizeof(driveinfo) * MAX_DRIVES);
+    firmware::clear_table(config);
     int recordnum = 0;
     scsi_open_mode = DRIVE_OPEN_MODE;
 
@@ -229,68 +327,9 @@ int discover(driveinfo *config)
         title("", "Discovering");
 
     // The table holds MAX_DRIVES records: once it is full the scan ends.
-    for (int c = 0; c < kAdapters && recordnum < MAX_DRIVES; ++c) {
-        for (int b = 0; b < kTargets && recordnum < MAX_DRIVES; ++b) {
-            DRV.card_id = c;
-            DRV.bus_addr = b;
-            DRV.lun = 0;
-            if (scsi_open_device(drv) != 0)
-                continue;
-            CloseOnExit closer;
-
-            for (int countTUR = 0; countTUR < kTestUnitReadyCount; ++countTUR)
-                scsi_test_unit_ready(drv);
-            if (debug_discover)
-                std::printf("Found - Drive @ Card ID [%d], Bus Adderss [%d]\n", c, b);
-
-            // Judge each device on its own reply, never on what an earlier,
-            // rejected device left in this record.
-            driveinfo *rec = &config[recordnum];
-            std::memset(rec, 0, sizeof *rec);
-            extract_inq_standard(drv, rec);
-
-            char vendor[256];
-            char product[256];
-            std::snprintf(vendor, sizeof vendor, "%.255s", rec->VendorID);
-            std::snprintf(product, sizeof product, "%.255s", rec->ProductID);
-            const char *vendor_text = alphanumeric(upper(trim(vendor)));
-            const char *product_text = trim(upper(product));
-
-            bool accepted = false;
-            if (rec->PeripheralDeviceType != kSequentialAccess) {
-                if (debug_discover)
-                    std::printf("%s @ Card ID [%d], Bus Adderss [%d]\n",
-                                device_type_text(rec->PeripheralDeviceType), c, b);
-            } else if (std::strcmp(vendor_text, "KV") != 0) {
-                // another maker's tape device
-            } else if (contains(product_text, "ULTRIUM")) {
-                if (rec->VUMA > 0) {
-                    rec->Type = Ultrium;
-                    extract_inq_ultrium_C0h(drv, rec);
-                    extract_inq_ultrium_C1h(drv, rec);
-                    accepted = true;
-                }
-            } else {
-                int32 dds_hwcode = 0;
-                int32 dds_fwcode = 0;
-                char dds_codename[20] = {};
-                if (dds_read_config_codes(drv, &dds_hwcode, &dds_fwcode, dds_codename) == 0) {
-                    rec->Type = DDS;
-                    rec->RQN512 = contains(product_text, "RQN512") ? 1 : 0;
-                    extract_inq_dds_C0h(drv, rec);
-                    accepted = true;
-                } else if (debug_discover) {
-                    std::printf("Unrecognized Tape Drive @ Card ID [%d], Bus Adderss [%d]\n", c, b);
-                }
-            }
-
-            if (accepted) {
-                rec->Configured = 1;
+    for (int c = 0; c < kAdapters && recordnum < MAX_DRIVES; ++c)
+        for (int b = 0; b < kTargets && recordnum < MAX_DRIVES; ++b)
+            if (visit(c, b, &config[recordnum]))
                 ++recordnum;
-            } else {
-                std::memset(rec, 0, sizeof *rec);
-            }
-        }
-    }
     return recordnum;
 }

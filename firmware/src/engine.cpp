@@ -27,7 +27,7 @@ void fill_result_strings() {
 }
 
 // Messages go to the log file first, then to the console.
-void tell(const char *msg) {
+void log_and_print(const char *msg) {
     _log(msg);
     std::fputs(msg, stdout);
 }
@@ -37,7 +37,8 @@ void show_table(const char *title, driveinfo *table) {
     print_config(table);
 }
 
-struct Shower {
+// Prints a titled drive table on the console, unless the run is silent.
+struct TablePrinter {
     bool silent;
     void operator()(const char *title, driveinfo *table) const {
         if (!silent)
@@ -47,16 +48,16 @@ struct Shower {
 
 // The start shared by modes all and discover: scan, then read the configuration
 // file. False with the result code set when either table stays empty.
-bool discover_and_configure(const Shower &show, driveinfo *discovered, driveinfo *config,
+bool discover_and_configure(const TablePrinter &print_table, driveinfo *discovered, driveinfo *config,
                             int *result) {
     discover(discovered);
-    show("\tDiscovered", discovered);
+    print_table("\tDiscovered", discovered);
     if (count(discovered) == 0) {
         *result = R_NO_TARGET_DEVICE_FOUND;
         return false;
     }
     read_firmware_config_file(config);
-    show("\tConfigured", config);
+    print_table("\tConfigured", config);
     if (count(config) == 0) {
         *result = R_FLASH_FAILURE;
         return false;
@@ -64,48 +65,48 @@ bool discover_and_configure(const Shower &show, driveinfo *discovered, driveinfo
     return true;
 }
 
-int mode_all(const Shower &show, const char *message) {
+int mode_all(const TablePrinter &print_table, const char *message) {
     Table discovered, config, upgrade_list;
     int result = R_SUCCESS_NO_REBOOT;
-    if (!discover_and_configure(show, discovered.get(), config.get(), &result))
+    if (!discover_and_configure(print_table, discovered.get(), config.get(), &result))
         return result;
 
     recommend_upgrade(discovered.get(), config.get(), upgrade_list.get());
-    show("\tRecommended Upgrade", upgrade_list.get());
+    print_table("\tRecommended Upgrade", upgrade_list.get());
 
     discover(discovered.get());
-    tell(message);
+    log_and_print(message);
 
     return upgrade(upgrade_list.get(), config.get()) > 0 ? R_FLASH_FAILURE : R_SUCCESS_NO_REBOOT;
 }
 
-int mode_discover(const Shower &show, const char *xmlfilename) {
+int mode_discover(const TablePrinter &print_table, const char *xmlfilename) {
     Table discovered, config, recommend;
     int result = R_SUCCESS_NO_REBOOT;
-    if (!discover_and_configure(show, discovered.get(), config.get(), &result))
+    if (!discover_and_configure(print_table, discovered.get(), config.get(), &result))
         return result;
 
     recommend_upgrade(discovered.get(), config.get(), recommend.get());
-    show("\tRecommended", recommend.get());
-    show("\tWrite to Xml", recommend.get());
+    print_table("\tRecommended", recommend.get());
+    print_table("\tWrite to Xml", recommend.get());
 
     return WriteToXml(xmlfilename, recommend.get()) > 0 ? R_FLASH_FAILURE : R_SUCCESS_NO_REBOOT;
 }
 
-int mode_upgrade(const Shower &show, const char *xmlfilename) {
+int mode_upgrade(const TablePrinter &print_table, const char *xmlfilename) {
     Table upgrade_list, config;
 
     int errors = ReadFromXml(xmlfilename, upgrade_list.get());
-    show("\tRead from Xml", upgrade_list.get());
+    print_table("\tRead from Xml", upgrade_list.get());
     if (errors > 0)
         return R_FLASH_FAILURE;
 
     read_firmware_config_file(config.get());
-    show("\tRead from Config", config.get());
+    print_table("\tRead from Config", config.get());
     if (count(config.get()) == 0)
         return R_FLASH_FAILURE;
 
-    show("\tUpgrade", upgrade_list.get());
+    print_table("\tUpgrade", upgrade_list.get());
     return upgrade(upgrade_list.get(), config.get()) > 0 ? R_FLASH_FAILURE : R_SUCCESS_NO_REBOOT;
 }
 
@@ -122,33 +123,33 @@ int engine(int *b_silent, int *b_verbose, int *b_discover, int *b_upgrade, int *
         return -1;
     }
     if (*b_syntax_cmdline == 1) {
-        tell("Error: Invalid command line option(s)\n");
+        log_and_print("Error: Invalid command line option(s)\n");
         usage();
         return -1;
     }
     if (*b_silent == 1 && *b_verbose == 1) {
-        tell("Error: Invalid command line options. Silent and Verbose cannot be together\n");
+        log_and_print("Error: Invalid command line options. Silent and Verbose cannot be together\n");
         usage();
         return -1;
     }
     int modes = (*b_discover ? 1 : 0) + (*b_upgrade ? 1 : 0) + (*b_all ? 1 : 0);
     if (modes > 1) {
-        tell("Error: Invalid command line options\n");
+        log_and_print("Error: Invalid command line options\n");
         usage();
         return -1;
     }
     if (modes == 0) {
         *b_all = 1;
         std::snprintf(message, sizeof message, "%s", "Default option (upgrade all) selected.\n");
-        tell(message);
+        log_and_print(message);
     }
 
-    const Shower show{*b_silent == 1};
+    const TablePrinter print_table{*b_silent == 1};
     if (*b_all)
-        return mode_all(show, message);
+        return mode_all(print_table, message);
     if (*b_discover)
-        return mode_discover(show, xmlfilename);
-    return mode_upgrade(show, xmlfilename);
+        return mode_discover(print_table, xmlfilename);
+    return mode_upgrade(print_table, xmlfilename);
 }
 
 ZIZEDE_INSTALLSTATE get_installstate(void) {

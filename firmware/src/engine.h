@@ -34,9 +34,6 @@ typedef enum {
 /* Trace switch of the command-line parser; compiled in as 0. */
 extern int debug_cmdline;
 
-/* Longest XML file path the tool takes, without its terminating NUL. */
-#define XML_PATH_MAX 511
-
 /* Fills the flags and the XML path (room for XML_PATH_MAX + 1 bytes); always 0. */
 int cmdline_linux(int argc, char **argv, int *b_silent, int *b_verbose, int *b_discover,
                   int *b_upgrade, int *b_all, char *xmlfilename, int *b_help,

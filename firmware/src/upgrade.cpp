@@ -14,33 +14,53 @@
 #include "ltolib.h"
 #include "scsilib.h"
 #include "stlsg.h"
+#include "toolkit.h"
 
 int debug_upgrade = 0;
 
 namespace {
+
+using firmware::field;
+using firmware::File;
 
 constexpr const char *kImageDir = "fwimage";
 constexpr int kChunkSize = 32768;
 constexpr int32 kCommandTimeoutMs = 100000;    // a drive may take long to take a chunk
 constexpr unsigned kFlashWaitSeconds = 150;    // drives reprogram themselves meanwhile
 constexpr int32 kNoThirdParty = 255;
+// WRITE BUFFER modes: download microcode, and download microcode and save it.
 constexpr int32 kModeDownload = 4;
 constexpr int32 kModeDownloadSave = 5;
+constexpr int32 kNoClosing = -1;
+// WRITE BUFFER carries the buffer offset in 24 bits.
+constexpr long kBufferOffsetLimit = 0x1000000;
+
+// How a drive model takes its image. Every chunk goes out in kModeDownload.
+struct Road {
+    int32 buffer_id;
+    int32 first_offset;
+    bool offset_advances;  // each chunk lands after the one before
+    int32 closing_mode;    // mode of the empty command that commits the image, or kNoClosing
+    bool chunk_detail;     // a failed chunk is logged with its number and byte counts
+    const char *flashing;  // the log line of a download that went through
+};
 
 // Drives of this model take the image into buffer 1 from a fixed offset and
 // commit it with an empty mode-4 command.
 constexpr std::string_view kRqnProduct = "RQN512";
-constexpr int32 kRqnBufferId = 1;
-constexpr int32 kRqnFirstOffset = 0x10000;
-constexpr int32 kRqnFinalMode = 4;
-// WRITE BUFFER carries the buffer offset in 24 bits.
-constexpr long kBufferOffsetLimit = 0x1000000;
+constexpr Road kRqnRoad = {1, 0x10000, true, kModeDownload, false, "firmware is being flashed - WAIT!\n"};
+// LTO drives take every chunk at offset 0 of buffer 0 and commit with an empty
+// mode-5 command.
+constexpr Road kLtoRoad = {0, 0, false, kModeDownloadSave, true, "firmware is being flashed!\n"};
+// Other drives take the image as it arrives: nothing but the chunks tells the outcome.
+constexpr Road kPlainRoad = {0, 0, false, kNoClosing, true, "firmware is being flashed!\n"};
 
-// A fixed text field as a string, never read past the field.
-template <size_t N>
-std::string_view field(const char (&f)[N])
+// Chosen once per drive: by the product text, else by asking the drive.
+const Road &road_for(DRIVE *drv, std::string_view product)
 {
-    return std::string_view(f, strnlen(f, N));
+    if (product == kRqnProduct)
+        return kRqnRoad;
+    return lto_drive_is_lto(drv) ? kLtoRoad : kPlainRoad;
 }
 
 // Messages are built at their full length: a long product identification read
@@ -86,11 +106,6 @@ bool sends_image(const driveinfo &rec)
     return a == "upgrade" || a == "rewrite" || a == "downgrade";
 }
 
-struct FileCloser {
-    void operator()(FILE *fp) const { std::fclose(fp); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
 // Reads the next chunk of the image, never beyond the size it had when it was
 // opened. Returns the chunk length, 0 at the end, -1 when the file cannot be
 // read or ends before that size (it changed under us).
@@ -132,69 +147,61 @@ File open_image(const std::string &path, long &size)
     return fp;
 }
 
-// Buffer 1 from offset 10000h in mode 4, then the committing mode-4 command.
-void transfer_rqn512(DRIVE *drv, FILE *fp, long size, unsigned char *buf)
+// Offsets past 24 bits would all be sent as FFFFFFh and overwrite each other
+// in the drive's buffer.
+bool fits_buffer(const Road &road, long size)
 {
-    int32 offset = kRqnFirstOffset;
-    long left = size;
-    int length;
-    while ((length = read_chunk(fp, buf, left)) != 0) {
-        if (length < 0) {
-            log_unreadable();
-            return;
-        }
-        int32 nbytes = scsi_write_buffer(drv, buf, kRqnBufferId, kModeDownload, offset, length);
-        if (nbytes != length) {
-            _log("Firmware download failed!\n");
-            break;
-        }
-        offset += nbytes;
-    }
-    int32 nbytes = scsi_write_buffer(drv, buf, kRqnBufferId, kRqnFinalMode, 0, 0);
-    _log(nbytes < 0 ? "Firmware download failed!\n" : "firmware is being flashed - WAIT!\n");
+    return !road.offset_advances || size <= kBufferOffsetLimit - road.first_offset;
 }
 
-// Buffer 0 at offset 0 in mode 4; LTO drives then commit with an empty mode-5
-// command, others take the image as it arrives.
-void transfer_buffer0(DRIVE *drv, FILE *fp, long size, unsigned char *buf)
+void log_failed_chunk(const Road &road, int chunk, int32 nbytes, int length)
 {
-    boolean is_lto = lto_drive_is_lto(drv);
+    if (!road.chunk_detail) {
+        _log("Firmware download failed!\n");
+        return;
+    }
+    log_text(format("Firmware download failed on chunk %d!\n", chunk));
+    log_text(format("nbytes = %d, length = %d\n", nbytes, length));
+}
+
+// Sends the image chunk by chunk along the road, then the closing command when
+// the road has one; the closing command alone tells the outcome then.
+void send_image(DRIVE *drv, FILE *fp, long size, const Road &road, unsigned char *buf)
+{
+    int32 offset = road.first_offset;
     long left = size;
     int length;
     int nchunks = 0;
-    int32 nbytes = 0;
-    bool chunk_failed = false;
+    bool chunks_taken = true;
     while ((length = read_chunk(fp, buf, left)) != 0) {
         if (length < 0) {
             log_unreadable();
             return;
         }
-        nbytes = scsi_write_buffer(drv, buf, 0, kModeDownload, 0, length);
+        int32 nbytes = scsi_write_buffer(drv, buf, road.buffer_id, kModeDownload, offset, length);
         if (nbytes != length) {
-            log_text(format("Firmware download failed on chunk %d!\n", nchunks));
-            log_text(format("nbytes = %d, length = %d\n", nbytes, length));
-            chunk_failed = true;
+            log_failed_chunk(road, nchunks, nbytes, length);
+            chunks_taken = false;
             break;
         }
         nchunks++;
+        if (road.offset_advances)
+            offset += nbytes;
     }
     bool failed;
-    if (is_lto) {
-        nbytes = scsi_write_buffer(drv, buf, 0, kModeDownloadSave, 0, 0);
-        failed = nbytes < 0;
-    } else {
-        // Without a closing command nothing but the chunks tells the outcome:
-        // no chunk sent, or one not taken in full, is no download.
-        failed = nchunks == 0 || chunk_failed || nbytes < 0;
-    }
-    _log(failed ? "Firmware download failed!\n" : "firmware is being flashed!\n");
+    if (road.closing_mode != kNoClosing)
+        failed = scsi_write_buffer(drv, buf, road.buffer_id, road.closing_mode, 0, 0) < 0;
+    else
+        failed = nchunks == 0 || !chunks_taken;  // no chunk sent, or one not taken in full
+    _log(failed ? "Firmware download failed!\n" : road.flashing);
 }
 
-// Opens, reserves and downloads one drive. Returns false when the drive could
-// not be opened; `ran` tells whether an image transfer ran.
-bool download_drive(const driveinfo &rec, const driveinfo &entry, unsigned char *buf, bool &ran)
+enum class Download { unreachable, not_sent, sent };
+
+// Opens, reserves and downloads one drive; the drive stays reserved (no
+// RELEASE) while it reprograms itself.
+Download download_drive(const driveinfo &rec, const driveinfo &entry, unsigned char *buf)
 {
-    ran = false;
     std::string path = std::string(kImageDir) + "/" + std::string(field(entry.FwFile));
     std::string product(field(rec.ProductID));
     std::string action(field(rec.Action));
@@ -206,7 +213,7 @@ bool download_drive(const driveinfo &rec, const driveinfo &entry, unsigned char 
     scsi_open_mode = DRIVE_OPEN_MODE;
     scsi_configure_logging(&drv, stdout, LOG_NOTHING);
     if (scsi_open_device(&drv) != 0)
-        return false;
+        return Download::unreachable;
 
     scsi_reserve_unit_thirdparty(&drv, kNoThirdParty);
     scsi_set_timeout(&drv, kCommandTimeoutMs);
@@ -214,30 +221,23 @@ bool download_drive(const driveinfo &rec, const driveinfo &entry, unsigned char 
                     action.c_str()));
     log_text(format("File name: %s\n", path.c_str()));
 
+    Download result = Download::not_sent;
     long size = 0;
-    File fp = open_image(path, size);
-    bool rqn512 = product == kRqnProduct;
-    if (fp && rqn512 && size > kBufferOffsetLimit - kRqnFirstOffset) {
-        // Offsets past 24 bits would all be sent as FFFFFFh and overwrite
-        // each other in the drive's buffer.
-        _log("Firmware image too large for the drive's buffer!\n");
-        fp.reset();
-    }
-    if (fp) {
-        if (rqn512)
-            transfer_rqn512(&drv, fp.get(), size, buf);
-        else
-            transfer_buffer0(&drv, fp.get(), size, buf);
-        fp.reset();
-        ran = true;
-        if (debug_upgrade) {
-            _log("Completed.\n");
-            std::printf("Completed.\n");
+    if (File fp = open_image(path, size)) {
+        const Road &road = road_for(&drv, product);
+        if (!fits_buffer(road, size)) {
+            _log("Firmware image too large for the drive's buffer!\n");
+        } else {
+            send_image(&drv, fp.get(), size, road, buf);
+            result = Download::sent;
+            if (debug_upgrade) {
+                _log("Completed.\n");
+                std::printf("Completed.\n");
+            }
         }
     }
-    // No RELEASE: the drive stays reserved while it reprograms itself.
     scsi_close_device(&drv);
-    return true;
+    return result;
 }
 
 void report_failed(const driveinfo &rec)
@@ -254,7 +254,7 @@ bool same_address(const DRIVE &a, const DRIVE &b)
 
 // The version check after the wait. Comparisons with a value that is not a
 // number are false, so such a drive fails every action.
-int verify(driveinfo *lst_drv_upgrade, driveinfo *found, int count_found)
+int check_versions(driveinfo *lst_drv_upgrade, driveinfo *found, int count_found)
 {
     int errors = 0;
     for (int j = 0; j < count_found && j < MAX_DRIVES; ++j) {
@@ -284,12 +284,100 @@ int verify(driveinfo *lst_drv_upgrade, driveinfo *found, int count_found)
     return errors;
 }
 
+// What the downloads left for the wait and the verification.
+struct Downloads {
+    int errors = 0;
+    int sent = 0;                       // drives that an image transfer ran for
+    bool transferred[MAX_DRIVES] = {};  // by position in the list
+};
+
+// Sends the configured image to every listed drive whose action asks for one.
+Downloads download_all(driveinfo *list, driveinfo *config)
+{
+    // One chunk buffer for every drive: the image is never held whole.
+    static std::array<unsigned char, kChunkSize> chunk_buffer;
+    Downloads done;
+    for (int i = 0; i < MAX_DRIVES; ++i) {
+        const driveinfo &rec = list[i];
+        if (!rec.Configured)
+            continue;
+        const driveinfo *entry = find_drive(rec.DriveID, config);
+        if (!entry) {
+            if (debug_upgrade) {
+                std::string msg = format("Error: Unable to find configuration for %s %s\n",
+                                         std::string(field(rec.VendorID)).c_str(),
+                                         std::string(field(rec.ProductID)).c_str());
+                log_text(msg);
+                std::fputs(msg.c_str(), stdout);
+                std::printf("\n here 1\n");
+                done.errors++;
+            }
+            continue;
+        }
+        if (!sends_image(rec)) {
+            if (debug_upgrade)
+                std::printf("Dirve ID %#08x [%s] : Skipping Drive.\n", rec.DriveID,
+                            std::string(field(rec.ProductID)).c_str());
+            continue;
+        }
+        switch (download_drive(rec, *entry, chunk_buffer.data())) {
+        case Download::unreachable:
+            _log("Error: Unable to access tape drive.\n");
+            if (debug_upgrade)
+                std::printf("Error: Unable to access tape drive.\n");
+            done.errors++;
+            std::printf("\n here 2\n");
+            break;
+        case Download::sent:
+            done.sent++;
+            done.transferred[i] = true;
+            break;
+        case Download::not_sent:
+            break;
+        }
+    }
+    return done;
+}
+
+void wait_for_reprogramming(const Downloads &done)
+{
+    if (done.sent > 0)
+        sleep(kFlashWaitSeconds);
+}
+
+// Scans again and checks every drive found against its listed action; a drive
+// that got an image and did not come back cannot be verified: no success.
+int verify(driveinfo *list, const Downloads &done)
+{
+    // The verifying table is large; keep it off the stack.
+    auto found = std::make_unique<driveinfo[]>(MAX_DRIVES);
+    int count_found = discover(found.get());
+    if (debug_upgrade) {
+        print_title("\tRe-Discovered ");
+        print_config(found.get());
+        print_title("\tResult");
+    }
+    int errors = check_versions(list, found.get(), count_found);
+    for (int i = 0; i < MAX_DRIVES; ++i) {
+        if (!done.transferred[i])
+            continue;
+        bool back = false;
+        for (int j = 0; j < count_found && j < MAX_DRIVES && !back; ++j)
+            back = same_address(found[j].DRV, list[i].DRV);
+        if (!back) {
+            report_failed(list[i]);
+            errors++;
+        }
+    }
+    return errors;
+}
+
 }  // namespace
 
 void recommend_upgrade(driveinfo *lst_drv_discovered, driveinfo *lst_drv_config,
                        driveinfo *lst_drv_recommendation)
 {
-    std::memset(lst_drv_recommendation, 0, sizeof(driveinfo) * MAX_DRIVES);
+    firmware::clear_table(lst_drv_recommendation);
     int next = 0;
     for (int i = 0; i < MAX_DRIVES; ++i) {
         const driveinfo &found = lst_drv_discovered[i];
@@ -309,81 +397,13 @@ void recommend_upgrade(driveinfo *lst_drv_discovered, driveinfo *lst_drv_config,
 
 int upgrade(driveinfo *lst_drv_upgrade, driveinfo *lst_drv_config)
 {
-    int upgrade_count = 0;
-    int errors = 0;
-    // One chunk buffer for every drive: the image is never held whole.
-    static std::array<unsigned char, kChunkSize> image_buffer;
-    bool transferred[MAX_DRIVES] = {};
-
     if (debug_upgrade) {
         print_title("\tInventory Of Online Drives ");
         print_title("\tUpgrading Firmware");
     }
-    for (int i = 0; i < MAX_DRIVES; ++i) {
-        const driveinfo &rec = lst_drv_upgrade[i];
-        if (!rec.Configured)
-            continue;
-        const driveinfo *entry = find_drive(rec.DriveID, lst_drv_config);
-        if (!entry) {
-            if (debug_upgrade) {
-                std::string msg = format("Error: Unable to find configuration for %s %s\n",
-                                         std::string(field(rec.VendorID)).c_str(),
-                                         std::string(field(rec.ProductID)).c_str());
-                log_text(msg);
-                std::fputs(msg.c_str(), stdout);
-                std::printf("\n here 1\n");
-                errors++;
-            }
-            continue;
-        }
-        if (!sends_image(rec)) {
-            if (debug_upgrade)
-                std::printf("Dirve ID %#08x [%s] : Skipping Drive.\n", rec.DriveID,
-                            std::string(field(rec.ProductID)).c_str());
-            continue;
-        }
-        bool ran = false;
-        if (!download_drive(rec, *entry, image_buffer.data(), ran)) {
-            _log("Error: Unable to access tape drive.\n");
-            if (debug_upgrade)
-                std::printf("Error: Unable to access tape drive.\n");
-            errors++;
-            std::printf("\n here 2\n");
-            continue;
-        }
-        if (ran) {
-            upgrade_count++;
-            transferred[i] = true;
-        }
-    }
-
-    if (upgrade_count > 0)
-        sleep(kFlashWaitSeconds);
-
-    // The verifying table is large; keep it off the stack.
-    auto found = std::make_unique<driveinfo[]>(MAX_DRIVES);
-    int count_upgraded = discover(found.get());
-    if (debug_upgrade) {
-        print_title("\tRe-Discovered ");
-        print_config(found.get());
-        print_title("\tResult");
-    }
-    errors += verify(lst_drv_upgrade, found.get(), count_upgraded);
-
-    // A drive that got an image and did not come back cannot be verified: that
-    // is no success.
-    for (int i = 0; i < MAX_DRIVES; ++i) {
-        if (!transferred[i])
-            continue;
-        bool back = false;
-        for (int j = 0; j < count_upgraded && j < MAX_DRIVES && !back; ++j)
-            back = same_address(found[j].DRV, lst_drv_upgrade[i].DRV);
-        if (!back) {
-            report_failed(lst_drv_upgrade[i]);
-            errors++;
-        }
-    }
-    return errors;
+    Downloads done = download_all(lst_drv_upgrade, lst_drv_config);
+    wait_for_reprogramming(done);
+    return done.errors + verify(lst_drv_upgrade, done);
 }
 
 void ptrfvi(int s)

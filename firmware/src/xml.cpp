@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "common.h"
+#include "toolkit.h"
 
 int debug_xml = 0;
 
@@ -23,7 +24,10 @@ namespace {
 
 using namespace xercesc;
 
-constexpr size_t kPathMax = 512;
+using firmware::copy_field;
+
+// A value of the file is cut to the length of the record's text fields.
+constexpr size_t kValueSize = sizeof(driveinfo::ProductID);
 // Bounds the entity expansions of an untrusted file.
 constexpr XMLSize_t kEntityExpansionLimit = 100;
 
@@ -75,12 +79,6 @@ struct DomReleaser {
 };
 template <class T>
 using DomPtr = std::unique_ptr<T, DomReleaser>;
-
-// Copies at most cap-1 bytes and always terminates: values in the file may be
-// longer than the record's fields.
-void copy_field(char *dst, size_t cap, const char *src) {
-    std::snprintf(dst, cap, "%s", src);
-}
 
 // ---- writing ----
 
@@ -148,8 +146,8 @@ void fill_document(DOMDocument *doc, const driveinfo *lst_drive) {
 // Cuts the path into directory and file name and makes the directory when it
 // is missing. Returns 0, or 1 when the path names no file.
 int prepare_directory(const char *xmlfile) {
-    char path[kPathMax];
-    char tmp[kPathMax];
+    char path[XML_PATH_MAX + 1];
+    char tmp[XML_PATH_MAX + 1];
     copy_field(path, sizeof path, xmlfile);
     char empty[1] = "";
     char *xml_dir = empty;
@@ -274,7 +272,7 @@ void first_value(DOMElement *from, const char *tag, char *dst, size_t cap, const
 
 // A missing element reads as an empty value.
 void read_device(DOMElement *device, driveinfo &d) {
-    char text[kPathMax];
+    char text[kValueSize];
 
     first_value(device, "device_id", text, sizeof text, "\t");
     d.DriveID = hex_value(text);
@@ -335,7 +333,7 @@ int walk(DOMElement *root, driveinfo *lst_drive) {
 }  // namespace
 
 int WriteToXml(const char *xmlfile, driveinfo *lst_drive) {
-    if (std::strlen(xmlfile) >= kPathMax) {
+    if (std::strlen(xmlfile) > XML_PATH_MAX) {
         std::fprintf(stderr, "Error : Xml filename too long\n");
         return 1;
     }
@@ -382,7 +380,7 @@ int WriteToXml(const char *xmlfile, driveinfo *lst_drive) {
 }
 
 int ReadFromXml(const char *xmlfile, driveinfo *lst_drive) {
-    std::memset(lst_drive, 0, sizeof(driveinfo) * MAX_DRIVES);
+    firmware::clear_table(lst_drive);
 
     // Only a regular file can hold the document; a directory or a pipe given
     // by mistake is refused before the parser sees it (it would hang or leak).

@@ -54,7 +54,7 @@ std::vector<std::string> seed_files(const std::string &dir)
     return names;
 }
 
-Bytes slurp(const std::string &path)
+Bytes read_file(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -119,7 +119,7 @@ int main(int argc, char **argv)
     }
     std::mt19937 rng(kSeed);
     for (const auto &f : files) {
-        Bytes seed = slurp(f);
+        Bytes seed = read_file(f);
         run(seed);
         run_cuts(seed);
         run_altered(seed, rng);

@@ -10,14 +10,14 @@
 
 namespace scratch {
 
-std::string slurp(const std::string &path) {
+std::string read_file(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
 }
 
-void spill(const std::string &path, const std::string &text) {
+void write_file(const std::string &path, const std::string &text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 

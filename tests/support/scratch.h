@@ -7,8 +7,8 @@
 
 namespace scratch {
 
-std::string slurp(const std::string &path);
-void spill(const std::string &path, const std::string &text);
+std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &text);
 bool exists(const std::string &path);
 
 // Makes a fresh directory under /tmp (ctest runs tests in parallel) and, when

@@ -1,0 +1,44 @@
+// Small helpers every part of the tool shares: the FILE owner, fixed text
+// fields of the drive record, and the clearing of a drive table.
+#ifndef FIRMWARE_TOOLKIT_H
+#define FIRMWARE_TOOLKIT_H
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "common.h"
+
+namespace firmware {
+
+struct FileCloser {
+    void operator()(FILE *fp) const { std::fclose(fp); }
+};
+// A FILE that is closed when its owner goes.
+using File = std::unique_ptr<FILE, FileCloser>;
+
+// A fixed text field as far as its NUL, never read past the field even when the
+// writer left no NUL.
+template <size_t N>
+std::string_view field(const char (&f)[N])
+{
+    return std::string_view(f, strnlen(f, N));
+}
+
+// Copies at most cap - 1 characters and always terminates: texts from files and
+// drives may be longer than the field.
+inline void copy_field(char *dst, size_t cap, const char *src) { std::snprintf(dst, cap, "%s", src); }
+
+template <size_t N>
+void copy_field(char (&dst)[N], const char *src)
+{
+    copy_field(dst, N, src);
+}
+
+// Zeroes the MAX_DRIVES records of a drive table.
+inline void clear_table(driveinfo *table) { std::memset(table, 0, sizeof(driveinfo) * MAX_DRIVES); }
+
+}  // namespace firmware
+
+#endif

@@ -1,0 +1,153 @@
+// The hexadecimal text reader against glibc's sscanf, whose "%X%n" it replaces.
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "ltolib/hex_text.h"
+
+namespace {
+
+using ltolib::HexText;
+
+// What one sscanf("%X%n") or ("%llX%n") gives: success, value, characters taken.
+template <typename T>
+struct Scan {
+    bool ok;
+    T value;
+    size_t consumed;
+};
+
+Scan<u_int32> sscanf32(const std::string &s)
+{
+    unsigned v = 0;
+    int n = 0;
+    bool ok = std::sscanf(s.c_str(), "%X%n", &v, &n) == 1;
+    return {ok, ok ? v : 0, ok ? static_cast<size_t>(n) : 0};
+}
+
+Scan<u_int64> sscanf64(const std::string &s)
+{
+    unsigned long long v = 0;
+    int n = 0;
+    bool ok = std::sscanf(s.c_str(), "%llX%n", &v, &n) == 1;
+    return {ok, ok ? v : 0, ok ? static_cast<size_t>(n) : 0};
+}
+
+template <typename T>
+Scan<T> reader(const std::string &s)
+{
+    HexText text(s.data(), s.size());
+    T v = 0;
+    bool ok = text.next(v);
+    return {ok, ok ? v : 0, text.consumed()};
+}
+
+void expect_same(const std::string &s)
+{
+    auto a = sscanf32(s), b = reader<u_int32>(s);
+    EXPECT_EQ(a.ok, b.ok) << '[' << s << ']';
+    EXPECT_EQ(a.value, b.value) << '[' << s << ']';
+    EXPECT_EQ(a.consumed, b.consumed) << '[' << s << ']';
+    auto c = sscanf64(s), d = reader<u_int64>(s);
+    EXPECT_EQ(c.ok, d.ok) << '[' << s << ']';
+    EXPECT_EQ(c.value, d.value) << '[' << s << ']';
+    EXPECT_EQ(c.consumed, d.consumed) << '[' << s << ']';
+}
+
+TEST(HexText, ConvertsAsSscanfDoes)
+{
+    const char *cases[] = {
+        "1A",       " \t\n\v\f\r7f ",  "0",          "0x",         "0X1f",       "0xg",
+        "0x0x12",   "00x5",            "-1",         "+a",         "-0x10",      "- 1",
+        "-",        "+0x",             "x12",        "",           "   ",        "zz",
+        "123456789", "FFFFFFFFF",      "-123456789", "FFFFFFFFFFFFFFFF", "10000000000000000",
+        "-10000000000000000", "-FFFFFFFFF", "12 34", "\x80" "5", "ABCDEFabcdef",
+    };
+    for (const char *c : cases)
+        expect_same(c);
+}
+
+TEST(HexText, RandomTextsReadAsSscanfReadsThem)
+{
+    // Texts from the characters that matter to the conversion, walked token by
+    // token both ways.
+    const std::string alphabet = "0123456789abcdefABCDEFxX+- \t\ng";
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 3000; ++round) {
+        std::string s;
+        const size_t len = rng() % 40;
+        for (size_t i = 0; i < len; ++i)
+            s += alphabet[rng() % alphabet.size()];
+        HexText text(s.data(), s.size());
+        size_t at = 0;
+        for (;;) {
+            auto want = sscanf64(s.substr(at));
+            u_int64 got = 0;
+            ASSERT_EQ(text.next(got), want.ok) << '[' << s << "] at " << at;
+            if (!want.ok)
+                break;
+            ASSERT_EQ(got, want.value) << '[' << s << "] at " << at;
+            at += want.consumed;
+            ASSERT_EQ(text.consumed(), at) << '[' << s << ']';
+        }
+        EXPECT_EQ(text.consumed(), at);  // a failed read leaves the cursor
+    }
+}
+
+TEST(HexText, StopsAtTheLengthOrTheFirstNul)
+{
+    const char text[] = {'1', '2', ' ', '3', '4', '5'};  // no terminator
+    HexText t(text, 4);
+    u_int32 v = 0;
+    ASSERT_TRUE(t.next(v));
+    EXPECT_EQ(v, 0x12u);
+    ASSERT_TRUE(t.next(v));
+    EXPECT_EQ(v, 0x3u);  // the fifth byte is past the end
+    EXPECT_FALSE(t.next(v));
+    EXPECT_TRUE(t.at_end());
+
+    const char with_nul[] = "12\0" "34";
+    HexText n(with_nul, sizeof with_nul - 1);
+    ASSERT_TRUE(n.next(v));
+    EXPECT_FALSE(n.next(v));
+    EXPECT_EQ(n.consumed(), 2u);
+}
+
+TEST(HexText, LiteralsMatchAsInAFormat)
+{
+    struct Row {
+        const char *text;
+        bool ok;
+        u_int32 value;
+    };
+    const Row rows[] = {
+        {"Variant = 0x80040200", true, 0x80040200},
+        {"Variant=0x  12", true, 0x12},      // blanks in the format match none or many
+        {"Variant =\t\n 0x-1", true, 0xFFFFFFFF},
+        {"Variant = 0X12", false, 0},        // letters match only themselves
+        {"Variant = 0x", false, 0},
+        {"Variant = ", false, 0},
+        {"Variant", false, 0},
+    };
+    for (const Row &r : rows) {
+        const std::string s = r.text;
+        unsigned want = 0;
+        const bool sscanf_ok = std::sscanf(s.c_str(), "Variant = 0x%X", &want) == 1;
+        HexText t(s.data(), s.size());
+        u_int32 got = 0;
+        const bool ok = t.match("Variant = 0x") && t.next(got);
+        EXPECT_EQ(ok, r.ok) << s;
+        EXPECT_EQ(ok, sscanf_ok) << s;
+        if (ok) {
+            EXPECT_EQ(got, r.value) << s;
+            EXPECT_EQ(got, want) << s;
+        }
+    }
+    HexText t("Vx", 2);
+    EXPECT_FALSE(t.match("Variant"));
+    EXPECT_EQ(t.consumed(), 0u);  // a literal that fails takes nothing
+}
+
+}  // namespace
