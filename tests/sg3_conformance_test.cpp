@@ -90,9 +90,9 @@ protected:
         bin_ = find_tool("sg_inq");
         if (bin_.empty())
             GTEST_SKIP() << "sg3-utils is not installed";
-        scratch::spill(dir_.path() + "/bus.ini", kBus);
-        scratch::spill(dir_.path() + "/img100", std::string(100, '\x5A'));
-        scratch::spill(dir_.path() + "/img99", std::string(99, '\x5A'));
+        scratch::write_file(dir_.path() + "/bus.ini", kBus);
+        scratch::write_file(dir_.path() + "/img100", std::string(100, '\x5A'));
+        scratch::write_file(dir_.path() + "/img99", std::string(99, '\x5A'));
     }
 
     // Runs one tool in a process of its own (a fresh bus), output and errors together.
@@ -103,7 +103,7 @@ protected:
                           "/" + command + " >out.txt 2>&1";
         int w = std::system(cmd.c_str());
         status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
-        return scratch::slurp(dir_.path() + "/out.txt");
+        return scratch::read_file(dir_.path() + "/out.txt");
     }
 
     void check(const std::vector<Case> &cases)
