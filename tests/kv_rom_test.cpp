@@ -245,6 +245,25 @@ TEST_F(KvRom, AFailedVerificationEndsInFlashFailure) {
     EXPECT_NE(r.out.find("\n here 3\n"), std::string::npos);
 }
 
+TEST_F(KvRom, ControlAndHighBytesInAProductIdReachThePlanAsEscapes) {
+    Outcome earlier = run({"-d", "plan.xml"});
+    ASSERT_EQ(earlier.status, 0);
+    write_file(dir_ + "/bus.ini",
+          "[device]\nhost = 0\ntarget = 1\nmodel = kv_lto\nproduct = ULTRIUM\x01 5\x1F\xC3\xA9\n"
+          "firmware = 1.50\ndrive_id = 5A01\ninstalls = 40000 2.00\n");
+    const std::string shown = "ULTRIUM\\x01 5\\x1F\\xC3\\xA9";
+
+    Outcome d = run({"-d", "plan.xml"});
+    EXPECT_EQ(d.status, 0) << d.err;
+    EXPECT_NE(d.out.find("ProductID = " + shown + "\n"), std::string::npos) << d.out;
+    EXPECT_NE(read_file(dir_ + "/plan.xml").find("<product_id value=\"" + shown + "\"/>"), std::string::npos);
+
+    Outcome u = run({"-u", "plan.xml"});
+    EXPECT_EQ(u.status, 0) << u.out;
+    EXPECT_NE(u.log.find("Drive ID: 0x005a01, Product ID: " + shown + ", Action: upgrade\n"),
+              std::string::npos) << u.log;
+}
+
 TEST_F(KvRom, RoadsStopAtTheFirstFailure) {
     // No configuration file: the tables are shown, then Flash Failure.
     std::remove((dir_ + "/fwimage/firmware.cfg").c_str());

@@ -33,6 +33,29 @@ struct Case {
     const char *out;
 };
 
+TEST(EscapeUnprintable, EveryByteOutsidePrintableAsciiBecomesAnEscape)
+{
+    struct {
+        const char *in;
+        size_t room;
+        const char *out;
+    } cases[] = {
+        {" ~\\x", 16, " ~\\x"},  // 20h and 7Eh stay; so does a backslash
+        {"\x1F\x7F\x80\xFF\t", 32, "\\x1F\\x7F\\x80\\xFF\\x09"},
+        {"AB\x01", 7, "AB\\x01"},  // room for the escape and the NUL
+        {"AB\x01", 6, "AB"},         // an escape is never cut
+        {"ABC", 3, "AB"},
+        {"", 1, ""},
+    };
+    for (const auto &c : cases) {
+        char out[64];
+        std::memset(out, 'z', sizeof out);
+        escape_unprintable(out, c.room, c.in);
+        EXPECT_STREQ(out, c.out) << c.in << " in " << c.room;
+        EXPECT_EQ(out[c.room], 'z') << "wrote past the room";
+    }
+}
+
 TEST(Trim, StripsOnlySpacesAtBothEnds)
 {
     const Case cases[] = {

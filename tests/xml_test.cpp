@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,11 @@ namespace {
 
 class XmlFile : public ::testing::Test {
 protected:
+    // The reader's log lines go to the scratch directory.
+    void SetUp() override { logfile = "Component.log"; }
+    void TearDown() override { logfile = kLogfile; }
+    const char *const kLogfile = logfile;
+
     driveinfo &add(unsigned id, const char *product, int card, int bus, int lun, double fw,
                    double active, const char *action) {
         driveinfo &d = table_[used_++];
@@ -283,6 +289,79 @@ TEST_F(XmlFile, ReaderStopsRunawayEntityExpansion) {
     }
     write_file("bomb.xml", bomb + "]><r><devices><device><product_id value=\"&d;\"/></device></devices></r>");
     EXPECT_EQ(read("bomb.xml"), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(XmlFile, AFailedWriteKeepsTheEarlierPlanWhole) {
+    add(0x5A01, "ULTRIUM 5", 0, 1, 0, 1.5, 2, "upgrade");
+    ASSERT_EQ(WriteToXml("plan.xml", table_.data()), 0);
+    ASSERT_EQ(chmod("plan.xml", 0640), 0);
+    const std::string earlier = read_file("plan.xml");
+
+    // A text the serialiser cannot put in a file (a control byte) fails the
+    // write halfway: the earlier plan stays as it was, and nothing is left over.
+    std::snprintf(table_[0].ProductID, sizeof table_[0].ProductID, "%s", "ULT\x01RIUM");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(WriteToXml("plan.xml", table_.data()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(
+                  "An error occurred during creation of output transcoder. Msg is:\n", 0), 0u);
+    EXPECT_EQ(read_file("plan.xml"), earlier);
+    FILE *ls = popen("ls -A", "r");
+    char names[256] = {};
+    size_t n = fread(names, 1, sizeof names - 1, ls);
+    pclose(ls);
+    EXPECT_EQ(std::string(names, n), "plan.xml\n");
+
+    // A new plan takes the old one's place, its mode and, through a link, its file.
+    std::snprintf(table_[0].ProductID, sizeof table_[0].ProductID, "%s", "ULTRIUM 6");
+    ASSERT_EQ(symlink("plan.xml", "link.xml"), 0);
+    ASSERT_EQ(WriteToXml("link.xml", table_.data()), 0);
+    struct stat st {};
+    ASSERT_EQ(lstat("link.xml", &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat("plan.xml", &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_NE(read_file("plan.xml").find("<product_id value=\"ULTRIUM 6\"/>"), std::string::npos);
+}
+
+// A document of exactly `size` bytes: one device, padded with a comment.
+std::string document_of_size(size_t size) {
+    std::string doc = document(device_xml("0x5a01", "ULTRIUM 5"));
+    const std::string open = "<!--", close = "-->";
+    return doc + open + std::string(size - doc.size() - open.size() - close.size(), 'x') + close;
+}
+
+TEST_F(XmlFile, TooLargeOrDoctypeIsRefusedUnreadWithALogLine) {
+    write_file("at.xml", document_of_size(65536));
+    write_file("past.xml", document_of_size(65537));
+    EXPECT_EQ(read("at.xml"), 0);
+    EXPECT_EQ(records(), 1);
+    EXPECT_EQ(read("past.xml"), 1);
+    EXPECT_EQ(records(), 0);
+
+    // Any document type declaration, even one that declares nothing.
+    write_file("dtd.xml", "<?xml version=\"1.0\"?><!DOCTYPE r><r><devices><device/></devices></r>");
+    EXPECT_EQ(read("dtd.xml"), 1);
+    EXPECT_EQ(records(), 0);
+    const std::string log = read_file("Component.log");
+    EXPECT_EQ(log,
+              "Error: XML file past.xml is larger than 65536 bytes; not read.\n"
+              "Error: XML file dtd.xml holds a document type declaration; not read.\n");
+
+    // The reader over a buffer keeps the same limits and logs nothing.
+    for (const char *name : {"at.xml", "past.xml", "dtd.xml"}) {
+        const std::string text = read_file(name);
+        EXPECT_EQ(ReadFromXmlBuffer(text.data(), text.size(), back_.data()),
+                  std::string(name) == "at.xml" ? 0 : 1) << name;
+    }
+    EXPECT_EQ(read_file("Component.log"), log);
+
+    // A FIFO is refused at once, not waited on.
+    ASSERT_EQ(mkfifo("fifo.xml", 0600), 0);
+    EXPECT_EQ(read("fifo.xml"), 1);
 }
 
 }  // namespace

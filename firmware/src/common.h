@@ -15,6 +15,10 @@
 char *trim(char *s);
 char *upper(char *s);
 char *alphanumeric(char *s);
+/* Copies src into dst (room for size bytes, always terminated), each byte
+   outside 20h-7Eh written as the four characters "\xHH" (upper-case hex).
+   Stops before a character or escape that would not fit whole. */
+void escape_unprintable(char *dst, size_t size, const char *src);
 
 /* Conversions of untrusted text (drive replies, configuration lines); each gives
    0 when no number starts the text. hex_value: base 16, leading white space and
@@ -94,6 +98,9 @@ int concatenate(driveinfo *cg1, driveinfo *cg2);
 /* Reads "fwimage/firmware.cfg" into config; the number of entries filled, or
    -1 when the file cannot be opened. */
 int read_firmware_config_file(driveinfo *config);
+/* The same reader over an open stream (read to its end, not closed); -1 when
+   fp is null. */
+int read_firmware_config_stream(FILE *fp, driveinfo *config);
 
 /* ---- Drive discovery ---- */
 
@@ -109,6 +116,12 @@ void extract_inq_standard(DRIVE *drv, driveinfo *config);
 void extract_inq_ultrium_C0h(DRIVE *drv, driveinfo *config);
 void extract_inq_ultrium_C1h(DRIVE *drv, driveinfo *config);
 void extract_inq_dds_C0h(DRIVE *drv, driveinfo *config);
+/* The decoders of those replies once received: reply holds the `received` bytes
+   that arrived (never read past them; what a field lacks reads as zero). */
+void decode_inq_standard(const unsigned char *reply, int received, driveinfo *config);
+void decode_inq_ultrium_C0h(const unsigned char *reply, int received, driveinfo *config);
+void decode_inq_ultrium_C1h(const unsigned char *reply, int received, driveinfo *config);
+void decode_inq_dds_C0h(const unsigned char *reply, int received, driveinfo *config);
 
 /* ---- Upgrade recommendation, download and verification ---- */
 
@@ -135,7 +148,12 @@ void ptrfvi(int s);
 extern int debug_xml;
 /* Both return an error count: 0 on success. */
 int WriteToXml(const char *xmlfile, driveinfo *lst_drive);
+/* The reader refuses, before parsing, a file larger than 64 KiB or holding a
+   document type declaration, and logs why. */
 int ReadFromXml(const char *xmlfile, driveinfo *lst_drive);
+/* The same reader, with the same limits, over a document of `size` bytes in
+   memory; it logs nothing. */
+int ReadFromXmlBuffer(const char *data, size_t size, driveinfo *lst_drive);
 
 
 #endif

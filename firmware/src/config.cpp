@@ -112,22 +112,17 @@ int concatenate(driveinfo *cg1, driveinfo *cg2)
     return 0;
 }
 
-int read_firmware_config_file(driveinfo *config)
+int read_firmware_config_stream(FILE *fp, driveinfo *config)
 {
     if (config == nullptr)
         return -1;
     firmware::clear_table(config);
-
-    firmware::File fp(std::fopen(kConfigFile, "r"));
-    if (!fp) {
-        if (debug_config)
-            std::printf("Unable to open configuration file '%s'", kConfigFile);
+    if (fp == nullptr)
         return -1;
-    }
 
     int recordnum = 0;
     char buf[kPieceChars + 1];
-    while (std::fgets(buf, sizeof buf, fp.get())) {
+    while (std::fgets(buf, sizeof buf, fp)) {
         size_t len = std::strlen(buf);
         if (len > 0 && buf[len - 1] == '\n')
             buf[--len] = '\0';
@@ -147,4 +142,18 @@ int read_firmware_config_file(driveinfo *config)
         ++recordnum;
     }
     return recordnum;
+}
+
+int read_firmware_config_file(driveinfo *config)
+{
+    if (config == nullptr)
+        return -1;
+    firmware::File fp(std::fopen(kConfigFile, "r"));
+    if (!fp) {
+        firmware::clear_table(config);
+        if (debug_config)
+            std::printf("Unable to open configuration file '%s'", kConfigFile);
+        return -1;
+    }
+    return read_firmware_config_stream(fp.get(), config);
 }
