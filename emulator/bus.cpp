@@ -398,17 +398,24 @@ namespace {
 
 const char kDeviceList[] = "/proc/scsi/sg/devices";
 
-// The device list as the driver shows it now.
-std::string device_list_text()
+// The device list as the driver shows it now, into `text`.
+void device_list_text(std::string &text)
 {
     Bus &b = bus();
-    if (b.list_text)
-        return *b.list_text;
-    std::string text;
-    // The sg driver lists a device that went away as a row of -1.
-    for (auto &n : b.nodes)
-        text += (n->device && n->device->vanished ? "-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1" : n->line) + "\n";
-    return text;
+    if (b.list_text) {
+        text = *b.list_text;
+        return;
+    }
+    text.clear();
+    // The sg driver lists a device that went away as a row of -1. Appended
+    // piece by piece: a scan opens the list at every address.
+    for (auto &n : b.nodes) {
+        if (n->device && n->device->vanished)
+            text += "-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1";
+        else
+            text += n->line;
+        text += '\n';
+    }
 }
 
 // A descriptor from which read() gives the device list: an anonymous file
@@ -422,7 +429,8 @@ int open_device_list(int flags)
     int fd = memfd_create("kvemu-devices", (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0);
     if (fd < 0)
         return -1;
-    const std::string text = device_list_text();
+    std::string text;
+    device_list_text(text);
     size_t done = 0;
     while (done < text.size()) {
         ssize_t n = write(fd, text.data() + done, text.size() - done);
@@ -449,7 +457,7 @@ extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **
     if (!serves_path(path, mapped) || std::strcmp(path, kDeviceList) != 0)
         return 0;
     Bus &b = bus();
-    b.list_buffer = device_list_text();
+    device_list_text(b.list_buffer);
     // fmemopen refuses an empty buffer; a lone newline reads as an empty list.
     if (b.list_buffer.empty())
         b.list_buffer = "\n";

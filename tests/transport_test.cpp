@@ -235,6 +235,42 @@ TEST_F(Transport, DeviceListLookup)
     }
 }
 
+// Lists longer than one read: integers and blanks cut at every kind of place
+// by the reader's buffer, and the 1 MiB the reader stops at.
+TEST_F(Transport, LongDeviceLists)
+{
+    kvemu::load_bus_text("[device]\nhost = 9\n");
+    // About 15 KiB; blank runs of varying length shift where the cuts fall.
+    std::string list;
+    const int kRecords = 700;
+    for (int n = 0; n < kRecords; n++)
+        list += std::to_string(1000 + n) + " 0 " + std::to_string(n % 16) + std::string(1 + n % 5, ' ') +
+                "0 1 1 2 0 " + std::to_string(n) + "\n";
+    kvemu::set_device_list_text(list);
+    for (int n = 0; n < kRecords; n++) {
+        kvemu::clear_trace();
+        open_at(1000 + n, n % 16);
+        ASSERT_EQ(kvemu::trace().size(), 1u) << "record " << n;
+        // Node 0 is the only one on the bus; the others fail to open.
+        EXPECT_EQ(kvemu::trace()[0], "open sg" + std::to_string(n) + (n ? " failed" : "")) << "record " << n;
+        scsi_close_device(&drv);
+    }
+
+    // Blanks, then one record whose type is the list's byte 1 MiB - 1 (the last
+    // one read) or 1 MiB (the first one not read).
+    const size_t kLimit = size_t{1} << 20;
+    const std::string record = "1 0 4 0 1";
+    for (size_t extra : {size_t{0}, size_t{1}}) {
+        SCOPED_TRACE(extra);
+        kvemu::set_device_list_text(std::string(kLimit - record.size() + extra, ' ') + record + "\n");
+        kvemu::clear_trace();
+        int32 rc = open_at(1, 4);
+        EXPECT_EQ(rc, extra ? -1 : 0);
+        EXPECT_EQ(kvemu::trace(), extra ? Strings{} : Strings{"open sg0"});
+        scsi_close_device(&drv);
+    }
+}
+
 TEST_F(Transport, DriverVersionCheck)
 {
     struct Case {

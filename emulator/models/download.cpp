@@ -1,7 +1,8 @@
 // Firmware download state of the KV drive models.
 #include "download.h"
 
-#include <array>
+#include <zlib.h>
+
 #include <cstdlib>
 #include <sstream>
 
@@ -15,24 +16,14 @@ namespace {
 
 using namespace scsilib;
 
-constexpr std::array<uint32_t, 256> make_crc_table()
+// Whether an "installs" line knows its image by CRC-32: only then is the CRC
+// worth its cost, which would otherwise dominate a long download.
+bool names_crc(const Config &cfg)
 {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        t[i] = c;
-    }
-    return t;
-}
-constexpr auto crc_table = make_crc_table();
-
-uint32_t crc_update(uint32_t crc, const uint8_t *p, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        crc = crc_table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
-    return crc;
+    for (const std::string &line : cfg.all("installs"))
+        if (line.find("crc32:") != std::string::npos)
+            return true;
+    return false;
 }
 
 Commit commit_from(const Config &cfg, Commit def)
@@ -53,7 +44,9 @@ FirmwareDownload::FirmwareDownload(Device &device, Commit commit)
     : device_(device),
       commit_(commit_from(device.cfg, commit)),
       fail_chunk_(device.cfg.get_int("download_fail_chunk", -1)),
-      vanish_(device.cfg.get_int("vanish_after_download", 0) != 0)
+      vanish_(device.cfg.get_int("vanish_after_download", 0) != 0),
+      record_(device.cfg.get_int("record", 1) != 0),
+      keep_crc_(names_crc(device.cfg))
 {
 }
 
@@ -85,8 +78,11 @@ std::optional<Reply> FirmwareDownload::write_buffer(const Command &cmd)
 Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t offset,
                               uint32_t length)
 {
-    long index = static_cast<long>(chunks_.size());
-    chunks_.push_back({mode, id, offset, length});
+    long index = chunk_count_++;
+    // Without the record only the first chunk stays: the others are checked
+    // against it, and the list would grow with the image.
+    if (record_ || chunks_.empty())
+        chunks_.push_back({mode, id, offset, length});
     if (broken_)
         return check_condition(kSenseIllegalRequest, kAscCommandSequenceError, 0);
     if (index == fail_chunk_) {
@@ -102,7 +98,8 @@ Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t off
         broken_ = true;
         return invalid_field_in_cdb();
     }
-    crc_ = crc_update(crc_, cmd.data_out.data(), cmd.data_out.size());
+    if (keep_crc_)
+        crc_ = static_cast<uint32_t>(crc32(crc_, cmd.data_out.data(), static_cast<uInt>(cmd.data_out.size())));
     received_ += length;
     if (commit_ == Commit::Auto) {
         if (auto v = version_for_image()) {
@@ -160,8 +157,9 @@ void FirmwareDownload::install(const std::string &version)
 void FirmwareDownload::reset()
 {
     chunks_.clear();
+    chunk_count_ = 0;
     received_ = 0;
-    crc_ = 0xFFFFFFFFu;
+    crc_ = 0;
     broken_ = false;
 }
 

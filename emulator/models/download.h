@@ -4,7 +4,8 @@
 // WRITE BUFFER commands; they ask it which firmware version to report.
 //
 // The image is never kept: only its length and CRC-32 (IEEE) are, so emulated
-// downloads of large images cost no memory. See emulator/README.md for the keys.
+// downloads of large images cost no memory; the CRC only when an "installs"
+// line asks for it. See emulator/README.md for the keys.
 #ifndef KVEMU_DOWNLOAD_H
 #define KVEMU_DOWNLOAD_H
 
@@ -50,9 +51,10 @@ public:
         uint32_t offset = 0;
         uint32_t length = 0;
     };
-    const std::vector<Chunk> &chunks() const { return chunks_; }  // chunks of the download under way
+    // Chunks of the download under way (only the first under "record = 0").
+    const std::vector<Chunk> &chunks() const { return chunks_; }
     uint64_t received() const { return received_; }               // its bytes so far
-    uint32_t crc() const { return crc_ ^ 0xFFFFFFFFu; }           // their CRC-32
+    uint32_t crc() const { return crc_; }  // their CRC-32, when an "installs" line names one
     int commits() const { return commits_; }                      // downloads installed
 
 private:
@@ -66,9 +68,12 @@ private:
     Commit commit_;
     long fail_chunk_;  // chunk of every download (from 0) answered with an error; -1 none
     bool vanish_;
+    bool record_;    // keep every chunk; "record = 0" keeps only the first
+    bool keep_crc_;  // an "installs" line names a CRC-32
     std::vector<Chunk> chunks_;
+    long chunk_count_ = 0;  // chunks of the download under way
     uint64_t received_ = 0;
-    uint32_t crc_ = 0xFFFFFFFFu;
+    uint32_t crc_ = 0;  // zlib's crc32 so far
     bool broken_ = false;  // a chunk failed: the download cannot be committed
     std::optional<std::string> installed_;
     int commits_ = 0;
