@@ -107,15 +107,7 @@ protected:
     }
 
     // Compares text with tests/golden/<name>, or rewrites it on request.
-    void golden(const std::string &name, const std::string &text) {
-        const std::string path = kGolden + name;
-        if (std::getenv("KV_UPDATE_GOLDEN")) {
-            write_file(path, text);
-            return;
-        }
-        ASSERT_TRUE(exists(path)) << "no golden file " << path;
-        EXPECT_EQ(text, read_file(path)) << "differs from " << path;
-    }
+    void golden(const std::string &name, const std::string &text) { scratch::expect_golden(kGolden + name, text); }
 
     void check(const std::string &name, const Outcome &r, int status) {
         EXPECT_EQ(r.status, status) << name << "\n" << r.out << r.err;

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 namespace scratch {
 
 std::string read_file(const std::string &path) {
@@ -24,6 +26,15 @@ void write_file(const std::string &path, const std::string &text) {
 bool exists(const std::string &path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
+}
+
+void expect_golden(const std::string &path, const std::string &text) {
+    if (std::getenv("KV_UPDATE_GOLDEN")) {
+        write_file(path, text);
+        return;
+    }
+    ASSERT_TRUE(exists(path)) << "no golden file " << path;
+    EXPECT_EQ(text, read_file(path)) << "differs from " << path;
 }
 
 Dir::Dir(bool enter) {
