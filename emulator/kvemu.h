@@ -75,6 +75,8 @@ public:
     // Answer one command. The base answers "reply.<cdb prefix hex>" settings and
     // refuses anything else with illegal_opcode().
     virtual Reply command(const Command &cmd);
+    // Peripheral device type without a "type" setting.
+    virtual int default_type() const { return 0; }
     Config cfg;
     // Set by a model when the drive leaves the bus (after a firmware download):
     // its device-list line then reads -1, opens fail and open descriptors get ENODEV.
@@ -83,6 +85,13 @@ public:
 protected:
     std::optional<Reply> configured_reply(const Command &cmd) const;
 };
+
+// The allocation length in a CDB whose command has one (INQUIRY, MODE SENSE,
+// LOG SENSE, ...); nullopt for other commands and for a CDB too short to hold it.
+std::optional<uint32_t> allocation_length(const Bytes &cdb);
+// A device's reply as it goes out: data-in bytes beyond the CDB's allocation
+// length are never sent, as a real drive sends none.
+Reply answer(Device &device, const Command &cmd);
 
 using Factory = std::unique_ptr<Device> (*)(const Config &);
 // Models by name, as used by "model = <name>". Defined in models/registry.cpp.

@@ -351,9 +351,26 @@ TEST_F(Commands, ResultIsTheByteCountTransferred)
     unsigned char cdb[10] = {0x3C, 2, 0, 0, 0, 0, 0, 0, 0x40, 0};
     EXPECT_EQ(scsi_general(&drv, cdb, 10, buf, 64), 4);
     EXPECT_EQ(buf[3], 0x04);
+    // A buffer larger than the CDB's allocation length gets no more than it.
+    unsigned char inquiry[6] = {0x12, 0, 0, 0, 8, 0};
+    EXPECT_EQ(scsi_general(&drv, inquiry, 6, buf, 64), 8);
+    EXPECT_EQ(kvemu::node(0)->commands.back().dxfer_len, 64u);
     // A command the drive refuses gives -1 whatever it asked for.
     EXPECT_EQ(scsi_rewind(&drv), -1);
     EXPECT_EQ(drv.scsi_status, 2);
+}
+
+// LOG SENSE sends its length whole across bytes 5-8: past FFFFh the allocation
+// length keeps only the low half, so the drive answers far less than the buffer.
+TEST_F(Commands, LogSenseBeyondSixteenBitsGetsOnlyTheLowHalf)
+{
+    std::string page = "reply.4d = 31 00 00 2C";
+    for (int i = 0; i < 0x2C; ++i)
+        page += " 00";
+    open_bus(std::string(kBus) + page + "\n");
+    std::vector<unsigned char> buf(0x10020);
+    EXPECT_EQ(scsi_ext_log_sense(&drv, 1, 0x31, buf.data(), 0x10020), 0x20);
+    EXPECT_EQ(kvemu::to_hex(kvemu::node(0)->commands.back().cdb.data(), 10), "4D 00 71 00 00 00 01 00 20 00");
 }
 
 TEST_F(Commands, RequestBlockAddressReturnsTheAddress)

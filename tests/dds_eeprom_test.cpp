@@ -257,6 +257,11 @@ TEST_F(Eeprom, FirmwareRevisionsAreBounded)
     std::strcpy(ctrlr, "old");
     EXPECT_EQ(dds_get_fw_revs(&drv, ctrlr, servo, nullptr), -1);
     EXPECT_STREQ(ctrlr, "old");
+
+    // The drive's own page C1h carries the servo firmware.
+    open(kFamily3, "servo_firmware = SV-2.1\n");
+    ASSERT_EQ(dds_get_fw_revs(&drv, ctrlr, servo, nullptr), 0);
+    EXPECT_STREQ(servo, "SV-2.1");
 }
 
 TEST_F(Eeprom, NothingIsReadWhenTheProbeFails)

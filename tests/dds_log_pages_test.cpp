@@ -113,6 +113,80 @@ TEST_F(DdsLogPages, EachPageDecodedFieldByField)
     EXPECT_EQ(d.avg_compression, 0.0f);
 }
 
+// The drive's own pages, parameters with real headers and values from
+// "log.<pp>.<code>": every counter must stand where the reader takes it.
+TEST_F(DdsLogPages, BuiltPagesPutEachCounterWhereTheReaderTakesIt)
+{
+    std::string keys;
+    auto set = [&](int page, int code, uint64_t value) {
+        char k[48];
+        std::snprintf(k, sizeof k, "log.%02x.%04x = %llu\n", page, code,
+                      static_cast<unsigned long long>(value));
+        keys += k;
+    };
+    const std::pair<int, uint32_t> errors[] = {{0, 0xBEEF}, {2, 0x80000001u}, {5, 123456789}, {6, 0x0102}};
+    for (auto [code, value] : errors)
+        set(0x03, code, value);
+    for (int i = 0; i < 13; ++i)
+        set(0x30, i, 0x8070605u + static_cast<uint32_t>(i));
+    for (int i = 0; i < 11; ++i)
+        set(0x39, i, 1000u * static_cast<uint32_t>(i + 1));
+    for (int i = 0; i < 4; ++i)
+        set(0x31, i + 1, 10u + static_cast<uint32_t>(i));
+    for (int i = 0; i < DDS_CHELT_COEFFS; ++i) {
+        set(0x2D, 1 + i, 0x100u + static_cast<uint32_t>(i));
+        set(0x2D, 0x0F + i, 0x8000u + static_cast<uint32_t>(i));
+    }
+    set(0x2D, 0x1E, 0xCAFEF00D);
+    for (int i = 0; i < 9; ++i)
+        set(0x34, i, 100u + static_cast<uint32_t>(i));
+    set(0x2E, 0x03, 1);
+    set(0x2E, 0x14, 1);
+    open_drive(keys);
+
+    int32 v[4] = {};
+    ASSERT_EQ(dds_get_errcounters(&drv, 0x03, &v[0], &v[1], &v[2], &v[3]), 0);
+    EXPECT_EQ(std::vector<int32>(v, v + 4),
+              (std::vector<int32>{0xBEEF, int32(0x80000001u), 123456789, 0x0102}));
+    ASSERT_EQ(dds_get_errcounters(&drv, 0x02, &v[0], &v[1], &v[2], &v[3]), 0);
+    EXPECT_EQ(std::vector<int32>(v, v + 4), std::vector<int32>(4, 0));
+
+    Tapelogtype t[3] = {};
+    int32 loads = 0;
+    ASSERT_EQ(dds_read_tape_log(&drv, &t[0], &t[1], &t[2], &loads), 0);
+    const int tape_width[] = {3, 2, 3, 2, 3, 2, 3, 2, 4, 3, 4, 3, 2};
+    std::vector<int32> got;
+    for (const auto &g : t)
+        got.insert(got.end(), {g.groups_written, g.RAW_retries, g.groups_read, g.ECC3_retries});
+    got.push_back(loads);
+    for (int i = 0; i < 13; ++i)
+        EXPECT_EQ(got[size_t(i)], int32((0x8070605u + uint32_t(i)) & (0xFFFFFFFFu >> (32 - 8 * tape_width[i]))))
+            << i;
+
+    DCtfrtype d{};
+    ASSERT_EQ(dds_read_DC_performance(&drv, &d), 0);
+    EXPECT_EQ((std::vector<int32>{d.entities_written, d.non_DCLZ_entities}), (std::vector<int32>{1000, 11000}));
+    ASSERT_EQ(dds_read_tape_capacity(&drv, &v[0], &v[1], &v[2], &v[3]), 0);
+    EXPECT_EQ(std::vector<int32>(v, v + 4), (std::vector<int32>{10, 11, 12, 13}));
+
+    int32 a[DDS_CHELT_COEFFS] = {}, b[DDS_CHELT_COEFFS] = {}, afn = 0;
+    ASSERT_EQ(dds_get_chelt_coeffs(&drv, a, b, &afn), 0);
+    for (int i = 0; i < DDS_CHELT_COEFFS; ++i)
+        EXPECT_TRUE(a[i] == 0x100 + i && b[i] == 0x8000 + i) << i;
+    EXPECT_EQ(afn, int32(0xCAFEF00D));
+
+    dds_set_tape_format(5);
+    C1_count_type c{};
+    ASSERT_EQ(dds_get_C1_counters(&drv, 0x34, &c), 0);
+    EXPECT_EQ((std::vector<int32>{c.framecount, c.main_pos, c.sub1_neg, c.read_C2_uncorr}),
+              (std::vector<int32>{100, 101, 106, 108}));
+
+    PredictStructure *flags[DDS_TAPEALERT_FLAGS] = {};
+    ASSERT_EQ(dds_get_predict_log(&drv, flags), 2);
+    EXPECT_EQ(flags[0], &_predictflags[2]);
+    EXPECT_EQ(flags[1], &_predictflags[0x13]);
+}
+
 TEST_F(DdsLogPages, C1RatesScaleByTapeFormat)
 {
     const std::pair<u_int8, double> factors[] = {{1, 144}, {2, 144}, {3, 192},   {4, 192},

@@ -174,6 +174,26 @@ TEST_F(DdsModePages, FixedRecordSizeSetsTheHandleOnlyAfterModeSelect)
     EXPECT_EQ(drv.fixed, 0);
 }
 
+// Changeable values show which bits a setter may flip; MODE SELECT refuses
+// any other change and keeps the page as it was.
+TEST_F(DdsModePages, ChangeableValuesBoundWhatModeSelectTakes)
+{
+    open_drive();
+    unsigned char mask[28] = {};
+    ASSERT_EQ(scsi_ext_mode_sense_subpage(&drv, 0, 1, 0x10, 0, mask, sizeof mask), 28);
+    EXPECT_EQ(kvemu::to_hex(mask + 12, 16), "10 0E 7F FF FF FF FF FF 21 00 08 00 00 00 FF 00");
+    EXPECT_EQ(dds_set_rsm(&drv, 1), 0);
+
+    unsigned char page[28] = {};
+    ASSERT_EQ(scsi_ext_mode_sense_subpage(&drv, 0, 0, 0x10, 0, page, sizeof page), 28);
+    page[0] = 0;
+    page[12 + 9] = 0x01;  // gap size: the drive's own
+    EXPECT_EQ(scsi_mode_select(&drv, page, sizeof page), -1);
+    EXPECT_EQ(drv.addl_sense, 0x2600);
+    ASSERT_EQ(scsi_ext_mode_sense_subpage(&drv, 0, 0, 0x10, 0, page, sizeof page), 28);
+    EXPECT_EQ(kvemu::to_hex(page + 12, 16), "10 0E 18 01 00 00 00 00 21 00 00 00 00 00 00 00");
+}
+
 TEST_F(DdsModePages, WriteProtectState)
 {
     struct Case {

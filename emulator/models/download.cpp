@@ -7,9 +7,14 @@
 #include <sstream>
 
 #include "kv_drive.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
+#include "standard.h"
 
 namespace kvemu {
 namespace {
+
+using namespace scsilib;
 
 // Whether an "installs" line knows its image by CRC-32: only then is the CRC
 // worth its cost, which would otherwise dominate a long download.
@@ -45,23 +50,25 @@ FirmwareDownload::FirmwareDownload(Device &device, Commit commit)
 
 std::optional<Reply> FirmwareDownload::write_buffer(const Command &cmd)
 {
-    if (cmd.cdb.size() < 10 || cmd.cdb[0] != 0x3B)
+    if (cmd.cdb.size() < 10 || cmd.cdb[0] != kOpWriteBuffer)
         return std::nullopt;
     int mode = cmd.cdb[1] & 0x1F;
     if (mode != 4 && mode != 5)
         return std::nullopt;
     int id = cmd.cdb[2];
-    uint32_t offset = get_be(cmd.cdb, 3, 3);
-    uint32_t length = get_be(cmd.cdb, 6, 3);
+    uint32_t offset = static_cast<uint32_t>(be_at(cmd.cdb, 3, 3));
+    uint32_t length = static_cast<uint32_t>(be_at(cmd.cdb, 6, 3));
     if (length == 0) {
         // A closing command on the other road is a host error: refuse it and
         // leave the download as it stands.
         if ((mode == 4 && commit_ != Commit::Mode4) || (mode == 5 && commit_ != Commit::Mode5))
-            return check_condition(0x05, 0x24, 0x00);
+            return invalid_field_in_cdb();
         return close_download();
     }
     Reply r = chunk(cmd, mode, id, offset, length);
-    if (r.status == 0 && mode == 5)
+    // A drive without a closing command installs a known image as it arrives,
+    // whatever the mode carried it; on the other roads a mode-5 chunk commits.
+    if (r.status == kStatusGood && mode == 5 && commit_ != Commit::Auto)
         return close_download();
     return r;
 }
@@ -74,10 +81,10 @@ Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t off
     if (record_ || chunks_.empty())
         chunks_.push_back({mode, id, offset, length});
     if (broken_)
-        return check_condition(0x05, 0x2C, 0x00);  // command sequence error
+        return check_condition(kSenseIllegalRequest, kAscCommandSequenceError, 0);
     if (index == fail_chunk_) {
         broken_ = true;
-        return check_condition(0x04, 0x44, 0x00);  // internal target failure
+        return check_condition(kSenseHardwareError, kAscInternalTargetFailure, 0);
     }
     // Chunks go either all to offset 0 (the drive appends them) or to
     // consecutive offsets from the first one, all in one buffer.
@@ -85,7 +92,7 @@ Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t off
     bool in_place = first.offset == 0 ? offset == 0 : uint64_t(offset) == first.offset + received_;
     if (id != first.buffer_id || !in_place || cmd.data_out.size() != length) {
         broken_ = true;
-        return check_condition(0x05, 0x24, 0x00);
+        return invalid_field_in_cdb();
     }
     if (keep_crc_)
         crc_ = static_cast<uint32_t>(crc32(crc_, cmd.data_out.data(), static_cast<uInt>(cmd.data_out.size())));
@@ -106,7 +113,7 @@ Reply FirmwareDownload::close_download()
         v = version_for_image();
     reset();
     if (!v)
-        return check_condition(0x05, 0x26, 0x00);  // invalid field in parameter list
+        return invalid_field_in_parameters();
     install(*v);
     return good();
 }
