@@ -34,7 +34,8 @@ Parsed<T> parse(int32 (*parser)(T *, int32, u_int8 *, int32), const std::string 
 {
     Bytes reply = log_reply(0, text);
     std::vector<T> records(static_cast<size_t>(maxdepth > 0 ? maxdepth : 0));
-    std::memset(static_cast<void *>(records.data()), 0xEE, records.size() * sizeof(T));
+    if (!records.empty())
+        std::memset(static_cast<void *>(records.data()), 0xEE, records.size() * sizeof(T));
     int32 n = parser(records.empty() ? nullptr : records.data(), maxdepth, reply.data(),
                      static_cast<int32>(reply.size()));
     return {n, records};
