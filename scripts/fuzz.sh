@@ -27,6 +27,7 @@ bash scripts/deps.sh
 if ! command -v clang++ >/dev/null; then
   sudo_cmd=()
   [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang </dev/null
 fi
 

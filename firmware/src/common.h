@@ -15,6 +15,10 @@
 char *trim(char *s);
 char *upper(char *s);
 char *alphanumeric(char *s);
+/* Copies src into dst (room for size bytes, always terminated), each byte
+   outside 20h-7Eh written as the four characters "\xHH" (upper-case hex).
+   Stops before a character or escape that would not fit whole. */
+void escape_unprintable(char *dst, size_t size, const char *src);
 
 /* Conversions of untrusted text (drive replies, configuration lines); each gives
    0 when no number starts the text. hex_value: base 16, leading white space and
@@ -50,10 +54,7 @@ int create_directory(const char *dir);
 /* Open flags the tool sets before every drive open. */
 #define DRIVE_OPEN_MODE (O_RDWR | O_NONBLOCK)
 
-typedef enum {
-    Ultrium = 0,
-    DDS = 1
-} DriveType;
+typedef enum { Ultrium = 0, DDS = 1 } DriveType;
 
 /* The tool's record of one drive. Text fields are NUL-terminated. */
 typedef struct {
@@ -63,21 +64,21 @@ typedef struct {
     u_int8 PeripheralDeviceType; /* standard INQUIRY byte 0, bits 4-0 */
     char VendorID[512];
     char ProductID[512];
-    u_int32 DriveID;             /* joins scan results, configuration and XML */
+    u_int32 DriveID; /* joins scan results, configuration and XML */
     DriveType Type;
-    char _Type[512];             /* firmware item type text of the XML file */
-    double HwVersion;            /* unused */
-    double FwVersion;            /* installed version, or the image's version */
-    double ActiveVersion;        /* version to install */
+    char _Type[512];      /* firmware item type text of the XML file */
+    double HwVersion;     /* unused */
+    double FwVersion;     /* installed version, or the image's version */
+    double ActiveVersion; /* version to install */
     char FirmwareId[512];
-    char Action[128];            /* "upgrade", "rewrite", "downgrade", "skip" or "" */
+    char Action[128]; /* "upgrade", "rewrite", "downgrade", "skip" or "" */
     u_int32 Duration;
     char Message[512];
     int Shared;
-    char FwFile[128];            /* image file name under fwimage */
-    DRIVE DRV;                   /* handle through which the drive was found */
-    int VUMA;                    /* level from the standard INQUIRY data */
-    int RQN512;                  /* DDS product text contains "RQN512" */
+    char FwFile[128]; /* image file name under fwimage */
+    DRIVE DRV;        /* handle through which the drive was found */
+    int VUMA;         /* level from the standard INQUIRY data */
+    int RQN512;       /* DDS product text contains "RQN512" */
 } driveinfo;
 
 /* Compiled-in trace switch of the configuration reader (0). */
@@ -94,6 +95,9 @@ int concatenate(driveinfo *cg1, driveinfo *cg2);
 /* Reads "fwimage/firmware.cfg" into config; the number of entries filled, or
    -1 when the file cannot be opened. */
 int read_firmware_config_file(driveinfo *config);
+/* The same reader over an open stream (read to its end, not closed); -1 when
+   fp is null. */
+int read_firmware_config_stream(FILE *fp, driveinfo *config);
 
 /* ---- Drive discovery ---- */
 
@@ -109,6 +113,12 @@ void extract_inq_standard(DRIVE *drv, driveinfo *config);
 void extract_inq_ultrium_C0h(DRIVE *drv, driveinfo *config);
 void extract_inq_ultrium_C1h(DRIVE *drv, driveinfo *config);
 void extract_inq_dds_C0h(DRIVE *drv, driveinfo *config);
+/* The decoders of those replies once received: reply holds the `received` bytes
+   that arrived (never read past them; what a field lacks reads as zero). */
+void decode_inq_standard(const unsigned char *reply, int received, driveinfo *config);
+void decode_inq_ultrium_C0h(const unsigned char *reply, int received, driveinfo *config);
+void decode_inq_ultrium_C1h(const unsigned char *reply, int received, driveinfo *config);
+void decode_inq_dds_C0h(const unsigned char *reply, int received, driveinfo *config);
 
 /* ---- Upgrade recommendation, download and verification ---- */
 
@@ -135,7 +145,12 @@ void ptrfvi(int s);
 extern int debug_xml;
 /* Both return an error count: 0 on success. */
 int WriteToXml(const char *xmlfile, driveinfo *lst_drive);
+/* The reader refuses, before parsing, a file larger than 64 KiB or holding a
+   document type declaration, and logs why. */
 int ReadFromXml(const char *xmlfile, driveinfo *lst_drive);
+/* The same reader, with the same limits, over a document of `size` bytes in
+   memory; it logs nothing. */
+int ReadFromXmlBuffer(const char *data, size_t size, driveinfo *lst_drive);
 
 
 #endif

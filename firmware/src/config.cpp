@@ -93,8 +93,7 @@ void print_config(driveinfo *config)
                     static_cast<unsigned>(r.PeripheralDeviceType));
         std::printf("\tVendorID = %.*s, ProductID = %.*s\n", field_len(r.VendorID), r.VendorID,
                     field_len(r.ProductID), r.ProductID);
-        std::printf("\tFw Version = %g Fw File = %.*s\n", r.FwVersion, field_len(r.FwFile),
-                    r.FwFile);
+        std::printf("\tFw Version = %g Fw File = %.*s\n", r.FwVersion, field_len(r.FwFile), r.FwFile);
         if (field_len(r.Action) == static_cast<int>(sizeof r.Action))
             r.Action[sizeof r.Action - 1] = '\0';
         if (trim(r.Action)[0] != '\0')
@@ -112,22 +111,17 @@ int concatenate(driveinfo *cg1, driveinfo *cg2)
     return 0;
 }
 
-int read_firmware_config_file(driveinfo *config)
+int read_firmware_config_stream(FILE *fp, driveinfo *config)
 {
     if (config == nullptr)
         return -1;
     firmware::clear_table(config);
-
-    firmware::File fp(std::fopen(kConfigFile, "r"));
-    if (!fp) {
-        if (debug_config)
-            std::printf("Unable to open configuration file '%s'", kConfigFile);
+    if (fp == nullptr)
         return -1;
-    }
 
     int recordnum = 0;
     char buf[kPieceChars + 1];
-    while (std::fgets(buf, sizeof buf, fp.get())) {
+    while (std::fgets(buf, sizeof buf, fp)) {
         size_t len = std::strlen(buf);
         if (len > 0 && buf[len - 1] == '\n')
             buf[--len] = '\0';
@@ -147,4 +141,18 @@ int read_firmware_config_file(driveinfo *config)
         ++recordnum;
     }
     return recordnum;
+}
+
+int read_firmware_config_file(driveinfo *config)
+{
+    if (config == nullptr)
+        return -1;
+    firmware::File fp(std::fopen(kConfigFile, "r"));
+    if (!fp) {
+        firmware::clear_table(config);
+        if (debug_config)
+            std::printf("Unable to open configuration file '%s'", kConfigFile);
+        return -1;
+    }
+    return read_firmware_config_stream(fp.get(), config);
 }

@@ -28,21 +28,13 @@ constexpr int kVendorPageLength = 96;
 
 constexpr int kSequentialAccess = 1;
 
-// One INQUIRY reply. The buffer is zeroed before the command and only the bytes
-// the drive actually sent are ever looked at; the rest read as zero.
-struct Reply {
-    unsigned char data[kStandardLength] = {};
-    int received = 0;
+// The bytes of one INQUIRY reply that arrived. Only those are ever looked at;
+// bytes past them read as zero.
+struct ReplyView {
+    const unsigned char *data;
+    int received;
 
-    bool inquire(DRIVE *d, int evpd, int page, int length)
-    {
-        std::memset(data, 0, sizeof data);
-        int n = scsi_evpd_inquiry(d, evpd, page, data, length);
-        received = std::clamp(n, 0, std::min<int>(length, sizeof data));
-        return n > 0;
-    }
-
-    unsigned char at(int i) const { return i < received ? data[i] : 0; }
+    unsigned char at(int i) const { return i >= 0 && i < received ? data[i] : 0; }
 
     // Text of bytes first..last: ends at the field's last byte, at the first NUL,
     // at the end of what was received, or when out is full.
@@ -59,6 +51,20 @@ struct Reply {
         }
         out[n] = '\0';
         return out;
+    }
+};
+
+// One INQUIRY reply, received into a zeroed buffer.
+struct Reply {
+    unsigned char data[kStandardLength] = {};
+    int received = 0;
+
+    bool inquire(DRIVE *d, int evpd, int page, int length)
+    {
+        std::memset(data, 0, sizeof data);
+        int n = scsi_evpd_inquiry(d, evpd, page, data, length);
+        received = std::clamp(n, 0, std::min<int>(length, sizeof data));
+        return n > 0;
     }
 };
 
@@ -103,10 +109,7 @@ struct CloseOnExit {
     ~CloseOnExit() { scsi_close_device(&DRV); }
 };
 
-bool contains(const char *haystack, const char *needle)
-{
-    return std::strstr(haystack, needle) != nullptr;
-}
+bool contains(const char *haystack, const char *needle) { return std::strstr(haystack, needle) != nullptr; }
 
 // Reads one vendor page; any reply marks the record as in use, with the handle
 // the drive was found through.
@@ -167,12 +170,9 @@ constexpr bool fields_inside(const VendorPage &p)
 static_assert(fields_inside(kLtoFirmwarePage) && fields_inside(kLtoHardwarePage) && fields_inside(kDdsPage),
               "a vendor-page field outside the page read");
 
-// Reads the page and takes its fields in order, tracing each when tracing.
-void decode_vendor_page(DRIVE *d, driveinfo *config, const VendorPage &page)
+// Takes the fields of a page received in order, tracing each when tracing.
+void decode_vendor_page(const ReplyView &r, driveinfo *config, const VendorPage &page)
 {
-    Reply r;
-    if (!read_vendor_page(d, config, page.page, page.title, r))
-        return;
     for (const TextField &f : page.fields) {
         if (f.label == nullptr)
             break;
@@ -192,20 +192,28 @@ void decode_vendor_page(DRIVE *d, driveinfo *config, const VendorPage &page)
     }
 }
 
-}  // namespace
-
-void extract_inq_standard(DRIVE *d, driveinfo *config)
+// Reads the page and decodes it.
+void read_and_decode(DRIVE *d, driveinfo *config, const VendorPage &page)
 {
     Reply r;
-    if (!r.inquire(d, 0, 0, kStandardLength))
-        return;
+    if (read_vendor_page(d, config, page.page, page.title, r))
+        decode_vendor_page(ReplyView{r.data, r.received}, config, page);
+}
+
+}  // namespace
+
+void decode_inq_standard(const unsigned char *reply, int received, driveinfo *config)
+{
+    ReplyView r{reply, received};
     config->PeripheralDeviceType = r.at(0) & 0x1F;
     config->PeripheralQualifier = r.at(0) >> 5;
     char vendor[9];
     char product[17];
     char revision[5];
     std::snprintf(config->VendorID, sizeof config->VendorID, "%s", trim(r.text(8, 15, vendor)));
-    std::snprintf(config->ProductID, sizeof config->ProductID, "%s", trim(r.text(16, 31, product)));
+    // The product identification goes to the console and the XML file: a byte
+    // that is no printable ASCII is shown as an escape, never sent on raw.
+    escape_unprintable(config->ProductID, sizeof config->ProductID, trim(r.text(16, 31, product)));
     r.text(32, 35, revision);
     // The level is decimal text from byte 47 up to whatever arrived.
     char level[kStandardLength - 47 + 1];
@@ -213,19 +221,41 @@ void extract_inq_standard(DRIVE *d, driveinfo *config)
 
     if (debug_discover) {
         title("\t", "Standard SCSI Page");
-        std::printf("\tPeripheral Qualifier [%d], Peripheral Device Type [%d]\n",
-                    config->PeripheralQualifier, config->PeripheralDeviceType);
+        std::printf("\tPeripheral Qualifier [%d], Peripheral Device Type [%d]\n", config->PeripheralQualifier,
+                    config->PeripheralDeviceType);
         std::printf("\tVendor ID [%s]\n", config->VendorID);
         std::printf("\tProduct ID [%s]\n", config->ProductID);
         std::printf("\tFirmware ID [%s]\n", revision);
     }
 }
 
-void extract_inq_ultrium_C0h(DRIVE *d, driveinfo *config) { decode_vendor_page(d, config, kLtoFirmwarePage); }
+void extract_inq_standard(DRIVE *d, driveinfo *config)
+{
+    Reply r;
+    if (r.inquire(d, 0, 0, kStandardLength))
+        decode_inq_standard(r.data, r.received, config);
+}
 
-void extract_inq_ultrium_C1h(DRIVE *d, driveinfo *config) { decode_vendor_page(d, config, kLtoHardwarePage); }
+void decode_inq_ultrium_C0h(const unsigned char *reply, int received, driveinfo *config)
+{
+    decode_vendor_page(ReplyView{reply, received}, config, kLtoFirmwarePage);
+}
 
-void extract_inq_dds_C0h(DRIVE *d, driveinfo *config) { decode_vendor_page(d, config, kDdsPage); }
+void decode_inq_ultrium_C1h(const unsigned char *reply, int received, driveinfo *config)
+{
+    decode_vendor_page(ReplyView{reply, received}, config, kLtoHardwarePage);
+}
+
+void decode_inq_dds_C0h(const unsigned char *reply, int received, driveinfo *config)
+{
+    decode_vendor_page(ReplyView{reply, received}, config, kDdsPage);
+}
+
+void extract_inq_ultrium_C0h(DRIVE *d, driveinfo *config) { read_and_decode(d, config, kLtoFirmwarePage); }
+
+void extract_inq_ultrium_C1h(DRIVE *d, driveinfo *config) { read_and_decode(d, config, kLtoHardwarePage); }
+
+void extract_inq_dds_C0h(DRIVE *d, driveinfo *config) { read_and_decode(d, config, kDdsPage); }
 
 namespace {
 

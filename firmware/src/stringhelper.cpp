@@ -60,6 +60,30 @@ char *alphanumeric(char *s)
     return s;
 }
 
+void escape_unprintable(char *dst, size_t size, const char *src)
+{
+    if (dst == nullptr || size == 0)
+        return;
+    static const char digits[] = "0123456789ABCDEF";
+    size_t n = 0;
+    for (const char *p = src ? src : ""; *p; ++p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        bool plain = c >= 0x20 && c <= 0x7E;
+        size_t width = plain ? 1 : 4;
+        if (n + width >= size)
+            break;
+        if (plain) {
+            dst[n++] = static_cast<char>(c);
+        } else {
+            dst[n++] = '\\';
+            dst[n++] = 'x';
+            dst[n++] = digits[c >> 4];
+            dst[n++] = digits[c & 0x0F];
+        }
+    }
+    dst[n] = '\0';
+}
+
 u_int32 hex_value(const char *s)
 {
     if (s == nullptr)

@@ -1,19 +1,26 @@
 // The discovery XML file: written by a discover run, read back by an upgrade run.
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/LocalFileFormatTarget.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/HandlerBase.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "common.h"
 #include "toolkit.h"
@@ -30,6 +37,10 @@ using firmware::copy_field;
 constexpr size_t kValueSize = sizeof(driveinfo::ProductID);
 // Bounds the entity expansions of an untrusted file.
 constexpr XMLSize_t kEntityExpansionLimit = 100;
+// The largest real plan (23 drives) is a few KB; the parser's time grows with
+// the square of nesting depth and of attributes per element, so a larger file
+// is refused unread.
+constexpr size_t kPlanMaxBytes = 64 * 1024;
 
 // Terminates the XML library when the call that initialised it returns; declared
 // before every other XML object so that it goes last.
@@ -59,7 +70,8 @@ public:
     explicit LocalText(const XMLCh *s) : p_(s ? XMLString::transcode(s) : nullptr) {}
     LocalText(const LocalText &) = delete;
     LocalText &operator=(const LocalText &) = delete;
-    ~LocalText() {
+    ~LocalText()
+    {
         if (p_)
             XMLString::release(&p_);
     }
@@ -72,7 +84,8 @@ private:
 // DOM objects that are given back with release() rather than delete.
 struct DomReleaser {
     template <class T>
-    void operator()(T *p) const {
+    void operator()(T *p) const
+    {
         if (p)
             p->release();
     }
@@ -82,7 +95,8 @@ using DomPtr = std::unique_ptr<T, DomReleaser>;
 
 // ---- writing ----
 
-void append_value(DOMDocument *doc, DOMElement *parent, const char *name, const char *value) {
+void append_value(DOMDocument *doc, DOMElement *parent, const char *name, const char *value)
+{
     XmlText tag(name);
     XmlText attr("value");
     XmlText text(value);
@@ -91,14 +105,16 @@ void append_value(DOMDocument *doc, DOMElement *parent, const char *name, const 
     parent->appendChild(e);
 }
 
-DOMElement *append_container(DOMDocument *doc, DOMElement *parent, const char *name) {
+DOMElement *append_container(DOMDocument *doc, DOMElement *parent, const char *name)
+{
     XmlText tag(name);
     DOMElement *e = doc->createElement(tag.get());
     parent->appendChild(e);
     return e;
 }
 
-void append_device(DOMDocument *doc, DOMElement *devices, const driveinfo &d) {
+void append_device(DOMDocument *doc, DOMElement *devices, const driveinfo &d)
+{
     char buf[512];
     DOMElement *device = append_container(doc, devices, "device");
 
@@ -126,7 +142,8 @@ void append_device(DOMDocument *doc, DOMElement *devices, const driveinfo &d) {
     append_value(doc, fw, "shared", "no");
 }
 
-void fill_document(DOMDocument *doc, const driveinfo *lst_drive) {
+void fill_document(DOMDocument *doc, const driveinfo *lst_drive)
+{
     DOMElement *root = doc->getDocumentElement();
     {
         XmlText attr("version");
@@ -145,7 +162,8 @@ void fill_document(DOMDocument *doc, const driveinfo *lst_drive) {
 
 // Cuts the path into directory and file name and makes the directory when it
 // is missing. Returns 0, or 1 when the path names no file.
-int prepare_directory(const char *xmlfile) {
+int prepare_directory(const char *xmlfile)
+{
     char path[XML_PATH_MAX + 1];
     char tmp[XML_PATH_MAX + 1];
     copy_field(path, sizeof path, xmlfile);
@@ -183,7 +201,8 @@ int prepare_directory(const char *xmlfile) {
 class CountingTarget : public XMLFormatTarget {
 public:
     explicit CountingTarget(XMLFormatTarget &to) : to_(to) {}
-    void writeChars(const XMLByte *const data, const XMLSize_t n, XMLFormatter *const f) override {
+    void writeChars(const XMLByte *const data, const XMLSize_t n, XMLFormatter *const f) override
+    {
         to_.writeChars(data, n, f);
         count_ += n;
     }
@@ -195,13 +214,89 @@ private:
     XMLSize_t count_ = 0;
 };
 
-void report_output_error(const char *message) {
-    std::fprintf(stderr, "An error occurred during creation of output transcoder. Msg is:\n%s\n",
-                 message);
+void report_output_error(const char *message)
+{
+    std::fprintf(stderr, "An error occurred during creation of output transcoder. Msg is:\n%s\n", message);
 }
 
-int serialise(DOMDocument *doc, const char *xmlfile) {
-    XMLSize_t produced = 0;
+// Where the document goes: the file the path names, through a symbolic link
+// when it is one. `replace` tells whether it may be put there by a rename:
+// only a regular file, or a new one; anything else (a device, a FIFO, a link
+// that leads nowhere) is written to as it stands.
+std::string destination(const char *xmlfile, bool &replace)
+{
+    std::string out(xmlfile);
+    replace = true;
+    struct stat st {};
+    if (lstat(xmlfile, &st) != 0)
+        return out;
+    if (S_ISLNK(st.st_mode)) {
+        char *real = realpath(xmlfile, nullptr);
+        if (!real || stat(real, &st) != 0) {
+            std::free(real);
+            replace = false;
+            return out;
+        }
+        out = real;
+        std::free(real);
+    }
+    replace = S_ISREG(st.st_mode);
+    return out;
+}
+
+// A file that mkstemp made beside the destination, removed unless committed.
+class TempFile {
+public:
+    explicit TempFile(const std::string &beside) : path_(beside + ".XXXXXX")
+    {
+        int fd = mkstemp(path_.data());
+        if (fd < 0) {
+            path_.clear();
+            return;
+        }
+        // The plan keeps the mode it had, or gets the one a new file would.
+        struct stat old {};
+        mode_t mode;
+        if (stat(beside.c_str(), &old) == 0) {
+            mode = old.st_mode & 07777;
+        } else {
+            mode_t mask = umask(0);
+            umask(mask);
+            mode = 0666 & ~mask;
+        }
+        fchmod(fd, mode);
+        close(fd);
+    }
+    TempFile(const TempFile &) = delete;
+    TempFile &operator=(const TempFile &) = delete;
+    ~TempFile()
+    {
+        if (!path_.empty())
+            unlink(path_.c_str());
+    }
+    bool made() const { return !path_.empty(); }
+    const char *path() const { return path_.c_str(); }
+    // Puts the file, once on disk, in place of `to`; false when it could not.
+    bool commit(const std::string &to)
+    {
+        int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        bool synced = fd >= 0 && fsync(fd) == 0;
+        if (fd >= 0)
+            close(fd);
+        if (!synced || rename(path_.c_str(), to.c_str()) != 0)
+            return false;
+        path_.clear();
+        return true;
+    }
+
+private:
+    std::string path_;
+};
+
+// Serialises the document to `path`; 0, or 1 after reporting why. `produced`
+// is the number of bytes handed to the file.
+int write_document(DOMDocument *doc, const char *path, XMLSize_t &produced)
+{
     try {
         XmlText ls("LS");
         auto *impl = static_cast<DOMImplementationLS *>(
@@ -212,7 +307,7 @@ int serialise(DOMDocument *doc, const char *xmlfile) {
         }
         DomPtr<DOMLSSerializer> writer(impl->createLSSerializer());
         DomPtr<DOMLSOutput> output(impl->createLSOutput());
-        LocalFileFormatTarget target(xmlfile);
+        LocalFileFormatTarget target(path);
         CountingTarget counted(target);
         output->setByteStream(&counted);
         if (!writer->write(doc, output.get())) {
@@ -235,9 +330,37 @@ int serialise(DOMDocument *doc, const char *xmlfile) {
     }
     // A full disk shows only now, as a file shorter than what was written.
     struct stat st {};
-    if (stat(xmlfile, &st) == 0 && S_ISREG(st.st_mode) &&
-        static_cast<XMLSize_t>(st.st_size) != produced) {
+    if (stat(path, &st) == 0 && S_ISREG(st.st_mode) && static_cast<XMLSize_t>(st.st_size) != produced) {
         report_output_error("the file could not be written in full");
+        return 1;
+    }
+    return 0;
+}
+
+void report_system_error(const char *what, const std::string &path)
+{
+    std::string why = std::string(what) + " '" + path + "': " + std::strerror(errno);
+    report_output_error(why.c_str());
+}
+
+// A plan is written to a new file beside it and renamed into place only once
+// whole, so a failure never leaves a plan cut off and keeps the one before.
+int serialise(DOMDocument *doc, const char *xmlfile)
+{
+    bool replace = false;
+    const std::string final_path = destination(xmlfile, replace);
+    XMLSize_t produced = 0;
+    if (!replace)
+        return write_document(doc, xmlfile, produced);
+    TempFile temp(final_path);
+    if (!temp.made()) {
+        report_system_error("unable to create a file beside", final_path);
+        return 1;
+    }
+    if (write_document(doc, temp.path(), produced))
+        return 1;
+    if (!temp.commit(final_path)) {
+        report_system_error("unable to put the file in place of", final_path);
         return 1;
     }
     return 0;
@@ -246,20 +369,21 @@ int serialise(DOMDocument *doc, const char *xmlfile) {
 // ---- reading ----
 
 // The first descendant of `from` named `tag`, or null.
-DOMElement *first_element(DOMElement *from, const char *tag) {
+DOMElement *first_element(DOMElement *from, const char *tag)
+{
     if (!from)
         return nullptr;
     XmlText name(tag);
     DOMNodeList *list = from->getElementsByTagName(name.get());
     DOMNode *node = list ? list->item(0) : nullptr;
-    return node && node->getNodeType() == DOMNode::ELEMENT_NODE ? static_cast<DOMElement *>(node)
-                                                                : nullptr;
+    return node && node->getNodeType() == DOMNode::ELEMENT_NODE ? static_cast<DOMElement *>(node) : nullptr;
 }
 
 // The `value` attribute of the first descendant of `from` named `tag`, cut to
 // the field; empty when there is no such element or attribute. Traced with
 // `indent` when tracing.
-void first_value(DOMElement *from, const char *tag, char *dst, size_t cap, const char *indent) {
+void first_value(DOMElement *from, const char *tag, char *dst, size_t cap, const char *indent)
+{
     dst[0] = '\0';
     if (DOMElement *element = first_element(from, tag)) {
         XmlText attr("value");
@@ -271,7 +395,8 @@ void first_value(DOMElement *from, const char *tag, char *dst, size_t cap, const
 }
 
 // A missing element reads as an empty value.
-void read_device(DOMElement *device, driveinfo &d) {
+void read_device(DOMElement *device, driveinfo &d)
+{
     char text[kValueSize];
 
     first_value(device, "device_id", text, sizeof text, "\t");
@@ -303,7 +428,8 @@ void read_device(DOMElement *device, driveinfo &d) {
 
 // Fills records from the `devices` children; returns 1 when the file lists
 // more devices than the table holds (the records filled stay).
-int read_devices(DOMElement *devices, driveinfo *lst_drive, int &recordnum) {
+int read_devices(DOMElement *devices, driveinfo *lst_drive, int &recordnum)
+{
     for (DOMNode *n = devices->getFirstChild(); n; n = n->getNextSibling()) {
         if (n->getNodeType() != DOMNode::ELEMENT_NODE)
             continue;
@@ -315,7 +441,8 @@ int read_devices(DOMElement *devices, driveinfo *lst_drive, int &recordnum) {
     return 0;
 }
 
-int walk(DOMElement *root, driveinfo *lst_drive) {
+int walk(DOMElement *root, driveinfo *lst_drive)
+{
     int recordnum = 0;
     XmlText devices("devices");
     for (DOMNode *n = root->getFirstChild(); n; n = n->getNextSibling()) {
@@ -332,7 +459,8 @@ int walk(DOMElement *root, driveinfo *lst_drive) {
 
 }  // namespace
 
-int WriteToXml(const char *xmlfile, driveinfo *lst_drive) {
+int WriteToXml(const char *xmlfile, driveinfo *lst_drive)
+{
     if (std::strlen(xmlfile) > XML_PATH_MAX) {
         std::fprintf(stderr, "Error : Xml filename too long\n");
         return 1;
@@ -379,15 +507,49 @@ int WriteToXml(const char *xmlfile, driveinfo *lst_drive) {
     return serialise(doc.get(), xmlfile);
 }
 
-int ReadFromXml(const char *xmlfile, driveinfo *lst_drive) {
-    firmware::clear_table(lst_drive);
+namespace {
 
-    // Only a regular file can hold the document; a directory or a pipe given
-    // by mistake is refused before the parser sees it (it would hang or leak).
+// Why a plan is refused before it is parsed, or null. The writer never puts a
+// document type declaration in, and the parser is at its weakest inside one.
+// The document is parsed as UTF-8, so the declaration cannot hide in another
+// encoding.
+const char *refusal(const char *data, size_t size)
+{
+    if (size > kPlanMaxBytes)
+        return "is larger than 65536 bytes";
+    static const char kDoctype[] = "<!DOCTYPE";
+    const size_t n = sizeof kDoctype - 1;
+    for (size_t i = 0; i + n <= size; ++i)
+        if (data[i] == '<' && std::memcmp(data + i, kDoctype, n) == 0)
+            return "holds a document type declaration";
+    return nullptr;
+}
+
+// Reads a regular file whole, or its first kPlanMaxBytes + 1 bytes when it is
+// larger. A FIFO or device is refused without waiting for a writer.
+bool read_plan_file(const char *path, std::string &text)
+{
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
     struct stat st {};
-    if (stat(xmlfile, &st) != 0 || !S_ISREG(st.st_mode))
-        return 1;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    char chunk[8192];
+    while (ok && text.size() <= kPlanMaxBytes) {
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0)
+            ok = false;
+        if (n <= 0)
+            break;
+        text.append(chunk, static_cast<size_t>(n));
+    }
+    close(fd);
+    return ok;
+}
 
+// The reader proper, over a document in memory that passed refusal().
+int parse_plan(const char *data, size_t size, driveinfo *lst_drive)
+{
     try {
         XMLPlatformUtils::Initialize();
     } catch (const XMLException &e) {
@@ -412,7 +574,9 @@ int ReadFromXml(const char *xmlfile, driveinfo *lst_drive) {
         parser.setDisableDefaultEntityResolution(true);
         parser.setSecurityManager(&security);
 
-        parser.parse(xmlfile);
+        MemBufInputSource source(reinterpret_cast<const XMLByte *>(data), size, "plan");
+        source.setEncoding(XMLUni::fgUTF8EncodingString);
+        parser.parse(source);
         DOMDocument *doc = parser.getDocument();
         DOMElement *root = doc ? doc->getDocumentElement() : nullptr;
         if (!root) {
@@ -439,4 +603,27 @@ int ReadFromXml(const char *xmlfile, driveinfo *lst_drive) {
         errorsOccured++;
     }
     return errorsOccured;
+}
+
+}  // namespace
+
+int ReadFromXml(const char *xmlfile, driveinfo *lst_drive)
+{
+    firmware::clear_table(lst_drive);
+    std::string text;
+    if (!read_plan_file(xmlfile, text))
+        return 1;
+    if (const char *why = refusal(text.data(), text.size())) {
+        _log(("Error: XML file " + std::string(xmlfile) + " " + why + "; not read.\n").c_str());
+        return 1;
+    }
+    return parse_plan(text.data(), text.size(), lst_drive);
+}
+
+int ReadFromXmlBuffer(const char *data, size_t size, driveinfo *lst_drive)
+{
+    firmware::clear_table(lst_drive);
+    if (data == nullptr || refusal(data, size))
+        return 1;
+    return parse_plan(data, size, lst_drive);
 }

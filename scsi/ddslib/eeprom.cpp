@@ -95,6 +95,87 @@ void copy_reply_text(char *dst, const unsigned char *reply, int32 received, size
 
 void set_text(char *dst, const char *text) { std::strcpy(dst, text); }
 
+const BufferRead &log_read(Family family)
+{
+    return family == Family::one ? kLogFamily1 : family == Family::two ? kLogFamily2 : kLogFamily3;
+}
+
+// Family 1: a ring of entries after a little-endian index word naming the
+// oldest; empty entries are all zero. -1 when the index is outside the ring.
+int32 take_log_ring(const std::vector<unsigned char> &image, faultlogtype *faultlog)
+{
+    const int32 first = le32(&image[0]);
+    if (first < 0 || first >= static_cast<int32>(kLog1Entries))
+        return -1;
+    int32 count = 0;
+    size_t pos = kLog1RingStart + kLog1EntrySize * static_cast<size_t>(first);
+    for (size_t n = 0; n < kLog1Entries; ++n) {
+        const unsigned char *e = &image[pos];
+        if (e[0] || e[1] || e[2] || e[3]) {
+            faultlogtype &out = faultlog[count++];
+            out.errorcode = e[0];
+            out.scsi_opcode = e[1];
+            out.dummy = e[2];
+            out.flags = e[3];
+        }
+        pos += kLog1EntrySize;
+        if (pos >= kLog1RingStart + kLog1Entries * kLog1EntrySize)
+            pos = kLog1RingStart;
+    }
+    return count;
+}
+
+// Takes `n` entries lying `stride` bytes apart from `first` into faultlog from
+// position `count`, passing over unused ones; `fill` sets what follows the error
+// code and opcode. Returns the new count.
+template <typename Fill>
+int32 take_used(const unsigned char *first, size_t n, size_t stride, faultlogtype *faultlog, int32 count,
+                Fill fill)
+{
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char *e = first + i * stride;
+        if (e[0] == kLogEmptyEntry)
+            continue;
+        faultlogtype &out = faultlog[count++];
+        out.errorcode = e[0];
+        out.scsi_opcode = e[1];
+        fill(e, out);
+    }
+    return count;
+}
+
+// Family 2: entries from byte 0.
+int32 take_log_entries(const std::vector<unsigned char> &image, faultlogtype *faultlog)
+{
+    return take_used(image.data(), kLog2Entries, kLog2EntrySize, faultlog, 0,
+                     [](const unsigned char *e, faultlogtype &out) {
+                         out.flags = e[2];
+                         out.dummy = e[3];
+                     });
+}
+
+// Family 3 with three 3-byte entries per row, read column by column.
+int32 take_log_columns(const std::vector<unsigned char> &image, faultlogtype *faultlog)
+{
+    int32 count = 0;
+    for (size_t col : kLog3TripleOffsets)
+        count = take_used(&image[col], kLog3Rows, kLog3RowSize, faultlog, count,
+                          [](const unsigned char *e, faultlogtype &out) { out.flags = e[2]; });
+    return count;
+}
+
+// Family 3 with one entry per row, its flags gathered from four bytes.
+int32 take_log_rows(const std::vector<unsigned char> &image, faultlogtype *faultlog)
+{
+    return take_used(image.data(), kLog3Rows, kLog3RowSize, faultlog, 0,
+                     [](const unsigned char *e, faultlogtype &out) {
+                         unsigned flags = (unsigned(e[6]) << 7) | (unsigned(e[3]) << 4) | (e[4] & 0x0Fu);
+                         if (e[5] == 0)
+                             flags |= 0x40;
+                         out.flags = static_cast<u_int8>(flags & 0xFF);
+                     });
+}
+
 }  // namespace
 
 int32 dds_read_eprom_info(DRIVE *drv, int32 *csum, boolean *csum_valid, int32 *flashcount)
@@ -172,79 +253,26 @@ int32 dds_read_eprom_log(DRIVE *drv, faultlogtype *faultlog, int32 *num_entries,
     int32 fw;
     if (!probe(drv, family, fw))
         return -1;
-    const BufferRead &at = family == Family::one   ? kLogFamily1
-                           : family == Family::two ? kLogFamily2
-                                                   : kLogFamily3;
     std::vector<unsigned char> image;
-    if (read_buffer(drv, at, image) != at.length)
+    if (read_buffer(drv, log_read(family), image) != log_read(family).length)
         return -1;
     if (image[0] == kLogErased) {
         *num_entries = 0;
         return 0;
     }
-
-    int32 count = 0;
     if (family == Family::one) {
-        const int32 first = le32(&image[0]);
-        if (first < 0 || first >= static_cast<int32>(kLog1Entries))
+        const int32 count = take_log_ring(image, faultlog);
+        if (count < 0)
             return -1;
-        size_t pos = kLog1RingStart + kLog1EntrySize * static_cast<size_t>(first);
-        for (size_t n = 0; n < kLog1Entries; ++n) {
-            const unsigned char *e = &image[pos];
-            if (e[0] || e[1] || e[2] || e[3]) {
-                faultlogtype &out = faultlog[count++];
-                out.errorcode = e[0];
-                out.scsi_opcode = e[1];
-                out.dummy = e[2];
-                out.flags = e[3];
-            }
-            pos += kLog1EntrySize;
-            if (pos >= kLog1RingStart + kLog1Entries * kLog1EntrySize)
-                pos = kLog1RingStart;
-        }
         *num_entries = count;
         return 0;
     }
-
-    if (family == Family::two) {
-        for (size_t n = 0; n < kLog2Entries; ++n) {
-            const unsigned char *e = &image[n * kLog2EntrySize];
-            if (e[0] == kLogEmptyEntry)
-                continue;
-            faultlogtype &out = faultlog[count++];
-            out.errorcode = e[0];
-            out.scsi_opcode = e[1];
-            out.flags = e[2];
-            out.dummy = e[3];
-        }
-    } else if (image[3] > 1 && image[6] > 1) {
-        // Three 3-byte entries per row, read column by column.
-        for (size_t col : kLog3TripleOffsets) {
-            for (size_t row = 0; row < kLog3Rows; ++row) {
-                const unsigned char *e = &image[row * kLog3RowSize + col];
-                if (e[0] == kLogEmptyEntry)
-                    continue;
-                faultlogtype &out = faultlog[count++];
-                out.errorcode = e[0];
-                out.scsi_opcode = e[1];
-                out.flags = e[2];
-            }
-        }
-    } else {
-        for (size_t row = 0; row < kLog3Rows; ++row) {
-            const unsigned char *e = &image[row * kLog3RowSize];
-            if (e[0] == kLogEmptyEntry)
-                continue;
-            faultlogtype &out = faultlog[count++];
-            out.errorcode = e[0];
-            out.scsi_opcode = e[1];
-            unsigned flags = (unsigned(e[6]) << 7) | (unsigned(e[3]) << 4) | (e[4] & 0x0Fu);
-            if (e[5] == 0)
-                flags |= 0x40;
-            out.flags = static_cast<u_int8>(flags & 0xFF);
-        }
-    }
-    *num_entries = count;
+    if (family == Family::two)
+        *num_entries = take_log_entries(image, faultlog);
+    else if (image[3] > 1 && image[6] > 1)
+        *num_entries = take_log_columns(image, faultlog);
+    else
+        *num_entries = take_log_rows(image, faultlog);
     *overflow = image[kLogOverflowByte] == 0;
     return 0;
 }

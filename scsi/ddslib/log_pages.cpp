@@ -5,43 +5,48 @@
 #include <cstdio>
 
 #include "ddslib.h"
+#include "log_page_layouts.h"
 #include "scsilib.h"
 #include "scsilib/byte_order.h"
 
 unsigned char dds_tape_format = 0;
 
+using namespace ddslib;
+
 namespace {
 
 constexpr int32 kCumulativeValues = 1;  // LOG SENSE page control: current cumulative
 
-constexpr int32 kTapeAlertPage = 0x2E;
-constexpr int32 kCoefficientPage = 0x2D;
-constexpr int32 kTapeLogPage = 0x30;
-constexpr int32 kCapacityPage = 0x31;
-constexpr int32 kCompressionPage = 0x39;
-
-constexpr int32 kErrCounterLength = 32;
-constexpr int32 kC1Length = 76;
-constexpr int32 kTapeLogLength = 92;
-constexpr int32 kCompressionLength = 92;
-constexpr int32 kCapacityLength = 36;
-constexpr int32 kTapeAlertLength = 8 + 5 * (DDS_TAPEALERT_FLAGS - 1) + 1;  // through flag 64's byte
-constexpr int32 kCoefficientLength = 200;
-
 char kErtTag[] = "ERT";
+
+int32 value_at(const unsigned char *page, int offset, int width)
+{
+    return static_cast<int32>(static_cast<u_int32>(scsilib::get_be(page + offset, width)));
+}
 
 // One log page read into a zeroed buffer of the largest page this module reads.
 struct LogPage {
-    std::array<unsigned char, 324> bytes{};
+    std::array<unsigned char, kLargestLogPage> bytes{};
     int32 length = 0;
 
-    int32 be(int offset, int width) const
+    int32 value(LogField f) const { return value_at(bytes.data(), f.offset, f.width); }
+
+    // Fills the members of `out` that the fields name.
+    template <typename Record, size_t N>
+    void take(const std::array<LogMember<Record>, N> &fields, Record &out) const
     {
-        return static_cast<int32>(static_cast<u_int32>(scsilib::get_be(bytes.data() + offset, width)));
+        for (const LogMember<Record> &f : fields)
+            out.*f.member = value_at(bytes.data(), f.offset, f.width);
+    }
+
+    // Fills the outputs in the order of the fields.
+    template <size_t N>
+    void take(const std::array<LogField, N> &fields, int32 *const (&outs)[N]) const
+    {
+        for (size_t i = 0; i < N; ++i)
+            *outs[i] = value(fields[i]);
     }
 };
-
-static_assert(kTapeAlertLength == 324, "TapeAlert page is the largest read");
 
 // Reads `page` with `alloc` bytes. Returns the LOG SENSE result, or -1 when the
 // reply ends before `needed` bytes: fields past the end were never sent.
@@ -136,25 +141,15 @@ int32 dds_get_errcounters(DRIVE *drv, int32 pagecode, int32 *softerrs, int32 *re
     int32 rc = read_log_page(drv, pagecode, kErrCounterLength, kErrCounterLength, lp);
     if (rc < 0)
         return rc;
-    *softerrs = lp.be(8, 2);
-    *retries = lp.be(14, 4);
-    *groups = lp.be(22, 4);
-    *harderrs = lp.be(30, 2);
+    lp.take(kErrCounterFields, {softerrs, retries, groups, harderrs});
     return 0;
 }
 
 void dds_pull_out_C1_counters(C1_count_type *C1_counts, u_int8 *logpage)
 {
     C1_count_type c = *C1_counts;
-    c.framecount = dds_getvalue(logpage + 8, 4);
-    c.main_pos = dds_getvalue(logpage + 16, 4);
-    c.main_neg = dds_getvalue(logpage + 24, 4);
-    c.sub0_pos = dds_getvalue(logpage + 32, 4);
-    c.sub1_pos = dds_getvalue(logpage + 40, 4);
-    c.sub0_neg = dds_getvalue(logpage + 48, 4);
-    c.sub1_neg = dds_getvalue(logpage + 56, 4);
-    c.read_retry_count = dds_getvalue(logpage + 64, 4);
-    c.read_C2_uncorr = dds_getvalue(logpage + 72, 4);
+    for (const LogMember<C1_count_type> &f : kC1Fields)
+        c.*f.member = value_at(logpage, f.offset, f.width);
     if (c.framecount < 1) {
         c.avg_pos_errate = 0;
         c.avg_neg_errate = 0;
@@ -201,10 +196,14 @@ int32 dds_read_tape_log(DRIVE *drv, Tapelogtype *current, Tapelogtype *previous,
     int32 rc = read_log_page(drv, kTapeLogPage, kTapeLogLength, kTapeLogLength, lp);
     if (rc < 0)
         return rc;
-    *current = Tapelogtype{lp.be(8, 3), lp.be(15, 2), lp.be(21, 3), lp.be(28, 2)};
-    *previous = Tapelogtype{lp.be(34, 3), lp.be(41, 2), lp.be(47, 3), lp.be(54, 2)};
-    *total = Tapelogtype{lp.be(60, 4), lp.be(68, 3), lp.be(75, 4), lp.be(83, 3)};
-    *loadcount = lp.be(90, 2);
+    Tapelogtype now{}, before{}, life{};
+    lp.take(kTapeLogCurrent, now);
+    lp.take(kTapeLogPrevious, before);
+    lp.take(kTapeLogTotal, life);
+    *current = now;
+    *previous = before;
+    *total = life;
+    *loadcount = lp.value(kTapeLogLoadCount);
     return 0;
 }
 
@@ -215,14 +214,7 @@ int32 dds_read_DC_performance(DRIVE *drv, DCtfrtype *performance)
     if (rc < 0)
         return rc;
     DCtfrtype p{};
-    int32 *fields[] = {&p.entities_written, &p.entities_read,    &p.records_written, &p.records_read,
-                       &p.kbytes_from_host, &p.kbytes_to_host,   &p.kbytes_to_tape,  &p.kbytes_from_tape,
-                       &p.log_entity_size,  &p.phys_entity_size, &p.non_DCLZ_entities};
-    int offset = 8;
-    for (int32 *f : fields) {
-        *f = lp.be(offset, 4);
-        offset += 8;
-    }
+    lp.take(kCompressionFields, p);
     p.avg_compression = p.kbytes_to_tape >= 1
                             ? static_cast<float>(static_cast<double>(p.kbytes_from_host) / p.kbytes_to_tape)
                             : 0.0f;
@@ -236,10 +228,7 @@ int32 dds_read_tape_capacity(DRIVE *drv, int32 *p0remain, int32 *p1remain, int32
     int32 rc = read_log_page(drv, kCapacityPage, kCapacityLength, kCapacityLength, lp);
     if (rc < 0)
         return rc;
-    *p0remain = lp.be(8, 4);
-    *p1remain = lp.be(16, 4);
-    *p0max = lp.be(24, 4);
-    *p1max = lp.be(32, 4);
+    lp.take(kCapacityFields, {p0remain, p1remain, p0max, p1max});
     return 0;
 }
 
@@ -251,7 +240,8 @@ int32 dds_get_predict_log(DRIVE *drv, PredictStructure **p)
         return rc;
     // Only the flags the drive sent are looked at; a short page covers fewer.
     int32 count = 0;
-    for (int32 pos = 8, flag = 0; pos < lp.length && flag < DDS_TAPEALERT_FLAGS; pos += 5, ++flag) {
+    for (int32 pos = kTapeAlertFirstFlag, flag = 0; pos < lp.length && flag < DDS_TAPEALERT_FLAGS;
+         pos += kTapeAlertFlagStride, ++flag) {
         if (lp.bytes[pos] != 0)
             p[count++] = const_cast<PredictStructure *>(&_predictflags[flag]);
     }
@@ -260,16 +250,16 @@ int32 dds_get_predict_log(DRIVE *drv, PredictStructure **p)
 
 int32 dds_get_chelt_coeffs(DRIVE *drv, int32 *chanA, int32 *chanB, int32 *afn)
 {
-    constexpr int kAfnOffset = 191;
     LogPage lp;
-    int32 rc = read_log_page(drv, kCoefficientPage, kCoefficientLength, kAfnOffset + 4, lp);
+    int32 rc = read_log_page(drv, kCoefficientPage, kCoefficientLength,
+                             kCoefficientAfn.offset + kCoefficientAfn.width, lp);
     if (rc < 0)
         return rc;
     for (int i = 0; i < DDS_CHELT_COEFFS; ++i) {
-        chanA[i] = lp.be(13 + 6 * i, 2);
-        chanB[i] = lp.be(97 + 6 * i, 2);
+        chanA[i] = lp.value({kCoefficientA.offset + kCoefficientStride * i, kCoefficientA.width});
+        chanB[i] = lp.value({kCoefficientB.offset + kCoefficientStride * i, kCoefficientB.width});
     }
-    *afn = lp.be(kAfnOffset, 4);
+    *afn = lp.value(kCoefficientAfn);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 
 #include "ddslib.h"
 #include "scsilib.h"
+#include "scsilib/byte_order.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ namespace {
 constexpr int kBlockDescriptorLength = 8;
 constexpr int kHeaderAndDescriptor = 4 + kBlockDescriptorLength;  // 12
 constexpr int kPageCodeByte = kHeaderAndDescriptor;               // first page byte
+constexpr int kBlockLengthByte = 9;                               // descriptor's block length, 24 bits
 
 // Log tag of this library's own lines.
 char kSysTag[] = "Sys";
@@ -87,31 +89,51 @@ constexpr int32 kCompressionPage = 0x0F;
 constexpr int32 kPartitionPage = 0x11;
 constexpr int32 kVendorPage = 0x3E;
 
+// A setting that is one bit of one page: the page, the MODE SENSE allocation,
+// the reply byte (header and block descriptor included) and the bit, with the
+// log texts for on and off.
+struct ModeBit {
+    int32 page;
+    int32 alloc;
+    int byte;
+    unsigned char mask;
+    const char *on_text;
+    const char *off_text;
+};
+
+constexpr ModeBit kReportSetmarks = {kDeviceConfigPage, 28, 20, 0x20, "Enable RSmk", "Disable RSmk"};
+constexpr ModeBit kReportEarlyWarning = {kDeviceConfigPage, 28, 20, 0x01, "Report EWEOM", "Don't report EWEOM"};
+constexpr ModeBit kCompression = {kCompressionPage, 28, 14, 0x80, "Enable compression", "Disable compression"};
+constexpr ModeBit kVumaMode = {kVendorPage, 16, 14, 0x01, "Enable VUMA mode", "Disable VUMA mode"};
+
+constexpr bool inside_reply(const ModeBit &b)
+{
+    return b.byte >= kPageCodeByte && b.byte < b.alloc &&
+           b.alloc <= static_cast<int32>(sizeof(ModeReply::bytes));
+}
+static_assert(inside_reply(kReportSetmarks) && inside_reply(kReportEarlyWarning) &&
+                  inside_reply(kCompression) && inside_reply(kVumaMode),
+              "a mode bit outside the page read");
+
+// The reply must hold the edited byte; nothing beyond it is needed.
+int32 set_mode_bit(DRIVE *drv, const ModeBit &b, bool on)
+{
+    return edit_page(drv, on ? b.on_text : b.off_text, b.page, b.alloc, b.byte + 1,
+                     [&](ModeReply &r) { set_bit(r.bytes[static_cast<size_t>(b.byte)], b.mask, on); });
+}
+
 }  // namespace
 
-int32 dds_set_rsm(DRIVE *drv, boolean enable)
-{
-    return edit_page(drv, enable ? "Enable RSmk" : "Disable RSmk", kDeviceConfigPage, 28, 21,
-                     [&](ModeReply &r) { set_bit(r.bytes[20], 0x20, enable != 0); });
-}
+int32 dds_set_rsm(DRIVE *drv, boolean enable) { return set_mode_bit(drv, kReportSetmarks, enable != 0); }
 
 int32 dds_set_rew(DRIVE *drv, boolean report_early_warning)
 {
-    return edit_page(drv, report_early_warning ? "Report EWEOM" : "Don't report EWEOM", kDeviceConfigPage,
-                     28, 21, [&](ModeReply &r) { set_bit(r.bytes[20], 0x01, report_early_warning != 0); });
+    return set_mode_bit(drv, kReportEarlyWarning, report_early_warning != 0);
 }
 
-int32 dds_set_compression(DRIVE *drv, boolean enable)
-{
-    return edit_page(drv, enable ? "Enable compression" : "Disable compression", kCompressionPage, 28, 15,
-                     [&](ModeReply &r) { set_bit(r.bytes[14], 0x80, enable != 0); });
-}
+int32 dds_set_compression(DRIVE *drv, boolean enable) { return set_mode_bit(drv, kCompression, enable != 0); }
 
-int32 dds_set_vuma_mode(DRIVE *drv, boolean enable)
-{
-    return edit_page(drv, enable ? "Enable VUMA mode" : "Disable VUMA mode", kVendorPage, 16, 15,
-                     [&](ModeReply &r) { set_bit(r.bytes[14], 0x01, enable != 0); });
-}
+int32 dds_set_vuma_mode(DRIVE *drv, boolean enable) { return set_mode_bit(drv, kVumaMode, enable != 0); }
 
 int32 dds_change_partition(DRIVE *drv, int32 partition)
 {
@@ -164,8 +186,7 @@ int32 dds_modify_partitions(DRIVE *drv, int32 partitions, int32 partitionsize)
     int at = (reply.length == 24 && reply.bytes[13] == 0x0A) ? 22 : 20;
     reply.bytes[15] = static_cast<unsigned char>(partitions);
     reply.bytes[16] |= 0x20;
-    reply.bytes[at] = static_cast<unsigned char>(partitionsize >> 8);
-    reply.bytes[at + 1] = static_cast<unsigned char>(partitionsize);
+    scsilib::put_be16(&reply.bytes[static_cast<size_t>(at)], static_cast<uint16_t>(partitionsize));
     return write_back(drv, reply);
 }
 
@@ -186,14 +207,9 @@ int32 dds_set_fixed_record_size(DRIVE *drv, int32 fixed_record_size)
     if (rc < 0)
         return rc;
     reply.length = kHeaderAndDescriptor;
-    reply.bytes[9] = static_cast<unsigned char>(fixed_record_size >> 16);
-    reply.bytes[10] = static_cast<unsigned char>(fixed_record_size >> 8);
-    reply.bytes[11] = static_cast<unsigned char>(fixed_record_size);
-    reply.bytes[0] = 0;
-    reply.bytes[2] &= 0x7F;
-    rc = scsi_mode_select(drv, reply.bytes.data(), kHeaderAndDescriptor);
-    if (rc < 0)
-        return rc;
+    scsilib::put_be24(&reply.bytes[kBlockLengthByte], static_cast<uint32_t>(fixed_record_size));
+    if (write_back(drv, reply) < 0)
+        return -1;
     drv->fixed_rec_size = fixed_record_size;
     drv->fixed = fixed_record_size != 0 ? 1 : 0;
     return 0;
