@@ -39,33 +39,11 @@ Bytes text_page(uint8_t code, const Bytes &text)
 
 uint32_t field(const Bytes &page, size_t at) { return static_cast<uint32_t>(be_at(page, at, 4)); }
 
-// "<prefix><hex>" or "<prefix><hex>.<hex>": the numbers, the second -1 when
-// absent; false for any other key.
-bool hex_key(const std::string &key, const std::string &prefix, unsigned long &first, long &second)
-{
-    if (key.compare(0, prefix.size(), prefix) != 0 || key.size() == prefix.size())
-        return false;
-    const char *p = key.c_str() + prefix.size();
-    char *end = nullptr;
-    first = std::strtoul(p, &end, 16);
-    if (end == p)
-        return false;
-    second = -1;
-    if (*end == '.') {
-        p = end + 1;
-        second = static_cast<long>(std::strtoul(p, &end, 16) & 0xFFFFFFFF);
-        if (end == p)
-            return false;
-    }
-    return *end == '\0';
-}
-
 // "diag.<pp>" or "diag_text.<pp>": the page code, or -1.
 long page_key(const std::string &key, const std::string &prefix)
 {
-    unsigned long code = 0;
-    long second = 0;
-    return hex_key(key, prefix, code, second) && second < 0 && code <= 0xFF ? static_cast<long>(code) : -1;
+    auto n = key_numbers(key, prefix, {16});
+    return n && (*n)[0] <= 0xFF ? static_cast<long>((*n)[0]) : -1;
 }
 
 // A page that only carries parameters the drive takes: accepted when it is
@@ -95,10 +73,11 @@ void KvLto::add_vendor_diagnostics()
         if (code >= 0)
             diagnostics.answer(static_cast<uint8_t>(code),
                                text_page(static_cast<uint8_t>(code), parse_hex(kv.second)));
-        unsigned long opcode = 0;
-        long parameter = -1;
-        if (hex_key(kv.first, "mech.", opcode, parameter))
-            mech->emplace(std::make_pair(static_cast<uint32_t>(opcode), parameter), parse_hex(kv.second));
+        // "mech.<opcode>" or "mech.<opcode>.<first parameter>", in hex.
+        if (auto n = key_numbers(kv.first, "mech.", {16, 16})) {
+            const long parameter = n->size() == 2 ? static_cast<long>((*n)[1] & 0xFFFFFFFF) : -1;
+            mech->emplace(std::make_pair(static_cast<uint32_t>((*n)[0]), parameter), parse_hex(kv.second));
+        }
     }
 
     diagnostics.on_page(kEnterDataCollection, fixed_size(32));

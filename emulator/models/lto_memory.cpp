@@ -24,20 +24,11 @@ bool known_width(uint32_t width) { return width == 8 || width == 16 || width == 
 // "memory.<id>.<width>", both decimal.
 bool parse_memory_key(const std::string &key, uint32_t &id, uint32_t &width)
 {
-    static const std::string prefix = "memory.";
-    if (key.compare(0, prefix.size(), prefix) != 0)
+    auto n = key_numbers(key, "memory.", {10, 10});
+    if (!n || n->size() != 2 || !known_width(static_cast<uint32_t>((*n)[1])))
         return false;
-    const char *p = key.c_str() + prefix.size();
-    char *end = nullptr;
-    unsigned long i = std::strtoul(p, &end, 10);
-    if (end == p || *end != '.')
-        return false;
-    p = end + 1;
-    unsigned long w = std::strtoul(p, &end, 10);
-    if (end == p || *end != '\0' || !known_width(static_cast<uint32_t>(w)))
-        return false;
-    id = static_cast<uint32_t>(i);
-    width = static_cast<uint32_t>(w);
+    id = static_cast<uint32_t>((*n)[0]);
+    width = static_cast<uint32_t>((*n)[1]);
     return true;
 }
 
