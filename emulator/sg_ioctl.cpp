@@ -13,6 +13,8 @@
 namespace kvemu {
 namespace {
 
+ReplyHook reply_hook = nullptr;
+
 using namespace scsilib;
 
 std::string name(const Node &n) { return "sg" + std::to_string(n.number); }
@@ -68,7 +70,7 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
     if (ov && !ov->from_model)
         r = ov->reply;
     else
-        r = n.device->command(c);
+        r = reply_hook ? reply_hook(c) : n.device->command(c);
     int short_by = 0;
     if (ov) {
         if (ov->status) r.status = *ov->status;
@@ -117,6 +119,8 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
 }
 
 }  // namespace
+
+void set_reply_hook(ReplyHook hook) { reply_hook = hook; }
 
 int sg_ioctl(Node &n, unsigned long request, void *arg)
 {
