@@ -1,6 +1,7 @@
 // Emulator core: the loaded bus, the device list, descriptors and the trace.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,7 +26,7 @@ struct Bus {
     std::vector<std::string> trace;
     std::vector<unsigned> sleeps;
     std::map<std::string, std::string> redirects;
-    std::string list_buffer;  // backing store of the FILE* served for the device list
+    std::string list_buffer;           // backing store of the FILE* served for the device list
     std::optional<std::time_t> clock;  // the stepped clock's next reading
 };
 
@@ -116,11 +117,6 @@ void add_node(const Config &cfg, bool raw)
         n->channel = static_cast<int>(cfg.get_int("channel"));
         n->target = static_cast<int>(cfg.get_int("target"));
         n->lun = static_cast<int>(cfg.get_int("lun"));
-        n->type = static_cast<int>(cfg.get_int("type"));
-        char line[128];
-        std::snprintf(line, sizeof line, "%d\t%d\t%d\t%d\t%d\t1\t2\t0\t1", n->host, n->channel,
-                      n->target, n->lun, n->type);
-        n->line = line;
         std::string model = cfg.get("model", "generic");
         if (model != "none") {
             Factory f = find_model(model);
@@ -130,6 +126,12 @@ void add_node(const Config &cfg, bool raw)
             }
             n->device = f(cfg);
         }
+        // The driver lists the type the device reports in its INQUIRY data.
+        n->type = static_cast<int>(cfg.get_int("type", n->device ? n->device->default_type() : 0));
+        char line[128];
+        std::snprintf(line, sizeof line, "%d\t%d\t%d\t%d\t%d\t1\t2\t0\t1", n->host, n->channel, n->target,
+                      n->lun, n->type);
+        n->line = line;
         for (const auto &text : cfg.all("override"))
             n->overrides.push_back(parse_override(text));
     }
@@ -187,10 +189,7 @@ std::string Config::get(const std::string &key, const std::string &def) const
     return it == values.end() ? def : it->second;
 }
 
-long Config::get_int(const std::string &key, long def) const
-{
-    return has(key) ? to_long(get(key), def) : def;
-}
+long Config::get_int(const std::string &key, long def) const { return has(key) ? to_long(get(key), def) : def; }
 
 Bytes Config::get_bytes(const std::string &key) const { return parse_hex(get(key)); }
 
@@ -319,8 +318,7 @@ Node *node(int number)
 Node *node_at(int host, int target, int lun)
 {
     for (auto &n : bus().nodes)
-        if (n->device && !n->device->vanished && n->host == host && n->target == target &&
-            n->lun == lun)
+        if (n->device && !n->device->vanished && n->host == host && n->target == target && n->lun == lun)
             return n.get();
     return nullptr;
 }
@@ -392,24 +390,69 @@ void record(const std::string &line) { emit(line); }
 
 using namespace kvemu;
 
-extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **result,
-                                const char **mapped)
+namespace {
+
+const char kDeviceList[] = "/proc/scsi/sg/devices";
+
+// The device list as the driver shows it now, into `text`.
+void device_list_text(std::string &text)
+{
+    Bus &b = bus();
+    if (b.list_text) {
+        text = *b.list_text;
+        return;
+    }
+    text.clear();
+    // The sg driver lists a device that went away as a row of -1. Appended
+    // piece by piece: a scan opens the list at every address.
+    for (auto &n : b.nodes) {
+        if (n->device && n->device->vanished)
+            text += "-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1";
+        else
+            text += n->line;
+        text += '\n';
+    }
+}
+
+// A descriptor from which read() gives the device list: an anonymous file
+// holding the text, positioned at its start.
+int open_device_list(int flags)
+{
+    if ((flags & O_ACCMODE) != O_RDONLY) {
+        errno = EACCES;
+        return -1;
+    }
+    int fd = memfd_create("kvemu-devices", (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0);
+    if (fd < 0)
+        return -1;
+    std::string text;
+    device_list_text(text);
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n <= 0) {
+            int err = errno;
+            ::close(fd);
+            errno = err;
+            return -1;
+        }
+        done += static_cast<size_t>(n);
+    }
+    lseek(fd, 0, SEEK_SET);
+    return fd;
+}
+
+}  // namespace
+
+extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **result, const char **mapped)
 {
     if (in_emulator || !path)
         return 0;
     Guard g;
-    if (!serves_path(path, mapped) || std::strcmp(path, "/proc/scsi/sg/devices") != 0)
+    if (!serves_path(path, mapped) || std::strcmp(path, kDeviceList) != 0)
         return 0;
     Bus &b = bus();
-    if (b.list_text) {
-        b.list_buffer = *b.list_text;
-    } else {
-        b.list_buffer.clear();
-        // The sg driver lists a device that went away as a row of -1.
-        for (auto &n : b.nodes)
-            b.list_buffer += (n->device && n->device->vanished ? "-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1"
-                                                               : n->line) + "\n";
-    }
+    device_list_text(b.list_buffer);
     // fmemopen refuses an empty buffer; a lone newline reads as an empty list.
     if (b.list_buffer.empty())
         b.list_buffer = "\n";
@@ -424,6 +467,10 @@ extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const c
     Guard g;
     if (!serves_path(path, mapped))
         return 0;
+    if (std::strcmp(path, kDeviceList) == 0) {
+        *result = open_device_list(flags);
+        return 1;
+    }
     int number = node_from_path(path);
     if (number < 0)
         return 0;
@@ -439,7 +486,6 @@ extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const c
         *result = -1;
         return 1;
     }
-    (void)flags;
     bus().fds[fd] = number;
     n->opens++;
     emit("open sg" + std::to_string(number));
@@ -490,6 +536,27 @@ extern "C" int kvemu_hook_sleep(unsigned seconds)
         *bus().clock += seconds;
     emit("sleep " + std::to_string(seconds));
     return 1;
+}
+
+extern "C" int kvemu_hook_fd_node(int fd)
+{
+    if (in_emulator)
+        return -1;
+    Guard g;
+    Node *n = bus().loaded ? node_of_fd(fd) : nullptr;
+    return n ? n->number : -1;
+}
+
+extern "C" int kvemu_hook_path_node(const char *path)
+{
+    if (in_emulator || !path)
+        return -1;
+    Guard g;
+    const char *mapped = path;
+    if (!serves_path(path, &mapped))
+        return -1;
+    Node *n = node(node_from_path(path));
+    return n && n->device && !n->device->vanished ? n->number : -1;
 }
 
 extern "C" int kvemu_hook_time(time_t *result)

@@ -1,4 +1,5 @@
-// Replies shared by every device model.
+// Replies shared by every device model, and the allocation length that bounds
+// every data-in reply.
 #include <cstdlib>
 #include <stdexcept>
 
@@ -7,6 +8,50 @@
 #include "scsilib/scsi_codes.h"
 
 namespace kvemu {
+namespace {
+
+using namespace scsilib;
+
+// Where a command carries its allocation length: CDB bytes [at, at + width).
+struct AllocationField {
+    uint8_t opcode;
+    uint8_t at;
+    uint8_t width;
+};
+
+constexpr AllocationField kAllocationFields[] = {
+    {kOpRequestSense, 4, 1},         {kOpInquiry, 3, 2},
+    {kOpModeSense6, 4, 1},           {kOpReceiveDiagnosticResults, 3, 2},
+    {kOpMediaCensus, 3, 2},          {kOpReadBuffer, 6, 3},
+    {kOpReportDensitySupport, 7, 2}, {kOpLogSense, 7, 2},
+    {kOpModeSense10, 7, 2},          {kOpPersistentReserveIn, 7, 2},
+    {kOpReadAttribute, 10, 4},       {kOpReportLuns, 6, 4},
+    {kOpSecurityProtocolIn, 6, 4},   {kOpMaintenanceIn, 6, 4},
+    {kOpServiceActionIn12, 6, 4},    {kOpReadElementStatus, 7, 3},
+};
+
+}  // namespace
+
+std::optional<uint32_t> allocation_length(const Bytes &cdb)
+{
+    if (cdb.empty())
+        return std::nullopt;
+    for (const auto &f : kAllocationFields)
+        if (f.opcode == cdb[0])
+            return cdb.size() >= size_t(f.at) + f.width
+                       ? std::optional<uint32_t>(static_cast<uint32_t>(be_at(cdb, f.at, f.width)))
+                       : std::nullopt;
+    return std::nullopt;
+}
+
+Reply answer(Device &device, const Command &cmd)
+{
+    Reply r = device.command(cmd);
+    std::optional<uint32_t> limit = allocation_length(cmd.cdb);
+    if (limit && r.data.size() > *limit)
+        r.data.resize(*limit);
+    return r;
+}
 
 using namespace scsilib;
 

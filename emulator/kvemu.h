@@ -31,14 +31,14 @@ struct Command {
 
 // A device's answer. Defaults give GOOD status with no data.
 struct Reply {
-    uint8_t status = 0;            // SCSI status byte
-    Bytes data;                    // data-in; cut to dxfer_len, residue = dxfer_len - size
-    Bytes sense;                   // sense bytes; copied up to mx_sb_len
+    uint8_t status = 0;  // SCSI status byte
+    Bytes data;          // data-in; cut to dxfer_len, residue = dxfer_len - size
+    Bytes sense;         // sense bytes; copied up to mx_sb_len
     uint8_t host_status = 0;
     std::optional<uint8_t> driver_status;  // default: 08h when sense is present, else 0
-    std::optional<int> resid;      // overrides the computed residue
-    std::optional<int> sb_len_wr;  // what the driver claims it wrote (bounded by the buffer)
-    int ioctl_errno = 0;           // nonzero: the SG_IO ioctl itself fails with this errno
+    std::optional<int> resid;              // overrides the computed residue
+    std::optional<int> sb_len_wr;          // what the driver claims it wrote (bounded by the buffer)
+    int ioctl_errno = 0;                   // nonzero: the SG_IO ioctl itself fails with this errno
 };
 
 Reply good(Bytes data = {});
@@ -52,12 +52,12 @@ struct Config {
     bool has(const std::string &key) const;
     std::string get(const std::string &key, const std::string &def = "") const;
     long get_int(const std::string &key, long def = 0) const;  // decimal or 0x-hex
-    Bytes get_bytes(const std::string &key) const;               // hex bytes, blanks ignored
+    Bytes get_bytes(const std::string &key) const;             // hex bytes, blanks ignored
     std::vector<std::string> all(const std::string &key) const;
 };
 
 Bytes parse_hex(const std::string &text);
-std::string to_hex(const uint8_t *p, size_t n);  // "12 00 00 00 60 00"
+std::string to_hex(const uint8_t *p, size_t n);                   // "12 00 00 00 60 00"
 Bytes ascii(const std::string &s, size_t width, char pad = ' ');  // fixed-width text field
 
 // Big- and little-endian fields of `width` (1..8) bytes at `at`, over the
@@ -75,13 +75,23 @@ public:
     // Answer one command. The base answers "reply.<cdb prefix hex>" settings and
     // refuses anything else with illegal_opcode().
     virtual Reply command(const Command &cmd);
+    // Peripheral device type without a "type" setting.
+    virtual int default_type() const { return 0; }
     Config cfg;
     // Set by a model when the drive leaves the bus (after a firmware download):
     // its device-list line then reads -1, opens fail and open descriptors get ENODEV.
     bool vanished = false;
+
 protected:
     std::optional<Reply> configured_reply(const Command &cmd) const;
 };
+
+// The allocation length in a CDB whose command has one (INQUIRY, MODE SENSE,
+// LOG SENSE, ...); nullopt for other commands and for a CDB too short to hold it.
+std::optional<uint32_t> allocation_length(const Bytes &cdb);
+// A device's reply as it goes out: data-in bytes beyond the CDB's allocation
+// length are never sent, as a real drive sends none.
+Reply answer(Device &device, const Command &cmd);
 
 using Factory = std::unique_ptr<Device> (*)(const Config &);
 // Models by name, as used by "model = <name>". Defined in models/registry.cpp.
@@ -89,9 +99,9 @@ Factory find_model(const std::string &name);
 
 // One-shot or repeated outcome forced onto commands of a node, ahead of the model.
 struct Override {
-    int opcode = -1;   // -1: any command
-    int times = 1;     // -1: for ever
-    int skip = 0;      // let this many matching commands through first
+    int opcode = -1;  // -1: any command
+    int times = 1;    // -1: for ever
+    int skip = 0;     // let this many matching commands through first
     Reply reply;
     bool from_model = false;  // start from the model's reply and change only the fields given
     std::optional<uint8_t> status;
@@ -99,7 +109,7 @@ struct Override {
     std::optional<uint8_t> driver_status;
     std::optional<int> resid;
     std::optional<int> sb_len_wr;
-    std::optional<int> short_by;   // transfer this many bytes fewer than the model gave
+    std::optional<int> short_by;  // transfer this many bytes fewer than the model gave
     std::optional<Bytes> sense;
     int ioctl_errno = 0;
 };
@@ -111,12 +121,12 @@ struct Override {
 //   "reset sg0 1", "sleep 150"
 struct Node {
     int number = 0;
-    std::string line;                 // its line in the device list
-    std::unique_ptr<Device> device;   // null: listed but no node answers
+    std::string line;                // its line in the device list
+    std::unique_ptr<Device> device;  // null: listed but no node answers
     Config cfg;
     int host = 0, channel = 0, target = 0, lun = 0, type = 0;
     std::vector<Override> overrides;
-    std::vector<Command> commands;    // every command received, in order
+    std::vector<Command> commands;  // every command received, in order
     int opens = 0, closes = 0;
 };
 

@@ -1,7 +1,9 @@
-// SG_GET_VERSION_NUM, SG_SET/GET_RESERVED_SIZE, SG_SCSI_RESET and SG_IO on an
-// emulated node, filling a real sg_io_hdr the way the Linux driver does.
+// SG_GET_VERSION_NUM, SG_SET/GET_RESERVED_SIZE, SG_SCSI_RESET, SG_GET_SCSI_ID,
+// SCSI_IOCTL_GET_IDLUN, SCSI_IOCTL_GET_BUS_NUMBER and SG_IO on an emulated node, filling a real sg_io_hdr
+// the way the Linux driver does.
 #include "sg_ioctl.h"
 
+#include <scsi/scsi.h>
 #include <scsi/sg.h>
 
 #include <algorithm>
@@ -70,17 +72,25 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
     if (ov && !ov->from_model)
         r = ov->reply;
     else
-        r = reply_hook ? reply_hook(c) : n.device->command(c);
+        r = reply_hook ? reply_hook(c) : answer(*n.device, c);
     int short_by = 0;
     if (ov) {
-        if (ov->status) r.status = *ov->status;
-        if (ov->host_status) r.host_status = *ov->host_status;
-        if (ov->driver_status) r.driver_status = *ov->driver_status;
-        if (ov->resid) r.resid = *ov->resid;
-        if (ov->sb_len_wr) r.sb_len_wr = *ov->sb_len_wr;
-        if (ov->sense) r.sense = *ov->sense;
-        if (ov->ioctl_errno) r.ioctl_errno = ov->ioctl_errno;
-        if (ov->short_by) short_by = *ov->short_by;
+        if (ov->status)
+            r.status = *ov->status;
+        if (ov->host_status)
+            r.host_status = *ov->host_status;
+        if (ov->driver_status)
+            r.driver_status = *ov->driver_status;
+        if (ov->resid)
+            r.resid = *ov->resid;
+        if (ov->sb_len_wr)
+            r.sb_len_wr = *ov->sb_len_wr;
+        if (ov->sense)
+            r.sense = *ov->sense;
+        if (ov->ioctl_errno)
+            r.ioctl_errno = ov->ioctl_errno;
+        if (ov->short_by)
+            short_by = *ov->short_by;
     }
     if (r.ioctl_errno)
         return fail(r.ioctl_errno);
@@ -148,6 +158,35 @@ int sg_ioctl(Node &n, unsigned long request, void *arg)
         return 0;
     case SG_IO:
         return do_sg_io(n, static_cast<sg_io_hdr_t *>(arg));
+    case SG_GET_SCSI_ID: {
+        if (!arg)
+            return fail(EFAULT);
+        sg_scsi_id id{};
+        id.host_no = n.host;
+        id.channel = n.channel;
+        id.scsi_id = n.target;
+        id.lun = n.lun;
+        id.scsi_type = n.type;
+        id.h_cmd_per_lun = 1;
+        id.d_queue_depth = 1;
+        std::memcpy(arg, &id, sizeof id);
+        return 0;
+    }
+    case SCSI_IOCTL_GET_IDLUN: {
+        if (!arg)
+            return fail(EFAULT);
+        // The mid-layer packs the address into one word, host number on top.
+        int idlun[2] = {(n.target & 0xff) | (n.lun & 0xff) << 8 | (n.channel & 0xff) << 16 |
+                            static_cast<int>(static_cast<unsigned>(n.host & 0xff) << 24),
+                        n.host};
+        std::memcpy(arg, idlun, sizeof idlun);
+        return 0;
+    }
+    case SCSI_IOCTL_GET_BUS_NUMBER:
+        if (!arg)
+            return fail(EFAULT);
+        *static_cast<int *>(arg) = n.host;
+        return 0;
     default:
         return fail(ENOTTY);
     }

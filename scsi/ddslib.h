@@ -41,10 +41,7 @@ int32 dds_read_config_codes(DRIVE *drv, int32 *hw_code, int32 *fw_code, char *co
 
 /* ---- DDS mode-page settings and write protection ---- */
 
-typedef enum {
-    write_enabled = 0,
-    write_protected = 1
-} wpstate;
+typedef enum { write_enabled = 0, write_protected = 1 } wpstate;
 
 /* Read-edit-write setters of one mode page. Each returns 0, or -1 when a command
  * fails or the drive's MODE SENSE reply cannot hold what is edited (too short, a
@@ -106,11 +103,7 @@ typedef struct {
     float avg_compression;
 } DCtfrtype;
 
-typedef enum {
-    predict_information = 0,
-    predict_warning = 1,
-    predict_critical = 2
-} predict_flag_type;
+typedef enum { predict_information = 0, predict_warning = 1, predict_critical = 2 } predict_flag_type;
 
 typedef struct {
     int param_code;
@@ -199,9 +192,9 @@ int32 dds_read_serial_eeprom(DRIVE *drv, unsigned char *data, int32 offset, int3
 /* One servo command. */
 typedef struct {
     u_int8 cmd;
-    u_int8 num_parms;  /* parameter bytes in use, 0..4 */
+    u_int8 num_parms; /* parameter bytes in use, 0..4 */
     u_int8 parms[4];
-    boolean passthru;  /* pass-through mode on */
+    boolean passthru; /* pass-through mode on */
 } servo_cmd_type;
 
 /* Largest image file dds_download_firmware sends; a larger one is refused. */
@@ -212,8 +205,7 @@ int32 dds_read_switches(DRIVE *drv, int32 which, u_int8 *switches);
 int32 dds_servo_cmd(DRIVE *drv, boolean alt_layout, servo_cmd_type *servocmd);
 /* Returns the bytes of status received, or -1. */
 int32 dds_servo_status(DRIVE *drv, boolean alt_layout, unsigned char *status, int32 length);
-int32 dds_send_dai_command(DRIVE *drv, u_int8 command, u_int8 parm1, u_int8 parm2, u_int8 parm3,
-                           u_int8 parm4);
+int32 dds_send_dai_command(DRIVE *drv, u_int8 command, u_int8 parm1, u_int8 parm2, u_int8 parm3, u_int8 parm4);
 /* Sends each file of the list, in order, in one WRITE BUFFER; mode 5 erases the
  * drive's calibration, mode 4 keeps it. Every file is opened and read (1 to
  * DDS_FW_FILE_MAX bytes) before anything is sent, so a bad list sends nothing. */

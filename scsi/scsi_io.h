@@ -6,18 +6,9 @@
 
 #include "common_types.h"
 
-typedef enum {
-    HOST_WRITE = 0,
-    HOST_READ = 1,
-    NO_TRANSFER = 2,
-    UNKNOWN_DIRECTION = 3
-} direction;
+typedef enum { HOST_WRITE = 0, HOST_READ = 1, NO_TRANSFER = 2, UNKNOWN_DIRECTION = 3 } direction;
 
-typedef enum {
-    LOG_NOTHING = 0,
-    LOG_ERRORS_ONLY = 1,
-    LOG_EVERYTHING = 2
-} log_level_type;
+typedef enum { LOG_NOTHING = 0, LOG_ERRORS_ONLY = 1, LOG_EVERYTHING = 2 } log_level_type;
 
 /* Transfer negotiation request; the Linux transport never reads it. */
 typedef struct {
@@ -29,21 +20,21 @@ typedef struct {
 } nego_type;
 
 typedef struct {
-    int32 fd;               /* sg node descriptor, -1 when closed */
-    int32 card_id;          /* sg host number */
-    int32 bus_addr;         /* target id */
+    int32 fd;       /* sg node descriptor, -1 when closed */
+    int32 card_id;  /* sg host number */
+    int32 bus_addr; /* target id */
     int32 lun;
     boolean immediate;
     boolean sili;
     boolean fixed;
     int32 fixed_rec_size;
-    int32 link;             /* low byte is the CDB control byte */
+    int32 link; /* low byte is the CDB control byte */
     int32 lblock_prot_type;
     nego_type nego;
-    int32 timeout;          /* milliseconds */
+    int32 timeout; /* milliseconds */
     FILE *logfp;
     log_level_type loglevel;
-    u_int8 scsi_status;     /* FFh when the command produced no status */
+    u_int8 scsi_status; /* FFh when the command produced no status */
     u_int8 driver_status;
     void *extended_driver_status;
     int32 actual_data_length;

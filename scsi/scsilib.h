@@ -46,8 +46,7 @@ int32 scsi_seek_block(DRIVE *drv, int32 block);
 int32 scsi_write_marks(DRIVE *drv, int32 markcount, int32 marktype);
 int32 scsi_space(DRIVE *drv, int32 spacecount, int32 spacetype);
 int32 scsi_evpd_inquiry(DRIVE *drv, int32 evpd, int32 page, unsigned char *buffer, int32 length);
-int32 scsi_ext_inquiry(DRIVE *drv, int32 evpd, int32 cmdDt, int32 page, unsigned char *buffer,
-                       int32 length);
+int32 scsi_ext_inquiry(DRIVE *drv, int32 evpd, int32 cmdDt, int32 page, unsigned char *buffer, int32 length);
 int32 scsi_verify(DRIVE *drv, boolean bytcmp, unsigned char *buffer, int32 length);
 int32 scsi_mode_select(DRIVE *drv, unsigned char *buffer, int32 length);
 int32 scsi_reserve_unit_thirdparty(DRIVE *drv, int32 thirdpty);
@@ -56,44 +55,37 @@ int32 scsi_erase(DRIVE *drv, int32 erasetype);
 int32 scsi_ext_mode_sense_subpage(DRIVE *drv, int32 DBD, int32 PCF, int32 page, int32 subpage,
                                   unsigned char *buffer, int32 length);
 int32 scsi_load_unload(DRIVE *drv, int32 media_id, int32 ldun, int32 magunld);
-int32 scsi_receive_diagnostic_results(DRIVE *drv, boolean pcValid, int32 pagecode,
-                                      unsigned char *buffer, int32 length);
-int32 scsi_send_diagnostic_page(DRIVE *drv, unsigned char byte1, unsigned char *buffer,
-                                int32 length);
+int32 scsi_receive_diagnostic_results(DRIVE *drv, boolean pcValid, int32 pagecode, unsigned char *buffer,
+                                      int32 length);
+int32 scsi_send_diagnostic_page(DRIVE *drv, unsigned char byte1, unsigned char *buffer, int32 length);
 int32 scsi_prev_allow_media_removal(DRIVE *drv, int32 cass_prevent, int32 mag_prevent);
 int32 scsi_media_census(DRIVE *drv, unsigned char *buffer, int32 length);
 int32 scsi_locate(DRIVE *drv, int32 blockcount, int32 blocktype, int32 partition);
 int32 scsi_read_position(DRIVE *drv, int32 blocktype, unsigned char *buffer, int32 length);
-int32 scsi_write_buffer(DRIVE *drv, unsigned char *buffer, int32 id, int32 mode, int32 addr,
-                        int32 length);
-int32 scsi_read_buffer(DRIVE *drv, unsigned char *buffer, int32 id, int32 mode, int32 addr,
-                       int32 length);
-int32 scsi_ext_report_density_support(DRIVE *drv, int32 media, int32 mediumtype,
-                                      unsigned char *buffer, int32 length);
+int32 scsi_write_buffer(DRIVE *drv, unsigned char *buffer, int32 id, int32 mode, int32 addr, int32 length);
+int32 scsi_read_buffer(DRIVE *drv, unsigned char *buffer, int32 id, int32 mode, int32 addr, int32 length);
+int32 scsi_ext_report_density_support(DRIVE *drv, int32 media, int32 mediumtype, unsigned char *buffer,
+                                      int32 length);
 int32 scsi_ext_log_select(DRIVE *drv, int32 PCR, int32 PC, unsigned char *buffer, int32 length);
 int32 scsi_ext_log_sense(DRIVE *drv, int32 PC, int32 page, unsigned char *buffer, int32 length);
 int32 scsi_persistent_reserve_in(DRIVE *drv, int32 action, u_int8 *buffer, int32 length);
-int32 scsi_persistent_reserve_out(DRIVE *drv, int32 action, int32 scope, int32 rtype,
-                                  u_int8 *buffer, int32 length);
+int32 scsi_persistent_reserve_out(DRIVE *drv, int32 action, int32 scope, int32 rtype, u_int8 *buffer,
+                                  int32 length);
 int32 scsi_read_attribute(DRIVE *drv, int32 svcaction, int32 vol, int32 partn, int32 firstattrib,
                           unsigned char *buffer, int32 length);
-int32 scsi_write_attribute(DRIVE *drv, int32 vol, int32 partn, unsigned char *buffer,
-                           int32 length);
+int32 scsi_write_attribute(DRIVE *drv, int32 vol, int32 partn, unsigned char *buffer, int32 length);
 int32 scsi_ext_locate(DRIVE *drv, int64 identcount, int32 dest_type, int32 partition, int32 bam);
 int32 scsi_report_luns(DRIVE *drv, unsigned char *buffer, int32 length);
-int32 scsi_security_protocol_in(DRIVE *drv, int32 protocol, int32 specific, u_int8 *buffer,
-                                int32 length);
-int32 scsi_security_protocol_out(DRIVE *drv, int32 protocol, int32 specific, u_int8 *buffer,
-                                 int32 length);
+int32 scsi_security_protocol_in(DRIVE *drv, int32 protocol, int32 specific, u_int8 *buffer, int32 length);
+int32 scsi_security_protocol_out(DRIVE *drv, int32 protocol, int32 specific, u_int8 *buffer, int32 length);
 int32 scsi_report_device_identifier(DRIVE *drv, u_int8 *identifier, int32 length);
 int32 scsi_set_device_identifier(DRIVE *drv, u_int8 *identifier, int32 length);
 int32 scsi_ext_move_medium(DRIVE *drv, int32 mta, int32 source, int32 destination);
 int32 scsi_read_media_serialno(DRIVE *drv, u_int8 *serial, int32 length);
-int32 scsi_read_element_status(DRIVE *drv, int32 element_code, int32 start_element,
-                               int32 num_elements, unsigned char *buffer, int32 length);
+int32 scsi_read_element_status(DRIVE *drv, int32 element_code, int32 start_element, int32 num_elements,
+                               unsigned char *buffer, int32 length);
 /* Sends a caller-built CDB of 1 to 16 bytes unchanged; the direction comes from scsi_spec. */
-int32 scsi_general(DRIVE *drv, unsigned char *cmd, int32 cmd_length, unsigned char *data,
-                   int32 data_length);
+int32 scsi_general(DRIVE *drv, unsigned char *cmd, int32 cmd_length, unsigned char *data, int32 data_length);
 
 /* ---- Adapter scan and protection CRC ---- */
 

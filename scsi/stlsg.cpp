@@ -6,13 +6,13 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "scsilib.h"
 #include "scsilib/byte_order.h"
@@ -37,48 +37,104 @@ constexpr int kReservedSize = 0x100000;
 constexpr int32 kDefaultTimeoutMs = 10000;
 constexpr unsigned char kMaxSense = 255;
 constexpr int kArrayControllerType = 12;
+// A longer list is read only this far; nothing past it is looked at.
 constexpr size_t kMaxDeviceListBytes = 1 << 20;
 
-// A cursor over the device-list text that reads integers as "%d" would:
-// leading white space, an optional sign, decimal digits. Values beyond int
-// are clamped rather than left undefined.
-struct ListReader {
-    const char *p;
+// A device list for one lookup, read as "%d" would read its integers: leading
+// white space, an optional sign, decimal digits; a value beyond int is clamped.
+// Once a read fails every later one fails too, as the list is read no further.
+// The driver's list comes a buffer-full at a time, only as far as the integers
+// asked for reach, through buffers of our own (no allocation, no size query).
+class DeviceList {
+public:
+    // The driver's list.
+    DeviceList() : fp_(fopen(kDeviceList, "rb"))
+    {
+        if (fp_)
+            setvbuf(fp_, stream_buffer_, _IOFBF, sizeof stream_buffer_);
+    }
+    // A list given as text; a NUL in it ends it, as it would end a read.
+    DeviceList(const char *text, size_t length) : fp_(nullptr), pos_(text), end_(text + length), ended_(true) {}
+    ~DeviceList()
+    {
+        if (fp_)
+            fclose(fp_);
+    }
+    DeviceList(const DeviceList &) = delete;
+    DeviceList &operator=(const DeviceList &) = delete;
+
+    bool is_open() const { return fp_ != nullptr; }
+
     bool next(int *out)
     {
-        char *end = nullptr;
-        errno = 0;
-        long v = strtol(p, &end, 10);
-        if (end == p)
+        if (failed_)
             return false;
-        p = end;
-        if (v > INT_MAX)
-            v = INT_MAX;
-        if (v < INT_MIN)
-            v = INT_MIN;
+        int c = peek();
+        while (c == ' ' || (c >= '\t' && c <= '\r'))
+            c = advance();
+        bool negative = c == '-';
+        if (c == '-' || c == '+')
+            c = advance();
+        if (c < '0' || c > '9') {
+            failed_ = true;
+            return false;
+        }
+        // Past this the value is clamped anyway; stop growing it.
+        constexpr long long kCap = static_cast<long long>(INT_MAX) + 1;
+        long long v = 0;
+        for (; c >= '0' && c <= '9'; c = advance())
+            if (v < kCap)
+                v = v * 10 + (c - '0');
+        if (negative)
+            v = -v;
         if (out)
-            *out = static_cast<int>(v);
+            *out = static_cast<int>(v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : v);
         return true;
     }
-};
 
-std::string read_device_list(FILE *fp)
-{
-    std::string text;
-    char chunk[4096];
-    size_t n;
-    while (text.size() < kMaxDeviceListBytes && (n = fread(chunk, 1, sizeof chunk, fp)) > 0)
-        text.append(chunk, n);
-    return text;
-}
+private:
+    // The character under the cursor, or EOF at the end of the list.
+    int peek()
+    {
+        if (pos_ == end_ && !refill())
+            return EOF;
+        return static_cast<unsigned char>(*pos_);
+    }
+    int advance()
+    {
+        ++pos_;
+        return peek();
+    }
+    bool refill()
+    {
+        if (ended_ || read_ >= kMaxDeviceListBytes)
+            return false;
+        size_t want = std::min(sizeof window_, kMaxDeviceListBytes - read_);
+        size_t n = fread(window_, 1, want, fp_);
+        read_ += n;
+        ended_ = n < want;  // end of the list or a read error: do not ask again
+        pos_ = window_;
+        end_ = window_ + n;
+        return n > 0;
+    }
+
+    // One read fills these with a list of about 150 devices.
+    char stream_buffer_[4096];
+    char window_[4096];
+    FILE *fp_;  // null for a list given as text
+    const char *pos_ = nullptr;
+    const char *end_ = nullptr;
+    size_t read_ = 0;
+    bool ended_ = false;
+    bool failed_ = false;
+};
 
 // Position of the first record at host/id/lun that is not a storage array
 // controller, counting every record read; -1 when none matches. A record
 // counts once host, channel, id, LUN and type were read; the reading stops at
-// the first record that does not give them.
-int find_node(const std::string &list, int host, int id, int lun)
+// the first record that does not give them, and at the match.
+int find_node(DeviceList &in, int host, int id, int lun)
 {
-    ListReader in{list.c_str()};
     for (int count = 0;; count++) {
         int h, i, l, type;
         if (!in.next(&h) || !in.next(nullptr) || !in.next(&i) || !in.next(&l) || !in.next(&type))
@@ -151,20 +207,22 @@ int32 scsi_find_device_node(const char *list, size_t length, int32 host, int32 i
 {
     if (!list)
         return -1;
-    return find_node(std::string(list, length), host, id, lun);
+    DeviceList text(list, length);
+    return find_node(text, host, id, lun);
 }
 
 int32 scsi_open_device(DRIVE *drv)
 {
-    FILE *fp = fopen(kDeviceList, "rb");
-    if (!fp) {
-        int err = errno;
-        fprintf(stderr, "Unable to access %s!\n - %s\n", kDeviceList, strerror(err));
-        return -1;
+    int node;
+    {
+        DeviceList list;
+        if (!list.is_open()) {
+            int err = errno;
+            fprintf(stderr, "Unable to access %s!\n - %s\n", kDeviceList, strerror(err));
+            return -1;
+        }
+        node = find_node(list, drv->card_id, drv->bus_addr, drv->lun);
     }
-    std::string list = read_device_list(fp);
-    fclose(fp);
-    int node = find_node(list, drv->card_id, drv->bus_addr, drv->lun);
     if (node < 0)
         return -1;
 
@@ -180,8 +238,8 @@ int32 scsi_open_device(DRIVE *drv)
     int version = finish_open(path, drv, &reserved);
     if (version < 0)
         return -1;
-    log_line(drv, "Sys", "%-20.20s| Card %d, Addr %d, LUN %d", "OPENED SCSI DEVICE", drv->card_id, drv->bus_addr,
-         drv->lun);
+    log_line(drv, "Sys", "%-20.20s| Card %d, Addr %d, LUN %d", "OPENED SCSI DEVICE", drv->card_id,
+             drv->bus_addr, drv->lun);
     log_line(drv, "Sys", "%-20.20s| %s", " Equiv sg device", path);
     log_revision(drv, version, reserved);
     return 0;
@@ -213,8 +271,8 @@ int32 scsi_close_device(DRIVE *drv)
         return 0;
     int result = close(drv->fd);
     drv->fd = -1;
-    log_line(drv, "Sys", "%-20.20s| Card %d, Addr %d, LUN %d", "CLOSED SCSI DEVICE", drv->card_id, drv->bus_addr,
-         drv->lun);
+    log_line(drv, "Sys", "%-20.20s| Card %d, Addr %d, LUN %d", "CLOSED SCSI DEVICE", drv->card_id,
+             drv->bus_addr, drv->lun);
     return result;
 }
 

@@ -123,7 +123,8 @@ TEST(ByteHelpers, Dumps)
     EXPECT_EQ(dump(letters), full + "51 52 53 54                                        \tQRST\n");
     EXPECT_EQ(dump(Bytes(letters.begin(), letters.begin() + 16)), full);
     EXPECT_EQ(dump({}), "");
-    EXPECT_EQ(dump({0x1F, 0x20, 0x7E, 0x7F, 0x80}), "1F 20 7E 7F 80                                     \t. ~..\n");
+    EXPECT_EQ(dump({0x1F, 0x20, 0x7E, 0x7F, 0x80}),
+              "1F 20 7E 7F 80                                     \t. ~..\n");
     EXPECT_EQ(dump(Bytes(15, 'z')).find('\t'), 51u);
 
     char *buf = nullptr;

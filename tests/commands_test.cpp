@@ -35,7 +35,11 @@ Opts fixed(int32 rec, boolean f = 1) { return opts(0, 0, f, rec, 0); }
 Opts sili(boolean v) { return opts(0, v, 0, 0, 0); }
 
 using Call = std::function<int32(DRIVE *, unsigned char *)>;
-#define CALL(expr) [](DRIVE *d, unsigned char *b) { (void)b; return expr; }
+#define CALL(expr)                                                                                             \
+    [](DRIVE *d, unsigned char *b) {                                                                           \
+        (void)b;                                                                                               \
+        return expr;                                                                                           \
+    }
 
 struct Row {
     const char *what;
@@ -107,6 +111,7 @@ const std::vector<Row> &rows()
     static const unsigned char rdbuf[10] = {0x3C, 2, 0, 0, 0, 0, 0, 0, 0x40, 0};
     static const unsigned char maint[12] = {0xA4, 0x1F, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0};
     static const unsigned char tur1[1] = {0x00};
+    // clang-format off
     static const std::vector<Row> r = {
         {"test unit ready", {}, CALL(scsi_test_unit_ready(d)), "00 00 00 00 00 00", kNone, 0},
         {"control byte is the low byte of link", link(0x1C3), CALL(scsi_test_unit_ready(d)),
@@ -243,6 +248,7 @@ const std::vector<Row> &rows()
         {"pass-through maintenance out sends its data", {}, CALL(general(d, b, maint, 8)),
          "A4 1F 00 00 00 00 00 00 00 08 00 00", kOut, 8},
         {"pass-through of one byte", {}, CALL(general(d, b, tur1, 0)), "00", kNone, 0},
+        // clang-format on
     };
     return r;
 }
@@ -307,9 +313,18 @@ TEST_F(Commands, RefusedRequestsSendNothing)
         [&] { return scsi_general(d, cdb, 17, b, 0); },
         [&] { return scsi_general(d, nullptr, 6, b, 0); },
         [&] { return scsi_general(d, cdb, 6, b, -1); },
-        [&] { apply(fixed(0x1000)); return scsi_read(d, b, 0x800000); },
-        [&] { apply(fixed(-1)); return scsi_write(d, b, 1); },
-        [&] { apply(fixed(0x1000)); return scsi_verify(d, 1, b, 0xFFFFFF); },
+        [&] {
+            apply(fixed(0x1000));
+            return scsi_read(d, b, 0x800000);
+        },
+        [&] {
+            apply(fixed(-1));
+            return scsi_write(d, b, 1);
+        },
+        [&] {
+            apply(fixed(0x1000));
+            return scsi_verify(d, 1, b, 0xFFFFFF);
+        },
     };
     for (size_t i = 0; i < refused.size(); ++i) {
         SCOPED_TRACE(i);
@@ -336,9 +351,26 @@ TEST_F(Commands, ResultIsTheByteCountTransferred)
     unsigned char cdb[10] = {0x3C, 2, 0, 0, 0, 0, 0, 0, 0x40, 0};
     EXPECT_EQ(scsi_general(&drv, cdb, 10, buf, 64), 4);
     EXPECT_EQ(buf[3], 0x04);
+    // A buffer larger than the CDB's allocation length gets no more than it.
+    unsigned char inquiry[6] = {0x12, 0, 0, 0, 8, 0};
+    EXPECT_EQ(scsi_general(&drv, inquiry, 6, buf, 64), 8);
+    EXPECT_EQ(kvemu::node(0)->commands.back().dxfer_len, 64u);
     // A command the drive refuses gives -1 whatever it asked for.
     EXPECT_EQ(scsi_rewind(&drv), -1);
     EXPECT_EQ(drv.scsi_status, 2);
+}
+
+// LOG SENSE sends its length whole across bytes 5-8: past FFFFh the allocation
+// length keeps only the low half, so the drive answers far less than the buffer.
+TEST_F(Commands, LogSenseBeyondSixteenBitsGetsOnlyTheLowHalf)
+{
+    std::string page = "reply.4d = 31 00 00 2C";
+    for (int i = 0; i < 0x2C; ++i)
+        page += " 00";
+    open_bus(std::string(kBus) + page + "\n");
+    std::vector<unsigned char> buf(0x10020);
+    EXPECT_EQ(scsi_ext_log_sense(&drv, 1, 0x31, buf.data(), 0x10020), 0x20);
+    EXPECT_EQ(kvemu::to_hex(kvemu::node(0)->commands.back().cdb.data(), 10), "4D 00 71 00 00 00 01 00 20 00");
 }
 
 TEST_F(Commands, RequestBlockAddressReturnsTheAddress)

@@ -57,10 +57,8 @@ struct FileCase {
 TEST_F(ConfigFile, EntryLines)
 {
     const FileCase cases[] = {
-        {"plain", "1a2b|lto5.fmw|2.50\n3C|dds.img|2.5\n",
-         {{0x1A2B, "LTO5.FMW", 2.5}, {0x3C, "DDS.IMG", 2.5}}},
-        {"comments and empty lines", "$ header\n\n0x10|A|1\n$10|B|2\n",
-         {{0x10, "A", 1.0}}},
+        {"plain", "1a2b|lto5.fmw|2.50\n3C|dds.img|2.5\n", {{0x1A2B, "LTO5.FMW", 2.5}, {0x3C, "DDS.IMG", 2.5}}},
+        {"comments and empty lines", "$ header\n\n0x10|A|1\n$10|B|2\n", {{0x10, "A", 1.0}}},
         {"dollar after blanks is data", "  $10|B|2\n", {{0, "B", 2.0}}},
         {"blank line is an entry", "   \n7|X|3\n", {{0, "", 0.0}, {7, "X", 3.0}}},
         {"blanks around fields", " 0x20 | img.bin |  4.10  \n", {{0x20, " IMG.BIN ", 4.1}}},
@@ -220,21 +218,20 @@ TEST_F(Tables, PrintConfigExactLines)
     testing::internal::CaptureStdout();
     print_config(t_);
     std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out,
-              "i = 0, Drive ID = 0x001a2b\n"
-              "\tPeripheral Qualifier = 0, Peripheral Device Type = 1 \n"
-              "\tVendorID = KV, ProductID = Ultrium 5-SCSI\n"
-              "\tFw Version = 2.5 Fw File = LTO5.FMW\n"
-              "\tAction = upgrade\n"
-              "i = 2, Drive ID = 0x000005\n"
-              "\tPeripheral Qualifier = 0, Peripheral Device Type = 0 \n"
-              "\tVendorID = , ProductID = \n"
-              "\tFw Version = 10 Fw File = \n"
-              "i = 5, Drive ID = 00000000\n"
-              "\tPeripheral Qualifier = 0, Peripheral Device Type = 0 \n"
-              "\tVendorID = , ProductID = \n"
-              "\tFw Version = 0 Fw File = " +
-                  std::string(128, 'y') + "\n\tAction = " + std::string(127, 'x') + "\n");
+    EXPECT_EQ(out, "i = 0, Drive ID = 0x001a2b\n"
+                   "\tPeripheral Qualifier = 0, Peripheral Device Type = 1 \n"
+                   "\tVendorID = KV, ProductID = Ultrium 5-SCSI\n"
+                   "\tFw Version = 2.5 Fw File = LTO5.FMW\n"
+                   "\tAction = upgrade\n"
+                   "i = 2, Drive ID = 0x000005\n"
+                   "\tPeripheral Qualifier = 0, Peripheral Device Type = 0 \n"
+                   "\tVendorID = , ProductID = \n"
+                   "\tFw Version = 10 Fw File = \n"
+                   "i = 5, Drive ID = 00000000\n"
+                   "\tPeripheral Qualifier = 0, Peripheral Device Type = 0 \n"
+                   "\tVendorID = , ProductID = \n"
+                   "\tFw Version = 0 Fw File = " +
+                       std::string(128, 'y') + "\n\tAction = " + std::string(127, 'x') + "\n");
     EXPECT_STREQ(a.Action, "upgrade");  // trimmed in place
 }
 

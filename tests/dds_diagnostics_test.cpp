@@ -11,6 +11,7 @@
 
 #include "scratch.h"
 #include "dds_memory_bus.h"
+#include "models/download.h"
 #include "ddslib.h"
 #include "scsilib.h"
 
@@ -97,8 +98,9 @@ TEST_F(Drive, ServoStatusReadsEvenWhenTheListIsRefused)
         std::memset(status, 0xEE, sizeof status);
         EXPECT_EQ(dds_servo_status(&drv, alt, status, 8), 6);
         EXPECT_EQ(kvemu::to_hex(status, 8), "11 22 33 44 55 66 00 00");
-        EXPECT_EQ(sent(), (Lines{kSend, alt ? "out sg0 42 81 00 00 00 FF 00 00" : "out sg0 42 A1 00 00 00 00 00 00",
-                                 "cmd sg0 1C 00 00 00 08 00"}));
+        EXPECT_EQ(sent(),
+                  (Lines{kSend, alt ? "out sg0 42 81 00 00 00 FF 00 00" : "out sg0 42 A1 00 00 00 00 00 00",
+                         "cmd sg0 1C 00 00 00 08 00"}));
     }
 }
 
@@ -166,7 +168,7 @@ TEST_F(Download, EachFileGoesWholeInOneWriteBuffer)
 {
     kvemu::Bytes a = file("a.bin", 5), b = file("b.bin", DDS_FW_FILE_MAX);
     for (boolean destroy : {0, 1}) {
-        open(destroy ? "download_commit = mode5\ninstalls = * 2.00\n" : "");  // mode 5 commits each file
+        open("installs = * 2.00\n");  // the model's own road takes either mode
         drv.loglevel = LOG_EVERYTHING;
         EXPECT_EQ(run({dir + "/a.bin", dir + "/b.bin"}, destroy), 0);
         const auto &cmds = kvemu::node(0)->commands;
@@ -178,6 +180,7 @@ TEST_F(Download, EachFileGoesWholeInOneWriteBuffer)
         EXPECT_EQ(cmds[1].data_out, b);
         EXPECT_EQ(logged(), (Lines{destroy ? "Download f/w, erase cal " : "Download f/w, preserve cal ",
                                    "Download completed"}));
+        EXPECT_EQ(kvemu::download_of(kvemu::node(0))->commits(), 2);
         ddstest::close_drive(drv);
     }
     open();

@@ -11,10 +11,10 @@
 
 using ddstest::key;
 using ddstest::kProbeLine;
-using kvemu::put_be_at;
 using ddstest::put_text;
 using ddstest::sent;
 using kvemu::Bytes;
+using kvemu::put_be_at;
 using Lines = std::vector<std::string>;
 
 namespace {
@@ -42,8 +42,10 @@ TEST_F(Eeprom, InformationBlockOfEachFamily)
         int32 csum, valid_out, flash;
     };
     const Row rows[] = {
-        {kFamily2, false, 1, 0x12345678, 1, 0x00010203}, {kFamily2, false, 2, -2, 0, 7},
-        {kFamily1, false, 1, 0x0BADF00D, 1, 0x1234},     {kFamily3, true, 0, 0x7EADBEEF, 0, 0xFFFF},
+        {kFamily2, false, 1, 0x12345678, 1, 0x00010203},
+        {kFamily2, false, 2, -2, 0, 7},
+        {kFamily1, false, 1, 0x0BADF00D, 1, 0x1234},
+        {kFamily3, true, 0, 0x7EADBEEF, 0, 0xFFFF},
     };
     for (const auto &r : rows) {
         Bytes img(r.hw == kFamily2 ? 16 : 32, 0xAA);
@@ -99,8 +101,9 @@ TEST_F(Eeprom, ManufacturingCodesOfEachFamily)
     ASSERT_EQ(dds_read_mfg_codes(&drv, &m), 0);
     EXPECT_EQ(Lines({m.datecode, m.boardcode, m.serialno, m.mechcode, m.mfgplant}),
               Lines({"0426", "BOARD-123456", "SERIAL123456", "MECH", "keep"}));
-    EXPECT_EQ(sent(), (Lines{kProbeLine, "cmd sg0 3C 01 03 00 10 00 00 00 20 00", "cmd sg0 3C 01 03 00 10 04 00 00 20 00",
-                             "cmd sg0 3C 01 03 00 10 05 00 00 20 00", "cmd sg0 3C 01 03 00 10 06 00 00 20 00"}));
+    EXPECT_EQ(sent(), (Lines{kProbeLine, "cmd sg0 3C 01 03 00 10 00 00 00 20 00",
+                             "cmd sg0 3C 01 03 00 10 04 00 00 20 00", "cmd sg0 3C 01 03 00 10 05 00 00 20 00",
+                             "cmd sg0 3C 01 03 00 10 06 00 00 20 00"}));
 
     Bytes f2(32, 0);  // an unset date code, then a serial number running over its marker
     f2[0] = 0xFF;
@@ -142,7 +145,10 @@ Entries read_log(DRIVE &drv, int32 &result, boolean &overflow)
     return out;
 }
 
-void put(Bytes &b, size_t at, std::vector<uint8_t> v) { std::copy(v.begin(), v.end(), b.begin() + static_cast<long>(at)); }
+void put(Bytes &b, size_t at, std::vector<uint8_t> v)
+{
+    std::copy(v.begin(), v.end(), b.begin() + static_cast<long>(at));
+}
 
 TEST_F(Eeprom, Family1FaultLogRing)
 {
@@ -181,7 +187,8 @@ TEST_F(Eeprom, Family2FaultLogAndOverflow)
     open(kFamily2, key("buffer.3.2.5c0", img));
     int32 r;
     boolean overflow;
-    EXPECT_EQ(read_log(drv, r, overflow), (Entries{{0x41, 8, 0x10, 1}, {0, 0x0A, 0x20, 2}, {0x52, 0x1B, 0x30, 3}}));
+    EXPECT_EQ(read_log(drv, r, overflow),
+              (Entries{{0x41, 8, 0x10, 1}, {0, 0x0A, 0x20, 2}, {0x52, 0x1B, 0x30, 3}}));
     EXPECT_EQ(overflow, 1);
     EXPECT_EQ(sent(), probe_then("3C 02 03 00 05 C0 00 00 78 00"));
 
@@ -206,8 +213,11 @@ TEST_F(Eeprom, Family3FaultLogInBothRowLayouts)
     open(kFamily3, key("buffer.1.1.290", triples));
     int32 r;
     boolean overflow;
-    EXPECT_EQ(read_log(drv, r, overflow), (Entries{{0x10, 1, 0, 0xEE}, {0x11, 4, 5, 0xEE}, {0x20, 2, 0, 0xEE},
-                                                   {0x30, 3, 0, 0xEE}, {0x31, 6, 7, 0xEE}}));
+    EXPECT_EQ(read_log(drv, r, overflow), (Entries{{0x10, 1, 0, 0xEE},
+                                                   {0x11, 4, 5, 0xEE},
+                                                   {0x20, 2, 0, 0xEE},
+                                                   {0x30, 3, 0, 0xEE},
+                                                   {0x31, 6, 7, 0xEE}}));
     EXPECT_EQ(overflow, 0);
     EXPECT_EQ(sent(), probe_then("3C 01 01 00 02 90 00 00 66 00"));
 
@@ -231,9 +241,10 @@ TEST_F(Eeprom, FirmwareRevisionsAreBounded)
     open(kFamily3, pages + key("inquiry", std_inq) + key("inquiry.c2", c2));
     char ctrlr[DDS_FW_REV_SIZE], servo[DDS_FW_REV_SIZE], autoch[DDS_FW_REV_SIZE];
     ASSERT_EQ(dds_get_fw_revs(&drv, ctrlr, servo, autoch), 0);
-    EXPECT_EQ(Lines({ctrlr, servo, autoch}), Lines({"CTRL-REV-9", std::string(DDS_FW_REV_SIZE - 1, 'S'), "AUTOCH-"}));
-    EXPECT_EQ(sent(), (Lines{"cmd sg0 12 01 C0 00 FF 00", "cmd sg0 12 01 C1 00 FF 00", "cmd sg0 12 00 00 00 FF 00",
-                             "cmd sg0 12 01 C2 00 FF 00"}));
+    EXPECT_EQ(Lines({ctrlr, servo, autoch}),
+              Lines({"CTRL-REV-9", std::string(DDS_FW_REV_SIZE - 1, 'S'), "AUTOCH-"}));
+    EXPECT_EQ(sent(), (Lines{"cmd sg0 12 01 C0 00 FF 00", "cmd sg0 12 01 C1 00 FF 00",
+                             "cmd sg0 12 00 00 00 FF 00", "cmd sg0 12 01 C2 00 FF 00"}));
 
     std_inq[1] = 0;
     c1.resize(20);  // a text that runs to the end of the reply
@@ -246,6 +257,11 @@ TEST_F(Eeprom, FirmwareRevisionsAreBounded)
     std::strcpy(ctrlr, "old");
     EXPECT_EQ(dds_get_fw_revs(&drv, ctrlr, servo, nullptr), -1);
     EXPECT_STREQ(ctrlr, "old");
+
+    // The drive's own page C1h carries the servo firmware.
+    open(kFamily3, "servo_firmware = SV-2.1\n");
+    ASSERT_EQ(dds_get_fw_revs(&drv, ctrlr, servo, nullptr), 0);
+    EXPECT_STREQ(servo, "SV-2.1");
 }
 
 TEST_F(Eeprom, NothingIsReadWhenTheProbeFails)
@@ -287,7 +303,9 @@ TEST_F(Eeprom, ErasedFaultLogOfEachFamilyIsEmpty)
         int32 hw;
         const char *region;
         size_t size;
-    } rows[] = {{kFamily1, "buffer.3.1.5000", 404}, {kFamily2, "buffer.3.2.5c0", 120}, {kFamily3, "buffer.1.1.290", 102}};
+    } rows[] = {{kFamily1, "buffer.3.1.5000", 404},
+                {kFamily2, "buffer.3.2.5c0", 120},
+                {kFamily3, "buffer.1.1.290", 102}};
     for (const auto &r : rows) {
         Bytes img(r.size, 0x22);
         img[0] = 0xFF;
@@ -346,8 +364,9 @@ TEST_F(Eeprom, SerialEepromThroughTheServo)
     std::memset(data, 0xEE, sizeof data);
     EXPECT_EQ(dds_read_serial_eeprom(&drv, data, 0x880, 3), 3);  // never past nbytes
     EXPECT_EQ(kvemu::to_hex(data, 5), "A0 A1 A2 EE EE");
-    EXPECT_EQ(sent(), (Lines{kProbeLine, send, "out sg0 41 A1 61 02 00 00 00 00", receive, send,
-                             "out sg0 41 A1 61 02 02 00 00 00", receive, send, "out sg0 41 81 61 02 02 00 00 00"}));
+    EXPECT_EQ(sent(),
+              (Lines{kProbeLine, send, "out sg0 41 A1 61 02 00 00 00 00", receive, send,
+                     "out sg0 41 A1 61 02 02 00 00 00", receive, send, "out sg0 41 81 61 02 02 00 00 00"}));
     EXPECT_EQ(dds_drive_is_new_arch(), 0);
 
     open(kFamily3, eeprom);  // servo addresses end at F97Fh
@@ -356,9 +375,9 @@ TEST_F(Eeprom, SerialEepromThroughTheServo)
 
     const std::string refuse = " status=2 sense=70000500000000060000000026000000\n";
     const std::pair<std::string, long> faults[] = {
-        {"override = 1c short=11\n", 2},         // a 9-byte reply holds no word
-        {"override = 1d" + refuse, 2},           // the servo refuses the read
-        {"override = 1d skip=2" + refuse, 3},    // the pass-through cannot be switched off
+        {"override = 1c short=11\n", 2},       // a 9-byte reply holds no word
+        {"override = 1d" + refuse, 2},         // the servo refuses the read
+        {"override = 1d skip=2" + refuse, 3},  // the pass-through cannot be switched off
     };
     for (const auto &f : faults) {
         open(kFamily3, eeprom + f.first);

@@ -65,13 +65,15 @@ TEST_F(DdsLogPages, EachPageDecodedFieldByField)
         dc.put(8 + 8 * i, 1000u * static_cast<uint32_t>(i + 1), 4);
     cap.put(8, 1, 4).put(16, 2, 4).put(24, 0x7FFFFFFF, 4).put(32, 4, 4);
     for (size_t i = 0; i < DDS_CHELT_COEFFS; ++i)
-        co.put(13 + 6 * i, 0x100u + static_cast<uint32_t>(i), 2).put(97 + 6 * i, 0x8000u + static_cast<uint32_t>(i), 2);
+        co.put(13 + 6 * i, 0x100u + static_cast<uint32_t>(i), 2)
+            .put(97 + 6 * i, 0x8000u + static_cast<uint32_t>(i), 2);
     co.put(191, 0xCAFEF00D, 4);
     open_drive(err.key() + tape.key() + dc.key() + cap.key() + co.key());
 
     int32 v[4] = {};
     ASSERT_EQ(dds_get_errcounters(&drv, 0x03, &v[0], &v[1], &v[2], &v[3]), 0);
-    EXPECT_EQ(std::vector<int32>(v, v + 4), (std::vector<int32>{0xBEEF, int32(0x80000001u), 123456789, 0x0102}));
+    EXPECT_EQ(std::vector<int32>(v, v + 4),
+              (std::vector<int32>{0xBEEF, int32(0x80000001u), 123456789, 0x0102}));
 
     Tapelogtype t[3] = {};
     int32 loads = 0;
@@ -81,7 +83,8 @@ TEST_F(DdsLogPages, EachPageDecodedFieldByField)
         got.insert(got.end(), {g.groups_written, g.RAW_retries, g.groups_read, g.ECC3_retries});
     got.push_back(loads);
     for (int i = 0; i < 13; ++i)
-        EXPECT_EQ(got[size_t(i)], int32((0x8070605u + uint32_t(i)) & (0xFFFFFFFFu >> (32 - 8 * tape_width[i])))) << i;
+        EXPECT_EQ(got[size_t(i)], int32((0x8070605u + uint32_t(i)) & (0xFFFFFFFFu >> (32 - 8 * tape_width[i]))))
+            << i;
 
     DCtfrtype d{};
     ASSERT_EQ(dds_read_DC_performance(&drv, &d), 0);
@@ -110,9 +113,84 @@ TEST_F(DdsLogPages, EachPageDecodedFieldByField)
     EXPECT_EQ(d.avg_compression, 0.0f);
 }
 
+// The drive's own pages, parameters with real headers and values from
+// "log.<pp>.<code>": every counter must stand where the reader takes it.
+TEST_F(DdsLogPages, BuiltPagesPutEachCounterWhereTheReaderTakesIt)
+{
+    std::string keys;
+    auto set = [&](int page, int code, uint64_t value) {
+        char k[48];
+        std::snprintf(k, sizeof k, "log.%02x.%04x = %llu\n", page, code,
+                      static_cast<unsigned long long>(value));
+        keys += k;
+    };
+    const std::pair<int, uint32_t> errors[] = {{0, 0xBEEF}, {2, 0x80000001u}, {5, 123456789}, {6, 0x0102}};
+    for (auto [code, value] : errors)
+        set(0x03, code, value);
+    for (int i = 0; i < 13; ++i)
+        set(0x30, i, 0x8070605u + static_cast<uint32_t>(i));
+    for (int i = 0; i < 11; ++i)
+        set(0x39, i, 1000u * static_cast<uint32_t>(i + 1));
+    for (int i = 0; i < 4; ++i)
+        set(0x31, i + 1, 10u + static_cast<uint32_t>(i));
+    for (int i = 0; i < DDS_CHELT_COEFFS; ++i) {
+        set(0x2D, 1 + i, 0x100u + static_cast<uint32_t>(i));
+        set(0x2D, 0x0F + i, 0x8000u + static_cast<uint32_t>(i));
+    }
+    set(0x2D, 0x1E, 0xCAFEF00D);
+    for (int i = 0; i < 9; ++i)
+        set(0x34, i, 100u + static_cast<uint32_t>(i));
+    set(0x2E, 0x03, 1);
+    set(0x2E, 0x14, 1);
+    open_drive(keys);
+
+    int32 v[4] = {};
+    ASSERT_EQ(dds_get_errcounters(&drv, 0x03, &v[0], &v[1], &v[2], &v[3]), 0);
+    EXPECT_EQ(std::vector<int32>(v, v + 4),
+              (std::vector<int32>{0xBEEF, int32(0x80000001u), 123456789, 0x0102}));
+    ASSERT_EQ(dds_get_errcounters(&drv, 0x02, &v[0], &v[1], &v[2], &v[3]), 0);
+    EXPECT_EQ(std::vector<int32>(v, v + 4), std::vector<int32>(4, 0));
+
+    Tapelogtype t[3] = {};
+    int32 loads = 0;
+    ASSERT_EQ(dds_read_tape_log(&drv, &t[0], &t[1], &t[2], &loads), 0);
+    const int tape_width[] = {3, 2, 3, 2, 3, 2, 3, 2, 4, 3, 4, 3, 2};
+    std::vector<int32> got;
+    for (const auto &g : t)
+        got.insert(got.end(), {g.groups_written, g.RAW_retries, g.groups_read, g.ECC3_retries});
+    got.push_back(loads);
+    for (int i = 0; i < 13; ++i)
+        EXPECT_EQ(got[size_t(i)], int32((0x8070605u + uint32_t(i)) & (0xFFFFFFFFu >> (32 - 8 * tape_width[i]))))
+            << i;
+
+    DCtfrtype d{};
+    ASSERT_EQ(dds_read_DC_performance(&drv, &d), 0);
+    EXPECT_EQ((std::vector<int32>{d.entities_written, d.non_DCLZ_entities}), (std::vector<int32>{1000, 11000}));
+    ASSERT_EQ(dds_read_tape_capacity(&drv, &v[0], &v[1], &v[2], &v[3]), 0);
+    EXPECT_EQ(std::vector<int32>(v, v + 4), (std::vector<int32>{10, 11, 12, 13}));
+
+    int32 a[DDS_CHELT_COEFFS] = {}, b[DDS_CHELT_COEFFS] = {}, afn = 0;
+    ASSERT_EQ(dds_get_chelt_coeffs(&drv, a, b, &afn), 0);
+    for (int i = 0; i < DDS_CHELT_COEFFS; ++i)
+        EXPECT_TRUE(a[i] == 0x100 + i && b[i] == 0x8000 + i) << i;
+    EXPECT_EQ(afn, int32(0xCAFEF00D));
+
+    dds_set_tape_format(5);
+    C1_count_type c{};
+    ASSERT_EQ(dds_get_C1_counters(&drv, 0x34, &c), 0);
+    EXPECT_EQ((std::vector<int32>{c.framecount, c.main_pos, c.sub1_neg, c.read_C2_uncorr}),
+              (std::vector<int32>{100, 101, 106, 108}));
+
+    PredictStructure *flags[DDS_TAPEALERT_FLAGS] = {};
+    ASSERT_EQ(dds_get_predict_log(&drv, flags), 2);
+    EXPECT_EQ(flags[0], &_predictflags[2]);
+    EXPECT_EQ(flags[1], &_predictflags[0x13]);
+}
+
 TEST_F(DdsLogPages, C1RatesScaleByTapeFormat)
 {
-    const std::pair<u_int8, double> factors[] = {{1, 144}, {2, 144}, {3, 192}, {4, 192}, {5, 256}, {6, 768}, {0x40, 144}};
+    const std::pair<u_int8, double> factors[] = {{1, 144}, {2, 144}, {3, 192},   {4, 192},
+                                                 {5, 256}, {6, 768}, {0x40, 144}};
     for (auto [format, factor] : factors) {
         SCOPED_TRACE(int(format));
         open_drive(c1_page(0x35, 1000, 100, 20, 24).key());
@@ -166,11 +244,14 @@ TEST_F(DdsLogPages, C1LogLineNamesTheDirectionAtLogEverythingOnly)
         dds_get_C1_counters(&drv, 0x35, &c);
         const char *line = "|5.66E-04|1.21E-04|   1000|   100|     7|   20|   25|   11|   13| 17| 19|\n";
         EXPECT_EQ(log_text(),
-                  level == LOG_EVERYTHING ? "T Sys | LogSense            |4D 00 74 00 00 00 00 00 4C 00 |0004C|00|00|\n"
-                                            "T ERT | W " + std::string(line) +
-                                                "T Sys | LogSense            |4D 00 75 00 00 00 00 00 4C 00 |0004C|00|00|\n"
-                                                "T ERT | R " + line
-                                          : "");
+                  level == LOG_EVERYTHING
+                      ? "T Sys | LogSense            |4D 00 74 00 00 00 00 00 4C 00 |0004C|00|00|\n"
+                        "T ERT | W " +
+                            std::string(line) +
+                            "T Sys | LogSense            |4D 00 75 00 00 00 00 00 4C 00 |0004C|00|00|\n"
+                            "T ERT | R " +
+                            line
+                      : "");
     }
 }
 
@@ -191,8 +272,12 @@ TEST_F(DdsLogPages, TapeAlertLooksOnlyAtTheFlagsReturned)
     for (size_t i = 0; i < DDS_TAPEALERT_FLAGS; ++i)
         all.put(8 + 5 * i, 1, 1);
     // A residue claiming more than was asked counts as the whole page.
-    for (auto [over, count] : {std::pair{"short=0", 64}, {"short=1", 63}, {"short=311", 1}, {"short=310", 2},
-                               {"short=316", 0}, {"resid=-100", 64}}) {
+    for (auto [over, count] : {std::pair{"short=0", 64},
+                               {"short=1", 63},
+                               {"short=311", 1},
+                               {"short=310", 2},
+                               {"short=316", 0},
+                               {"resid=-100", 64}}) {
         open_drive(all.key() + "override = 4d " + over + "\n");
         ASSERT_EQ(dds_get_predict_log(&drv, flags), count) << over;
         for (int32 i = 0; i < count; ++i)
@@ -210,7 +295,8 @@ TEST_F(DdsLogPages, TapeAlertTable)
     EXPECT_EQ(kinds[predict_information], 30);
     EXPECT_EQ(kinds[predict_warning], 16);
     EXPECT_EQ(kinds[predict_critical], 18);
-    EXPECT_STREQ(_predictflags[4].text, "Read Failure Flag - The drive can no     longer read data from the tape");
+    EXPECT_STREQ(_predictflags[4].text,
+                 "Read Failure Flag - The drive can no     longer read data from the tape");
     EXPECT_STREQ(_predictflags[63].text, "Unsupported flag");
 }
 
@@ -222,12 +308,26 @@ TEST_F(DdsLogPages, TapeFormatFromDensityOrCapacity)
         unsigned char format;
     };
     const Case cases[] = {
-        {0x13, 0, 0, 1}, {0x24, 0, 0, 2}, {0x25, 0, 0, 3}, {0x26, 0, 0, 4}, {0x47, 0, 0, 5}, {0x48, 0, 0, 6},
-        {0x40, 0, 0, 0x40}, {0x30, 0, 0, 0}, {0xFF, 0, 0, 0},
+        {0x13, 0, 0, 1},
+        {0x24, 0, 0, 2},
+        {0x25, 0, 0, 3},
+        {0x26, 0, 0, 4},
+        {0x47, 0, 0, 5},
+        {0x48, 0, 0, 6},
+        {0x40, 0, 0, 0x40},
+        {0x30, 0, 0, 0},
+        {0xFF, 0, 0, 0},
         // Densities that leave it to the capacity of the two partitions.
-        {0x00, 20000000, 0, 4}, {0x03, 12000000, 0, 3}, {0x8C, 12000000, 1, 4}, {0x00, 72000001, 0, 6},
-        {0x00, 72000000, 0, 5}, {0x00, 24000001, 0, 5}, {0x00, 4000001, 0, 3}, {0x00, 2200001, 0, 2},
-        {0x00, 2200000, 0, 1}, {0x00, 0x7FFFFFFF, 0x7FFFFFFF, 6},
+        {0x00, 20000000, 0, 4},
+        {0x03, 12000000, 0, 3},
+        {0x8C, 12000000, 1, 4},
+        {0x00, 72000001, 0, 6},
+        {0x00, 72000000, 0, 5},
+        {0x00, 24000001, 0, 5},
+        {0x00, 4000001, 0, 3},
+        {0x00, 2200001, 0, 2},
+        {0x00, 2200000, 0, 1},
+        {0x00, 0x7FFFFFFF, 0x7FFFFFFF, 6},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.density) + " " + std::to_string(c.p0max));
@@ -249,7 +349,8 @@ TEST_F(DdsLogPages, TapeFormatFailuresGiveZero)
 {
     const std::string cases[] = {
         std::string("override = 1a ") + kCheck, std::string("density = 0x8C\noverride = 4d ") + kCheck,
-        "density = 0\noverride = 4d short=1", "override = 1a short=8", "reply.1a0000 = 03 00 10 00",
+        "density = 0\noverride = 4d short=1",   "override = 1a short=8",
+        "reply.1a0000 = 03 00 10 00",
     };
     for (const auto &bus : cases) {
         SCOPED_TRACE(bus);

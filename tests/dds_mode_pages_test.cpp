@@ -49,6 +49,7 @@ TEST_F(DdsModePages, EachSetterSendsThePageBackWithOnlyItsChange)
     const std::string s0c = "cmd 15 10 00 00 0C 00", s04 = "cmd 15 10 00 00 04 00";
     const char *clear10 = "mode.10 = 10 0E 18 01 00 00 00 00 00 00 00 00 00 00 00 00\n";
     auto page10 = [&](const char *bytes) { return Lines{p10, s10, "out " + kHead + "10 0E " + bytes}; };
+    // clang-format off
     const Case cases[] = {
         {clear10, [](DRIVE *d) { return dds_set_rsm(d, 2); }, "Enable RSmk", page10("18 01 00 00 00 00 20 00 00 00 00 00 00 00")},
         {clear10, [](DRIVE *d) { return dds_set_rew(d, 1); }, "Report EWEOM", page10("18 01 00 00 00 00 01 00 00 00 00 00 00 00")},
@@ -95,6 +96,7 @@ TEST_F(DdsModePages, EachSetterSendsThePageBackWithOnlyItsChange)
         {"", [](DRIVE *d) { return dds_set_buffering(d, 9); }, "Set Buffered mode", {s04, "out 00 00 70 00"}},
         {"", [](DRIVE *d) { return dds_set_buffering(d, 0); }, "Set Unbuffered mode", {s04, "out 00 00 00 00"}},
     };
+    // clang-format on
     for (const auto &c : cases) {
         for (log_level_type level : {LOG_NOTHING, LOG_ERRORS_ONLY, LOG_EVERYTHING}) {
             SCOPED_TRACE(std::string(c.text) + " " + c.bus + " at level " + std::to_string(level));
@@ -120,19 +122,24 @@ TEST_F(DdsModePages, RepliesThatCannotHoldTheEditSendNoModeSelect)
     };
     const Case cases[] = {
         {"rsm short of its byte", "override = 1a short=8\n", [](DRIVE *d) { return dds_set_rsm(d, 1); }},
-        {"compression header only", "override = 1a short=16\n", [](DRIVE *d) { return dds_set_compression(d, 1); }},
+        {"compression header only", "override = 1a short=16\n",
+         [](DRIVE *d) { return dds_set_compression(d, 1); }},
         {"vuma short", "override = 1a short=2\n", [](DRIVE *d) { return dds_set_vuma_mode(d, 1); }},
         {"partition short", "override = 1a short=13\n", [](DRIVE *d) { return dds_change_partition(d, 1); }},
         {"ecc short", "override = 1a short=14\n", [](DRIVE *d) { return dds_config_ecc(d, 1, 1, 1); }},
-        {"partition size short", "override = 1a short=3\n", [](DRIVE *d) { return dds_modify_partitions(d, 1, 5); }},
-        {"record size short", "override = 1a short=1\n", [](DRIVE *d) { return dds_set_fixed_record_size(d, 512); }},
-        {"wrong page code", "reply.1a0010 = 1B 00 10 08 26 00 00 00 00 00 00 00 0F 0E 00 00 00 00 00 00 00 00 00 00 00 00 00 00\n",
+        {"partition size short", "override = 1a short=3\n",
+         [](DRIVE *d) { return dds_modify_partitions(d, 1, 5); }},
+        {"record size short", "override = 1a short=1\n",
+         [](DRIVE *d) { return dds_set_fixed_record_size(d, 512); }},
+        {"wrong page code",
+         "reply.1a0010 = 1B 00 10 08 26 00 00 00 00 00 00 00 0F 0E 00 00 00 00 00 00 00 00 00 00 00 00 00 00\n",
          [](DRIVE *d) { return dds_set_rew(d, 1); }},
         {"no block descriptor", "reply.1a000f = 13 00 10 00 0F 0E C0 80 00 00 00 20 00 00 00 20 00 00 00 00\n",
          [](DRIVE *d) { return dds_set_compression(d, 1); }},
         {"long block descriptor", "reply.1a0000 = 0F 00 10 10 26 00 00 00 00 00 00 00 00 00 00 00\n",
          [](DRIVE *d) { return dds_set_fixed_record_size(d, 512); }},
-        {"mode sense fails", std::string("override = 1a ") + kCheck + "\n", [](DRIVE *d) { return dds_set_rsm(d, 1); }},
+        {"mode sense fails", std::string("override = 1a ") + kCheck + "\n",
+         [](DRIVE *d) { return dds_set_rsm(d, 1); }},
         {"negative partition", "", [](DRIVE *d) { return dds_change_partition(d, -1); }},
         {"negative partitions", "", [](DRIVE *d) { return dds_modify_partitions(d, -1, 10); }},
         {"negative partition size", "", [](DRIVE *d) { return dds_modify_partitions(d, 1, -10); }},
@@ -167,6 +174,26 @@ TEST_F(DdsModePages, FixedRecordSizeSetsTheHandleOnlyAfterModeSelect)
     EXPECT_EQ(drv.fixed, 0);
 }
 
+// Changeable values show which bits a setter may flip; MODE SELECT refuses
+// any other change and keeps the page as it was.
+TEST_F(DdsModePages, ChangeableValuesBoundWhatModeSelectTakes)
+{
+    open_drive();
+    unsigned char mask[28] = {};
+    ASSERT_EQ(scsi_ext_mode_sense_subpage(&drv, 0, 1, 0x10, 0, mask, sizeof mask), 28);
+    EXPECT_EQ(kvemu::to_hex(mask + 12, 16), "10 0E 7F FF FF FF FF FF 21 00 08 00 00 00 FF 00");
+    EXPECT_EQ(dds_set_rsm(&drv, 1), 0);
+
+    unsigned char page[28] = {};
+    ASSERT_EQ(scsi_ext_mode_sense_subpage(&drv, 0, 0, 0x10, 0, page, sizeof page), 28);
+    page[0] = 0;
+    page[12 + 9] = 0x01;  // gap size: the drive's own
+    EXPECT_EQ(scsi_mode_select(&drv, page, sizeof page), -1);
+    EXPECT_EQ(drv.addl_sense, 0x2600);
+    ASSERT_EQ(scsi_ext_mode_sense_subpage(&drv, 0, 0, 0x10, 0, page, sizeof page), 28);
+    EXPECT_EQ(kvemu::to_hex(page + 12, 16), "10 0E 18 01 00 00 00 00 21 00 00 00 00 00 00 00");
+}
+
 TEST_F(DdsModePages, WriteProtectState)
 {
     struct Case {
@@ -175,7 +202,8 @@ TEST_F(DdsModePages, WriteProtectState)
         wpstate wp;
     };
     // With the header cut short the output keeps its old value.
-    const Case cases[] = {{"", 0, write_protected}, {"write_protect = 0\n", 0, write_enabled},
+    const Case cases[] = {{"", 0, write_protected},
+                          {"write_protect = 0\n", 0, write_enabled},
                           {"override = 1a short=2\n", -1, write_enabled}};
     for (const auto &c : cases) {
         open_drive(c.bus);

@@ -15,8 +15,8 @@
 
 namespace {
 
-using discover_bus::Drive;
 using discover_bus::dds_drive;
+using discover_bus::Drive;
 using discover_bus::lto_drive;
 using discover_bus::section;
 
@@ -28,8 +28,8 @@ Drive at(int host, int target)
     return d;
 }
 
-Drive with(Drive d, const std::string &vendor, const std::string &product,
-           const std::string &level = "1", int type = 1)
+Drive with(Drive d, const std::string &vendor, const std::string &product, const std::string &level = "1",
+           int type = 1)
 {
     d.vendor = vendor;
     d.product = product;
@@ -89,18 +89,18 @@ protected:
 std::string mixed_bus()
 {
     std::string bus;
-    bus += lto_drive(with(at(0, 0), "KV", "Ultrium 5-SCSI", "3"), "2.50", 0x1A2B);  // node 0
-    bus += section(with(at(0, 1), "KV", "DISK", "1", 0));                            // node 1
-    bus += lto_drive(with(at(0, 3), "kv", "ultrium 6-sas", "1"), "3.1", 0x2222);     // node 2
-    bus += dds_drive(with(at(0, 5), "K-V", "DAT160 rqn512"), "4.5", 0x80013);         // node 3
-    bus += lto_drive(with(at(1, 2), "KV1", "ULTRIUM 5"), "1.0", 0x9);                 // node 4
-    bus += lto_drive(with(at(1, 4), "KV", "ULTRIUM 4", "0"), "1.0", 0x9);             // node 5
-    bus += section(with(at(2, 0), "KV", "DAT 72"));                                   // node 6
-    bus += section(with(at(3, 15), "K V", "LTO ULTRIUM", "12"));                      // node 7
-    bus += section(with(at(4, 0), "KV", "ULTRIUM CHANGER", "1", 8));                  // node 8
-    bus += lto_drive(with(at(4, 1), "OTHERCO", "ULTRIUM 5"), "1.0", 0x9);             // node 9
+    bus += lto_drive(with(at(0, 0), "KV", "Ultrium 5-SCSI", "3"), "2.50", 0x1A2B);         // node 0
+    bus += section(with(at(0, 1), "KV", "DISK", "1", 0));                                  // node 1
+    bus += lto_drive(with(at(0, 3), "kv", "ultrium 6-sas", "1"), "3.1", 0x2222);           // node 2
+    bus += dds_drive(with(at(0, 5), "K-V", "DAT160 rqn512"), "4.5", 0x80013);              // node 3
+    bus += lto_drive(with(at(1, 2), "KV1", "ULTRIUM 5"), "1.0", 0x9);                      // node 4
+    bus += lto_drive(with(at(1, 4), "KV", "ULTRIUM 4", "0"), "1.0", 0x9);                  // node 5
+    bus += section(with(at(2, 0), "KV", "DAT 72"));                                        // node 6
+    bus += section(with(at(3, 15), "K V", "LTO ULTRIUM", "12"));                           // node 7
+    bus += section(with(at(4, 0), "KV", "ULTRIUM CHANGER", "1", 8));                       // node 8
+    bus += lto_drive(with(at(4, 1), "OTHERCO", "ULTRIUM 5"), "1.0", 0x9);                  // node 9
     bus += lto_drive(with(at(5, 0), "KV", "ULTRIUM 5"), "1.0", 0x9) + "open_fails = 1\n";  // 10
-    bus += dds_drive(with(at(255, 15), "KV", "DAT 320"), "7", 0x90003);               // node 11
+    bus += dds_drive(with(at(255, 15), "KV", "DAT 320"), "7", 0x90003);                    // node 11
     return bus;
 }
 
@@ -234,15 +234,14 @@ TEST_F(Discovery, SendsOnlyWhatEachRoadNeeds)
     EXPECT_EQ(cdbs_of(5), plus(kTurs, standard));  // level 0: no DDS probe either
     EXPECT_EQ(cdbs_of(8), plus(kTurs, standard));  // a changer
     EXPECT_EQ(cdbs_of(9), plus(kTurs, standard));  // another maker
-    EXPECT_TRUE(cdbs_of(10).empty());               // cannot be opened
+    EXPECT_TRUE(cdbs_of(10).empty());              // cannot be opened
     // The DDS road: the probe's own page read comes before the decoder's.
     std::vector<std::string> dds = cdbs_of(3);
     ASSERT_GE(dds.size(), 8u);
     EXPECT_EQ(std::vector<std::string>(dds.begin(), dds.begin() + 6), plus(kTurs, standard));
     EXPECT_EQ(dds.back(), dds_page[0]);
     for (const std::string &c : dds)  // nothing that changes the drive
-        EXPECT_TRUE(c.rfind("00 ", 0) == 0 || c.rfind("12 ", 0) == 0 || c.rfind("3C ", 0) == 0)
-            << c;
+        EXPECT_TRUE(c.rfind("00 ", 0) == 0 || c.rfind("12 ", 0) == 0 || c.rfind("3C ", 0) == 0) << c;
     EXPECT_EQ(kvemu::node(0)->opens, 1);
     EXPECT_EQ(kvemu::node(0)->closes, 1);
     expect_all_closed();
@@ -267,8 +266,8 @@ TEST_F(Discovery, LevelTextDecidesAnLtoDrive)
         const char *level;
         bool accepted;
     } cases[] = {
-        {"1", true},   {" +7", true}, {"12abc", true}, {"99999999999999999999", true},
-        {"0", false},  {"-3", false}, {"abc", false},  {"", false},
+        {"1", true},  {" +7", true}, {"12abc", true}, {"99999999999999999999", true},
+        {"0", false}, {"-3", false}, {"abc", false},  {"", false},
     };
     // One drive per case, at target = case index; one scan for all of them.
     std::string bus;
@@ -298,8 +297,7 @@ TEST_F(Discovery, ShortAndMalformedRepliesGiveDefinedValues)
     d.extra = "inquiry.c0 = " +
               discover_bus::lto_c0(std::string(26, 'C'), "FW_REV 2.0 NO EQUAL", std::string(24, 'D'),
                                    std::string(23, 'V')) +
-              "\ninquiry.c1 = " +
-              discover_bus::lto_c1("HW", "2023", "DRIVE_ID=0x1234") + "\n" +
+              "\ninquiry.c1 = " + discover_bus::lto_c1("HW", "2023", "DRIVE_ID=0x1234") + "\n" +
               "override = 12 skip=1 times=1 short=40\n";  // page C0h
     ASSERT_EQ(scan(section(d)), 1);
     EXPECT_DOUBLE_EQ(table_[0].FwVersion, 0.0);
@@ -369,8 +367,7 @@ TEST_F(Discovery, TraceLines)
                       section(with(at(0, 1), "KV", "DISK", "1", 0)) +
                       section(with(at(0, 2), "KV", "CD", "1", 5)) +
                       section(with(at(0, 3), "KV", "LIB", "1", 8)) +
-                      section(with(at(0, 4), "KV", "ARRAY", "1", 3)) +
-                      section(with(at(0, 5), "KV", "DAT 72")) +
+                      section(with(at(0, 4), "KV", "ARRAY", "1", 3)) + section(with(at(0, 5), "KV", "DAT 72")) +
                       dds_drive(with(at(0, 6), "KV", "DAT 160"), "4.5", 0x80013);
     kvemu::load_bus_text(bus);
     debug_discover = 1;

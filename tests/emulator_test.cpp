@@ -84,9 +84,13 @@ TEST(Emulator, ServesDeviceListAndAnswersSgIo)
     EXPECT_EQ(sense[12], 0x20);
 
     EXPECT_EQ(close(fd), 0);
-    std::vector<std::string> expected = {
-        "open sg2 failed", "open sg0", "cmd sg0 12 00 00 00 60 00", "cmd sg0 00 00 00 00 00 00",
-        "cmd sg0 00 00 00 00 00 00", "cmd sg0 3B 00 00 00 00 00", "close sg0"};
+    std::vector<std::string> expected = {"open sg2 failed",
+                                         "open sg0",
+                                         "cmd sg0 12 00 00 00 60 00",
+                                         "cmd sg0 00 00 00 00 00 00",
+                                         "cmd sg0 00 00 00 00 00 00",
+                                         "cmd sg0 3B 00 00 00 00 00",
+                                         "close sg0"};
     EXPECT_EQ(kvemu::trace(), expected);
     kvemu::unload_bus();
 }

@@ -1,12 +1,16 @@
 // The KV drive models answer the identity data that discovery reads.
 #include <fcntl.h>
 
+#include <zlib.h>
+
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "kvemu.h"
+#include "models/download.h"
 #include "scsilib.h"
 #include "stlsg.h"
 
@@ -90,6 +94,33 @@ TEST_F(KvModels, DdsIdentity)
     EXPECT_EQ(field(2, 1, 0xC0, 5, 29), "FIRMWARE = 1.25");
     EXPECT_EQ(field(2, 1, 0xC0, 73, 93), "HW_CONF = 0x80013");
     EXPECT_EQ(field(3, 1, 0xC0, 73, 93), "DRIVE_ID = 0x77");
+}
+
+// A download kept without its record holds one chunk however long it runs, and
+// still knows its image by CRC-32 when an installs line asks for that.
+TEST_F(KvModels, DownloadWithoutRecord)
+{
+    std::vector<unsigned char> image(3000);
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<unsigned char>(i * 7);
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%08lX", crc32(0, image.data(), static_cast<uInt>(image.size())));
+    for (int record : {1, 0}) {
+        SCOPED_TRACE(record);
+        kvemu::load_bus_text("[device]\nmodel = kv_lto\nrecord = " + std::to_string(record) +
+                             "\ninstalls = crc32:" + crc + " 2.00\n");
+        drv = DRIVE{};
+        ASSERT_EQ(scsi_open_device(&drv), 0);
+        for (int32 at = 0; at < 3000; at += 1000)
+            ASSERT_EQ(scsi_write_buffer(&drv, image.data() + at, 0, 4, 0, 1000), 1000);
+        kvemu::FirmwareDownload *d = kvemu::download_of(kvemu::node(0));
+        EXPECT_EQ(d->chunks().size(), record ? 3u : 1u);
+        EXPECT_EQ(d->received(), 3000u);
+        EXPECT_EQ(scsi_write_buffer(&drv, nullptr, 0, 5, 0, 0), 0);  // commit
+        EXPECT_EQ(d->installed(), std::optional<std::string>("2.00"));
+        scsi_close_device(&drv);
+        kvemu::unload_bus();
+    }
 }
 
 }  // namespace

@@ -78,7 +78,8 @@ struct Outcome {
 
 class KvRom : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_EQ(mkdir((dir_ + "/fwimage").c_str(), 0755), 0);
         write_file(dir_ + "/bus.ini", kBus);
         write_file(dir_ + "/fwimage/firmware.cfg", kConfig);
@@ -88,10 +89,12 @@ protected:
 
     // Runs kv_rom in the scratch directory (it works relative to it: fwimage/...)
     // with a clean environment that puts it under the emulator.
-    Outcome run(const std::vector<std::string> &args) {
+    Outcome run(const std::vector<std::string> &args)
+    {
         std::string cmd = "cd '" + dir_ + "' && env -i LD_PRELOAD=" + kPreload +
                           " KVEMU_BUS=bus.ini KVEMU_TRACE=trace.txt KVEMU_LOGFILE=Component.log"
-                          " ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1 " + kBinary;
+                          " ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1 " +
+                          kBinary;
         for (const auto &a : args)
             cmd += " '" + a + "'";
         int w = std::system((cmd + " >stdout.txt 2>stderr.txt").c_str());
@@ -107,17 +110,13 @@ protected:
     }
 
     // Compares text with tests/golden/<name>, or rewrites it on request.
-    void golden(const std::string &name, const std::string &text) {
-        const std::string path = kGolden + name;
-        if (std::getenv("KV_UPDATE_GOLDEN")) {
-            write_file(path, text);
-            return;
-        }
-        ASSERT_TRUE(exists(path)) << "no golden file " << path;
-        EXPECT_EQ(text, read_file(path)) << "differs from " << path;
+    void golden(const std::string &name, const std::string &text)
+    {
+        scratch::expect_golden(kGolden + name, text);
     }
 
-    void check(const std::string &name, const Outcome &r, int status) {
+    void check(const std::string &name, const Outcome &r, int status)
+    {
         EXPECT_EQ(r.status, status) << name << "\n" << r.out << r.err;
         golden("kv_rom_" + name + ".out", r.out);
         golden("kv_rom_" + name + ".log", r.log);
@@ -127,18 +126,18 @@ protected:
     const std::string dir_ = scratch_.path();
 };
 
-const char kUsage[] =
-    "Usage: ./ZNxxxxxx.tqrun [options] \n"
-    "[options]\n"
-    " -d --discover <xml file path+name>\tDiscover and place results in xml file.\n"
-    " -u --upgrade  <xml file path+name>\tUpgrade from selected tape drives in xml file.\n"
-    " -a --all\t\t\t\tDiscover and upgrade all tape drives.\n"
-    " -s --silent\t\t\t\tSilent exeuction.\n"
-    " -v --verbose\t\t\t\tVerbose exeuction.\n"
-    " -h --help\t\t\t\tDisplay this usage information.\n";
+const char kUsage[] = "Usage: ./ZNxxxxxx.tqrun [options] \n"
+                      "[options]\n"
+                      " -d --discover <xml file path+name>\tDiscover and place results in xml file.\n"
+                      " -u --upgrade  <xml file path+name>\tUpgrade from selected tape drives in xml file.\n"
+                      " -a --all\t\t\t\tDiscover and upgrade all tape drives.\n"
+                      " -s --silent\t\t\t\tSilent exeuction.\n"
+                      " -v --verbose\t\t\t\tVerbose exeuction.\n"
+                      " -h --help\t\t\t\tDisplay this usage information.\n";
 
 // Option combinations that stop before any mode runs: nothing reaches a drive.
-TEST_F(KvRom, RejectedOptionsPrintTheUsageText) {
+TEST_F(KvRom, RejectedOptionsPrintTheUsageText)
+{
     const std::string long_path(600, 'p');
     struct {
         std::vector<std::string> args;
@@ -173,7 +172,8 @@ TEST_F(KvRom, RejectedOptionsPrintTheUsageText) {
     EXPECT_FALSE(exists(dir_ + "/a.xml"));
 }
 
-TEST_F(KvRom, NoArgumentsRunsModeAllWithTheDefaultMessageTwice) {
+TEST_F(KvRom, NoArgumentsRunsModeAllWithTheDefaultMessageTwice)
+{
     Outcome r = run({});
     check("default", r, 0);
     const std::string msg = "Default option (upgrade all) selected.\n";
@@ -187,7 +187,8 @@ TEST_F(KvRom, NoArgumentsRunsModeAllWithTheDefaultMessageTwice) {
     EXPECT_EQ(v.log, r.log);
 }
 
-TEST_F(KvRom, ModeAllDownloadsWaitsAndVerifies) {
+TEST_F(KvRom, ModeAllDownloadsWaitsAndVerifies)
+{
     Outcome r = run({"-a"});
     check("all", r, 0);
     EXPECT_EQ(r.out.find("Default option"), std::string::npos);
@@ -199,7 +200,8 @@ TEST_F(KvRom, ModeAllDownloadsWaitsAndVerifies) {
     EXPECT_EQ(s.out.find("----"), std::string::npos);
 }
 
-TEST_F(KvRom, DiscoverWritesTheXmlFileAndUpgradeReadsItBack) {
+TEST_F(KvRom, DiscoverWritesTheXmlFileAndUpgradeReadsItBack)
+{
     Outcome d = run({"-d", "out/found.xml"});
     check("discover", d, 0);
     ASSERT_TRUE(exists(dir_ + "/out/found.xml"));
@@ -211,7 +213,8 @@ TEST_F(KvRom, DiscoverWritesTheXmlFileAndUpgradeReadsItBack) {
     EXPECT_NE(u.trace.find("sleep 150"), std::string::npos);
 }
 
-TEST_F(KvRom, DiscoverPathForms) {
+TEST_F(KvRom, DiscoverPathForms)
+{
     // The last -d wins; --discover=path is the same as -d path.
     Outcome twice = run({"-d", "first.xml", "-d", "second.xml"});
     EXPECT_EQ(twice.status, 0);
@@ -223,7 +226,8 @@ TEST_F(KvRom, DiscoverPathForms) {
     EXPECT_EQ(read_file(dir_ + "/joined.xml"), read_file(dir_ + "/second.xml"));
 }
 
-TEST_F(KvRom, UpgradeWithABrokenXmlFileFails) {
+TEST_F(KvRom, UpgradeWithABrokenXmlFileFails)
+{
     Outcome missing = run({"-u", "nowhere.xml"});
     check("upgrade_missing_xml", missing, 7);
     EXPECT_EQ(missing.trace.find("cmd"), std::string::npos);
@@ -234,7 +238,8 @@ TEST_F(KvRom, UpgradeWithABrokenXmlFileFails) {
     EXPECT_EQ(broken.out, missing.out);
 }
 
-TEST_F(KvRom, AFailedVerificationEndsInFlashFailure) {
+TEST_F(KvRom, AFailedVerificationEndsInFlashFailure)
+{
     // The drives refuse to commit an image they do not know: the version stays.
     std::string bus = kBus;
     for (size_t at; (at = bus.find("installs = 40000 2.00\n")) != std::string::npos;)
@@ -245,12 +250,13 @@ TEST_F(KvRom, AFailedVerificationEndsInFlashFailure) {
     EXPECT_NE(r.out.find("\n here 3\n"), std::string::npos);
 }
 
-TEST_F(KvRom, ControlAndHighBytesInAProductIdReachThePlanAsEscapes) {
+TEST_F(KvRom, ControlAndHighBytesInAProductIdReachThePlanAsEscapes)
+{
     Outcome earlier = run({"-d", "plan.xml"});
     ASSERT_EQ(earlier.status, 0);
     write_file(dir_ + "/bus.ini",
-          "[device]\nhost = 0\ntarget = 1\nmodel = kv_lto\nproduct = ULTRIUM\x01 5\x1F\xC3\xA9\n"
-          "firmware = 1.50\ndrive_id = 5A01\ninstalls = 40000 2.00\n");
+               "[device]\nhost = 0\ntarget = 1\nmodel = kv_lto\nproduct = ULTRIUM\x01 5\x1F\xC3\xA9\n"
+               "firmware = 1.50\ndrive_id = 5A01\ninstalls = 40000 2.00\n");
     const std::string shown = "ULTRIUM\\x01 5\\x1F\\xC3\\xA9";
 
     Outcome d = run({"-d", "plan.xml"});
@@ -260,11 +266,12 @@ TEST_F(KvRom, ControlAndHighBytesInAProductIdReachThePlanAsEscapes) {
 
     Outcome u = run({"-u", "plan.xml"});
     EXPECT_EQ(u.status, 0) << u.out;
-    EXPECT_NE(u.log.find("Drive ID: 0x005a01, Product ID: " + shown + ", Action: upgrade\n"),
-              std::string::npos) << u.log;
+    EXPECT_NE(u.log.find("Drive ID: 0x005a01, Product ID: " + shown + ", Action: upgrade\n"), std::string::npos)
+        << u.log;
 }
 
-TEST_F(KvRom, APlanThatPointsAtADiskSendsItNothing) {
+TEST_F(KvRom, APlanThatPointsAtADiskSendsItNothing)
+{
     ASSERT_EQ(run({"-d", "plan.xml"}).status, 0);
     // The first drive's address edited to the disk's (adapter 1, target 5).
     std::string plan = read_file(dir_ + "/plan.xml");
@@ -278,7 +285,8 @@ TEST_F(KvRom, APlanThatPointsAtADiskSendsItNothing) {
     EXPECT_NE(u.out.find("\n here 2\n"), std::string::npos) << u.out;
     EXPECT_NE(u.log.find("Error: Card ID 1, Bus Addr 5, LUN 0 is not a KV tape drive with Drive ID "
                          "0x005a01; nothing sent.\n"),
-              std::string::npos) << u.log;
+              std::string::npos)
+        << u.log;
     // The disk (node sg3) was asked who it is, and nothing else.
     for (const char *changing : {"cmd sg3 16", "cmd sg3 3B", "cmd sg3 3b"})
         EXPECT_EQ(u.trace.find(changing), std::string::npos) << changing;
@@ -287,7 +295,8 @@ TEST_F(KvRom, APlanThatPointsAtADiskSendsItNothing) {
     EXPECT_NE(u.trace.find("cmd sg1 3B"), std::string::npos);
 }
 
-TEST_F(KvRom, RoadsStopAtTheFirstFailure) {
+TEST_F(KvRom, RoadsStopAtTheFirstFailure)
+{
     // No configuration file: the tables are shown, then Flash Failure.
     std::remove((dir_ + "/fwimage/firmware.cfg").c_str());
     check("no_config", run({"-a"}), 7);
@@ -303,7 +312,8 @@ TEST_F(KvRom, RoadsStopAtTheFirstFailure) {
 namespace {
 
 // get_installstate runs in-process against a bus loaded by the test.
-TEST(InstallState, SummarisesInstalledAgainstConfiguredVersions) {
+TEST(InstallState, SummarisesInstalledAgainstConfiguredVersions)
+{
     struct {
         const char *bus;
         const char *config;  // null: no configuration file

@@ -75,9 +75,8 @@ TEST_F(Logging, CommandAndTextLinesOnTheStreamAndThroughTheCallback)
     const std::string lines =
         "|T| Sys | Inquiry             |12 00 00 00 FF 00 |00060|00|00|\n"
         "|T| Sys |             Data In |00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F |\n";
-    EXPECT_EQ(text(), lines +
-                          "|T| Sys | sg revision 3.5.36  |\n"
-                          "|T| Long| a text longer than twenty characters|\n");
+    EXPECT_EQ(text(), lines + "|T| Sys | sg revision 3.5.36  |\n"
+                              "|T| Long| a text longer than twenty characters|\n");
 
     // The callback wins over the stream: command lines whole, text lines in
     // three unpadded pieces.
@@ -101,7 +100,10 @@ TEST_F(Logging, DataLinesAreCutByTheLevelAndTheTransfer)
         Strings data_lines;
     };
     const Case cases[] = {
-        {20, 96, HOST_READ, true,
+        {20,
+         96,
+         HOST_READ,
+         true,
          {"|T| Sys |             Data In |00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F |\n",
           "|T| Sys |             Data In |10 11 12 13 |\n"}},
         {100, 3, HOST_WRITE, true, {"|T| Sys |            Data Out |00 01 02 |\n"}},
@@ -134,11 +136,10 @@ TEST_F(Logging, LevelsDecideWhatIsWritten)
     drv.sense_length = 18;
     scsi_log_cmd(inquiry(0, 0x00, 0x02));
     scsi_log_cmd(inquiry(0, 0x42, 0xFF));
-    EXPECT_EQ(text(),
-              "|T| Sys | text lines still show|\n"
-              "|T| Sys | Inquiry             |12 00 00 00 FF 00 |00000|00|02|\n"
-              "|T| Sys | AutoRequestSense    |A0 A1 A2 A3 A4 A5 A6 0A A8 A9 AA AB AC AD AE AF B0 B1 |\n"
-              "|T| Sys | Inquiry             |12 00 00 00 FF 00 |00000|42|FF|\n");
+    EXPECT_EQ(text(), "|T| Sys | text lines still show|\n"
+                      "|T| Sys | Inquiry             |12 00 00 00 FF 00 |00000|00|02|\n"
+                      "|T| Sys | AutoRequestSense    |A0 A1 A2 A3 A4 A5 A6 0A A8 A9 AA AB AC AD AE AF B0 B1 |\n"
+                      "|T| Sys | Inquiry             |12 00 00 00 FF 00 |00000|42|FF|\n");
 
     size_t before = text().size();
     scsi_configure_logging(&drv, fp, LOG_NOTHING);
@@ -158,7 +159,8 @@ TEST_F(Logging, SenseLineShowsWhatWasWrittenAndAnnounced)
         int written, additional, shown;
     };
     // Beyond 85 bytes every byte the buffer holds is still shown.
-    const Case cases[] = {{18, 10, 18}, {14, 10, 14}, {18, 2, 10}, {0, 10, 0}, {255, 255, 255}, {200, 150, 158}};
+    const Case cases[] = {{18, 10, 18}, {14, 10, 14},    {18, 2, 10},
+                          {0, 10, 0},   {255, 255, 255}, {200, 150, 158}};
     scsi_set_logging_fn(collect);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.written);

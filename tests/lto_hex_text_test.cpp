@@ -58,6 +58,7 @@ void expect_same(const std::string &s)
 
 TEST(HexText, ConvertsAsSscanfDoes)
 {
+    // clang-format off
     const char *cases[] = {
         "1A",       " \t\n\v\f\r7f ",  "0",          "0x",         "0X1f",       "0xg",
         "0x0x12",   "00x5",            "-1",         "+a",         "-0x10",      "- 1",
@@ -65,6 +66,7 @@ TEST(HexText, ConvertsAsSscanfDoes)
         "123456789", "FFFFFFFFF",      "-123456789", "FFFFFFFFFFFFFFFF", "10000000000000000",
         "-10000000000000000", "-FFFFFFFFF", "12 34", "\x80" "5", "ABCDEFabcdef",
     };
+    // clang-format on
     for (const char *c : cases)
         expect_same(c);
 }
@@ -108,7 +110,8 @@ TEST(HexText, StopsAtTheLengthOrTheFirstNul)
     EXPECT_FALSE(t.next(v));
     EXPECT_TRUE(t.at_end());
 
-    const char with_nul[] = "12\0" "34";
+    const char with_nul[] = "12\0"
+                            "34";
     HexText n(with_nul, sizeof with_nul - 1);
     ASSERT_TRUE(n.next(v));
     EXPECT_FALSE(n.next(v));
@@ -124,9 +127,9 @@ TEST(HexText, LiteralsMatchAsInAFormat)
     };
     const Row rows[] = {
         {"Variant = 0x80040200", true, 0x80040200},
-        {"Variant=0x  12", true, 0x12},      // blanks in the format match none or many
+        {"Variant=0x  12", true, 0x12},  // blanks in the format match none or many
         {"Variant =\t\n 0x-1", true, 0xFFFFFFFF},
-        {"Variant = 0X12", false, 0},        // letters match only themselves
+        {"Variant = 0X12", false, 0},  // letters match only themselves
         {"Variant = 0x", false, 0},
         {"Variant = ", false, 0},
         {"Variant", false, 0},

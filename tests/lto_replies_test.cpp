@@ -40,7 +40,8 @@ TEST(LtoLogPages, FieldsAtTheirOffsets)
     put(e, 56, 0x0D0E0F10, 4);
     int32 s = 0, c = 0, d = 0, h = 0;
     ASSERT_EQ(decode_errcounters(e.data(), 60, &s, &c, &d, &h), 0);
-    EXPECT_EQ((std::vector<int32>{s, c, d, h}), (std::vector<int32>{0x01020304, 0x05060708, 0x090A0B0C, 0x0D0E0F10}));
+    EXPECT_EQ((std::vector<int32>{s, c, d, h}),
+              (std::vector<int32>{0x01020304, 0x05060708, 0x090A0B0C, 0x0D0E0F10}));
     s = -7;
     EXPECT_EQ(decode_errcounters(e.data(), 59, &s, &c, &d, &h), -1);
     EXPECT_EQ(s, -7);
@@ -132,9 +133,9 @@ TEST(LtoTexts, NumbersUpToTheRoomGiven)
         std::memset(raw, 0xEE, sizeof raw);
         ASSERT_EQ(decode_memory_text(m.data(), len(m), row.wsize, raw, 8), 3) << row.wsize;
         for (size_t i = 0; i < row.want.size(); ++i) {
-            u_int32 got = row.wsize == 32 ? reinterpret_cast<u_int32 *>(raw)[i]
-                        : row.wsize == 16 ? reinterpret_cast<u_int16 *>(raw)[i]
-                                          : raw[i];
+            u_int32 got = row.wsize == 32   ? reinterpret_cast<u_int32 *>(raw)[i]
+                          : row.wsize == 16 ? reinterpret_cast<u_int16 *>(raw)[i]
+                                            : raw[i];
             EXPECT_EQ(got, row.want[i]) << row.wsize << " word " << i;
         }
     }
@@ -171,9 +172,8 @@ TEST(LtoTexts, PositionLp0AndWraps)
         int32 rc, fwrap, bwrap;
     };
     const Row rows[] = {
-        {"99 3 2", 0, 6, 5},  {"0 0 0", 0, 36, 47}, {"0 1 1", 0, 14, 21},
-        {"0 5 3", 0, 34, 25}, {"0 0 4", -1, 0, 0},  {"0 3 FFFFFFFF", -1, 0, 0},
-        {"0 3", -1, 0, 0},    {"x 3 2", -1, 0, 0},
+        {"99 3 2", 0, 6, 5}, {"0 0 0", 0, 36, 47},       {"0 1 1", 0, 14, 21}, {"0 5 3", 0, 34, 25},
+        {"0 0 4", -1, 0, 0}, {"0 3 FFFFFFFF", -1, 0, 0}, {"0 3", -1, 0, 0},    {"x 3 2", -1, 0, 0},
     };
     for (const Row &row : rows) {
         r = text_reply(row.text);
@@ -198,9 +198,9 @@ TEST(LtoIdentity, VariantAndSerialNumber)
     const Row rows[] = {
         {"xxxxVariant = 0x80040200 more", 0, 0x80040200},
         {"Variant = 0x1 Variant = 0x2", 0, 1},  // the first label counts
-        {"Variant = ", -1, 0},                   // no number after the label
+        {"Variant = ", -1, 0},                  // no number after the label
         {"Variant = zz", -1, 0},
-        {"Variant=0x5", -1, 0},                  // not the label searched for
+        {"Variant=0x5", -1, 0},  // not the label searched for
         {"", -1, 0},
     };
     for (const Row &row : rows) {
@@ -241,9 +241,9 @@ TEST(LtoGeneration, VariantsAndTheRulesDerived)
         bool new_fault_log;
     };
     const Row rows[] = {
-        {0x80000000, 0, 8, 16, false},  {0x80040200, 0, 16, 16, true}, {0x80020200, 1, 8, 16, true},
-        {0x80090200, 2, 16, 16, true},  {0x80070300, 3, 16, 16, true}, {0x4ABCDEF0, 153, 16, 9, true},
-        {0x40000000, 153, 16, 9, false}, {0x80110400, 4, 16, 9, true}, {0, 4, 16, 9, false},
+        {0x80000000, 0, 8, 16, false},   {0x80040200, 0, 16, 16, true}, {0x80020200, 1, 8, 16, true},
+        {0x80090200, 2, 16, 16, true},   {0x80070300, 3, 16, 16, true}, {0x4ABCDEF0, 153, 16, 9, true},
+        {0x40000000, 153, 16, 9, false}, {0x80110400, 4, 16, 9, true},  {0, 4, 16, 9, false},
     };
     for (const Row &r : rows) {
         lto_drive_hwconfig = static_cast<int32>(r.variant);

@@ -87,8 +87,8 @@ TEST_F(Probe, DdsCodesFromEachSource)
          0x1F, "Foothill-USB", false},
         {"buffer 1, tagged words", "c0 = bare\nbuffer1 = 1 1\nhw_conf = 0x0C0023\nfw_conf = 7\n", 0x0C0023, 7,
          "Oyster-SAS", true},
-        {"buffer 1, zero words", "c0 = bare\nbuffer1 = 0 0\nhw_conf = 0x20003\nfw_conf = 9\n", 0x20003, 9, "Copper",
-         true},
+        {"buffer 1, zero words", "c0 = bare\nbuffer1 = 0 0\nhw_conf = 0x20003\nfw_conf = 9\n", 0x20003, 9,
+         "Copper", true},
         {"buffer 1, unequal words", "c0 = bare\nbuffer1 = 2 3\nhw_conf = 0x70001\nfw_conf = 4\n", 0x70001, 4,
          "Sorrel", true},
     };
@@ -112,6 +112,7 @@ TEST_F(Probe, DdsCodesFromEachSource)
 
 TEST_F(Probe, DdsCodeNames)
 {
+    // clang-format off
     const struct {
         uint32_t code;
         const char *name;
@@ -130,6 +131,7 @@ TEST_F(Probe, DdsCodeNames)
         {0x00000005, "Unknown(DC)"},    {0x00000003, "Unknown(DC)(AC)"}, {0x00000002, "Unknown(AC)"},
         {0x00090023, "Unknown(DC)(AC)"}, {0x000D0003, "Unknown(DC)(AC)"}, {0xFFFFFFFF, "Unknown(DC)(AC)"},
     };
+    // clang-format on
     for (const auto &r : rows) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%X", r.code);
@@ -159,7 +161,8 @@ TEST_F(Probe, DdsFailureKeepsOutputsAndClearsHwconfig)
     } failures[] = {
         {"page C0h refused", "c0 = none\nbuffer1 = 1 1\n", {kInquiryC0}},
         {"no code texts, buffer refused", "c0 = bare\n", {kInquiryC0, kReadBuffer1}},
-        {"buffer cut before the hardware code", "c0 = bare\nbuffer1 = 1 1\noverride = 3c short=30\n",
+        {"buffer cut before the hardware code",
+         "c0 = bare\nbuffer1 = 1 1\noverride = 3c short=30\n",
          {kInquiryC0, kReadBuffer1}},
         {"not a tape drive at all", "", {kInquiryC0}},
     };
@@ -190,15 +193,19 @@ TEST_F(Probe, DdsShortAndGarbledReplies)
         bool reads_buffer;
     } cases[] = {
         // 160-byte page cut to 78 bytes: "HW_CONF" at 73 did not arrive whole.
-        {"fixed page cut inside HW_CONF", "c0 = fixed\nhw_conf = 0x80013\nbuffer1 = 0 0\noverride = 12 short=82\n",
-         0, 0x80013, 1, "Thimble-USB", true},
+        {"fixed page cut inside HW_CONF",
+         "c0 = fixed\nhw_conf = 0x80013\nbuffer1 = 0 0\noverride = 12 short=82\n", 0, 0x80013, 1, "Thimble-USB",
+         true},
         // Cut to 100 bytes: the firmware text at 94 is incomplete.
-        {"fixed page cut inside FW_CONF", "c0 = fixed\nhw_conf = 0x80023\nfw_conf = 0x1234\noverride = 12 short=60\n",
-         0, 0x80023, -1, "Thimble-SAS", false},
-        {"free layout text cut", "c0 = free\nconf_at = 150\nhw_conf = 0x80003\nbuffer1 = 1 1\noverride = 12 short=40\n",
-         0, 0x80003, 1, "Thimble-SCSI", true},
-        {"buffer cut before the firmware code", "c0 = bare\nbuffer1 = 1 1\nhw_conf = 0x60003\nfw_conf = 5\noverride = 3c short=20\n",
-         0, 0x60003, -1, "Woodpecker", true},
+        {"fixed page cut inside FW_CONF",
+         "c0 = fixed\nhw_conf = 0x80023\nfw_conf = 0x1234\noverride = 12 short=60\n", 0, 0x80023, -1,
+         "Thimble-SAS", false},
+        {"free layout text cut",
+         "c0 = free\nconf_at = 150\nhw_conf = 0x80003\nbuffer1 = 1 1\noverride = 12 short=40\n", 0, 0x80003, 1,
+         "Thimble-SCSI", true},
+        {"buffer cut before the firmware code",
+         "c0 = bare\nbuffer1 = 1 1\nhw_conf = 0x60003\nfw_conf = 5\noverride = 3c short=20\n", 0, 0x60003, -1,
+         "Woodpecker", true},
         {"hardware text without 0x", "inquiry.c0 = 01 C0 00 20 \"xxHW_CONF = 12 FW_CONF = 0x3\"\n", 0, 0, 3,
          "Unknown", false},
     };
@@ -245,17 +252,28 @@ TEST_F(Probe, LtoAnswers)
     } cases[] = {
         {"LTO drive", "", 1, {kDensities}},
         {"other organisation", "density_org = OTHERORG\n", 0, {kDensities}},
-        {"LTO-CVE only in the second descriptor", "density_org = OTHERORG\ndensity_org = LTO-CVE\n", 0, {kDensities}},
+        {"LTO-CVE only in the second descriptor",
+         "density_org = OTHERORG\ndensity_org = LTO-CVE\n",
+         0,
+         {kDensities}},
         {"busy three times", "busy = 3\n", 1, {kDensities, kDensities, kDensities, kDensities}},
         {"unit attention first", "unit_attention = 1\n", 1, {kDensities, kRequestSense, kDensities}},
-        {"busy, then unit attention", "busy = 2\nunit_attention = 1\n", 1,
+        {"busy, then unit attention",
+         "busy = 2\nunit_attention = 1\n",
+         1,
          {kDensities, kDensities, kDensities, kRequestSense, kDensities}},
-        {"refused twice", "override = 44 times=2 status=2 sense=700005000000000A0000000020000000\n", 0,
+        {"refused twice",
+         "override = 44 times=2 status=2 sense=700005000000000A0000000020000000\n",
+         0,
          {kDensities, kRequestSense, kDensities}},
-        {"not ready: no second try", "override = 44 status=2 sense=700002000000000A0000000004010000\n", 0,
+        {"not ready: no second try",
+         "override = 44 status=2 sense=700002000000000A0000000004010000\n",
+         0,
          {kDensities}},
         // The sense byte is compared whole: NOT READY with ILI set is tried again.
-        {"not ready with ILI", "override = 44 status=2 sense=700022000000000A0000000004010000\n", 1,
+        {"not ready with ILI",
+         "override = 44 status=2 sense=700022000000000A0000000004010000\n",
+         1,
          {kDensities, kRequestSense, kDensities}},
         {"reply cut before the organisation", "override = 44 short=32\n", 0, {kDensities}},
         {"organisation cut short", "override = 44 short=30\n", 0, {kDensities}},

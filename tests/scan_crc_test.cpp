@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include "crc_reference.h"
 #include "kvemu.h"
 #include "scsilib.h"
+#include "scsilib/crc.h"
 
 namespace {
 
@@ -87,11 +89,11 @@ TEST(Scan, FillsOneRowPerTarget)
         {0, 0x01, 1, "Tape drive", "ULTRIUM 4 DRIVE!"},
         {1, 0x1F, 0, "unknown/no device", "NOTHING         "},
         {2, 0x14, 0, "<reserved>", "ODD ONE         "},
-        {3, 0xFF, 0xEE, "No response", "untouched"},        // INQUIRY timed out
-        {4, 0xFF, 0xEE, "Inaccessible", "untouched"},       // node will not open
-        {5, 0x08, 1, "Medium changer", ""},                  // three-byte answer
-        {6, 0xFF, 0xEE, "Inaccessible", "untouched"},       // only on another adapter
-        {7, 0xEE, 0xEE, "untouched", "untouched"},          // the adapter's own id
+        {3, 0xFF, 0xEE, "No response", "untouched"},   // INQUIRY timed out
+        {4, 0xFF, 0xEE, "Inaccessible", "untouched"},  // node will not open
+        {5, 0x08, 1, "Medium changer", ""},            // three-byte answer
+        {6, 0xFF, 0xEE, "Inaccessible", "untouched"},  // only on another adapter
+        {7, 0xEE, 0xEE, "untouched", "untouched"},     // the adapter's own id
         {8, 0xFF, 0xEE, "Inaccessible", "untouched"},
         {15, 0xFF, 0xEE, "Inaccessible", "untouched"},
     };
@@ -134,19 +136,7 @@ TEST(Scan, EmptyAdapterMarksEveryTargetInaccessible)
     kvemu::unload_bus();
 }
 
-// GF(2^8) with the field polynomial x^8 + x^4 + x^3 + x^2 + 1, by shift and add.
-uint8_t gf_mul(uint8_t a, uint8_t b)
-{
-    unsigned r = 0, x = a;
-    for (; b; b >>= 1) {
-        if (b & 1)
-            r ^= x;
-        x <<= 1;
-        if (x & 0x100)
-            x ^= 0x11D;
-    }
-    return static_cast<uint8_t>(r);
-}
+using crc_reference::gf_mul;
 
 uint8_t gf_pow(uint8_t a, int n)
 {
@@ -158,8 +148,7 @@ uint8_t gf_pow(uint8_t a, int n)
 
 u_int32 crc(u_int32 start, const std::vector<uint8_t> &bytes)
 {
-    return scsi_generate_CRC(start, static_cast<u_int32>(bytes.size()),
-                             const_cast<u_int8 *>(bytes.data()));
+    return scsi_generate_CRC(start, static_cast<u_int32>(bytes.size()), const_cast<u_int8 *>(bytes.data()));
 }
 
 TEST(Crc, CheckPolynomialHasTheFourConsecutiveRoots)
@@ -212,8 +201,7 @@ TEST(Crc, PiecewiseEqualsWhole)
     for (size_t cut : {size_t{0}, size_t{1}, size_t{3}, size_t{512}, size_t{4098}, size_t{4099}}) {
         SCOPED_TRACE(cut);
         u_int32 first = scsi_generate_CRC(0, static_cast<u_int32>(cut), block.data());
-        u_int32 both = scsi_generate_CRC(first, static_cast<u_int32>(block.size() - cut),
-                                         block.data() + cut);
+        u_int32 both = scsi_generate_CRC(first, static_cast<u_int32>(block.size() - cut), block.data() + cut);
         EXPECT_EQ(both, whole);
     }
 }
@@ -233,6 +221,98 @@ TEST(Crc, BlockFollowedByItsCheckBytesGivesZero)
         block[n / 2] ^= 0x10;
         EXPECT_NE(crc(0, block), 0u);
     }
+}
+
+u_int32 reference(u_int32 reg, const uint8_t *p, size_t n) { return crc_reference::crc(reg, p, n); }
+
+// The fold rests on x^255 = 1 modulo the check polynomial; shown here with the
+// reference alone, so the identity does not lean on the code it justifies.
+TEST(CrcFold, IdentityHoldsForTheReference)
+{
+    std::mt19937 gen(255);
+    const std::vector<uint8_t> zeros(255 * 3, 0);
+    for (int round = 0; round < 100; ++round) {
+        u_int32 reg = static_cast<u_int32>(gen());
+        // 255 zero bytes multiply the register by x^255: it comes back unchanged.
+        EXPECT_EQ(reference(reg, zeros.data(), 255), reg);
+        EXPECT_EQ(reference(reg, zeros.data(), 255 * 3), reg);
+    }
+    // A block equals its fold: the XOR of its 255-byte pieces aligned on its
+    // end, the starting register laid over its first four bytes.
+    for (size_t n :
+         {size_t{4}, size_t{254}, size_t{255}, size_t{256}, size_t{258}, size_t{1000}, size_t{65537}}) {
+        SCOPED_TRACE(n);
+        std::vector<uint8_t> block = random_block(n, static_cast<unsigned>(n));
+        u_int32 reg = static_cast<u_int32>(gen());
+        uint8_t fold[255] = {};
+        for (size_t j = 0; j < n; ++j)
+            fold[254 - (n - 1 - j) % 255] ^= block[j];
+        for (size_t j = 0; j < 4; ++j)
+            fold[254 - (n - 1 - j) % 255] ^= static_cast<uint8_t>(reg >> (24 - 8 * j));
+        EXPECT_EQ(reference(0, fold, 255), reference(reg, block.data(), n));
+    }
+}
+
+// Runs `check` with the vector pass on (where this processor has one) and off.
+template <typename Check>
+void on_both_passes(Check check)
+{
+    for (bool vector : {true, false}) {
+        if (vector && !scsilib::vector_fold_available())
+            continue;
+        SCOPED_TRACE(vector ? "vector pass" : "portable pass");
+        scsilib::set_vector_fold(vector);
+        check();
+    }
+    scsilib::set_vector_fold(true);
+}
+
+TEST(CrcFast, EqualsTheReferenceAtEveryLengthTo1600)
+{
+    // From 512 bytes the fold takes over; to 1,600 it meets every length of
+    // the block's first partial piece. Offsets 0..7 into the buffer put the
+    // block at every alignment.
+    std::vector<uint8_t> buffer = random_block(1600 + 8, 1);
+    std::mt19937 gen(2);
+    on_both_passes([&] {
+        for (size_t n = 0; n <= 1600; ++n) {
+            size_t offset = n % 8;
+            u_int32 reg = static_cast<u_int32>(gen());
+            u_int8 *p = buffer.data() + offset;
+            ASSERT_EQ(scsi_generate_CRC(reg, static_cast<u_int32>(n), p), reference(reg, p, n))
+                << "length " << n << " offset " << offset;
+        }
+    });
+}
+
+TEST(CrcFast, EqualsTheReferenceOnLargeBlocksAndInPieces)
+{
+    const size_t kMax = size_t{16} << 20;
+    std::vector<uint8_t> buffer = random_block(kMax + 8, 3);
+    std::mt19937 gen(4);
+    // Lengths around the switch to the fold and its period, then random ones.
+    std::vector<size_t> lengths = {511,         512,         513,  255 * 5, 255 * 5 + 1,
+                                   255 * 5 + 3, 255 * 5 + 4, 4096, 262144,  kMax};
+    for (int i = 0; i < 6; ++i)
+        lengths.push_back(gen() % kMax);
+    on_both_passes([&] {
+        for (size_t n : lengths) {
+            size_t offset = gen() % 8;
+            u_int32 reg = static_cast<u_int32>(gen());
+            u_int8 *p = buffer.data() + offset;
+            u_int32 want = reference(reg, p, n);
+            ASSERT_EQ(scsi_generate_CRC(reg, static_cast<u_int32>(n), p), want)
+                << "length " << n << " offset " << offset;
+            // The same block in three pieces of random sizes, each result
+            // carried into the next call.
+            size_t a = n ? gen() % n : 0;
+            size_t b = a + (n - a ? gen() % (n - a) : 0);
+            u_int32 r = scsi_generate_CRC(reg, static_cast<u_int32>(a), p);
+            r = scsi_generate_CRC(r, static_cast<u_int32>(b - a), p + a);
+            r = scsi_generate_CRC(r, static_cast<u_int32>(n - b), p + b);
+            ASSERT_EQ(r, want) << "length " << n << " cut at " << a << " and " << b;
+        }
+    });
 }
 
 }  // namespace

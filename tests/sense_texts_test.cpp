@@ -67,10 +67,10 @@ TEST(StatusText, NamesBothStatuses)
 TEST(SenseText, KeyNamesUseTheLowNibbleOfByte2)
 {
     const char *names[16] = {
-        "No Sense (00)",     "Recovered Error (01)", "Not Ready (02)",      "Medium Error (03)",
+        "No Sense (00)",       "Recovered Error (01)", "Not Ready (02)",      "Medium Error (03)",
         "Hardware Error (04)", "Illegal Request (05)", "Unit Attention (06)", "Data Protect (07)",
-        "Blank Check (08)",  "Vendor Specific (09)", "Copy Aborted (0A)",   "Aborted Command (0B)",
-        "Equal (0C)",        "Volume Overflow (0D)", "Miscompare (0E)",     "Reserved (0F)",
+        "Blank Check (08)",    "Vendor Specific (09)", "Copy Aborted (0A)",   "Aborted Command (0B)",
+        "Equal (0C)",          "Volume Overflow (0D)", "Miscompare (0E)",     "Reserved (0F)",
     };
     for (unsigned key = 0; key < 16; ++key) {
         // The FILEMARK, EOM and ILI bits above the key never change the name.
@@ -120,12 +120,11 @@ TEST(SenseText, ExactWordingOfSelectedCodes)
 // everything else is either an overlapped-command tag or not decoded.
 TEST(SenseText, WholeCodeSpace)
 {
-    const std::set<unsigned> expected_ascs = {0x00, 0x04, 0x09, 0x0B, 0x0C, 0x10, 0x11, 0x14, 0x15, 0x17,
-                                              0x18, 0x1A, 0x20, 0x21, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29,
-                                              0x2A, 0x2B, 0x2C, 0x30, 0x31, 0x33, 0x35, 0x37, 0x3A, 0x3B,
-                                              0x3D, 0x3E, 0x3F, 0x43, 0x44, 0x45, 0x47, 0x48, 0x49, 0x4A,
-                                              0x4B, 0x4E, 0x50, 0x51, 0x52, 0x53, 0x55, 0x5D, 0x74, 0x82,
-                                              0xA3};
+    const std::set<unsigned> expected_ascs = {0x00, 0x04, 0x09, 0x0B, 0x0C, 0x10, 0x11, 0x14, 0x15, 0x17, 0x18,
+                                              0x1A, 0x20, 0x21, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2B,
+                                              0x2C, 0x30, 0x31, 0x33, 0x35, 0x37, 0x3A, 0x3B, 0x3D, 0x3E, 0x3F,
+                                              0x43, 0x44, 0x45, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4E, 0x50, 0x51,
+                                              0x52, 0x53, 0x55, 0x5D, 0x74, 0x82, 0xA3};
     int known = 0;
     std::set<unsigned> ascs;
     for (unsigned asc = 0; asc < 256; ++asc) {
@@ -160,7 +159,8 @@ TEST(SenseText, FallbackTexts)
     EXPECT_EQ(detail_of(0x00, 0x06), "Not yet decoded (0006)");
     EXPECT_EQ(detail_of(0x3F, 0x03), "Not yet decoded (3F03)");
     EXPECT_EQ(detail_of(0xFF, 0xFF), "Not yet decoded (FFFF)");
-    EXPECT_EQ(sense_text(0x05, 0x4D, 0xAB), "Illegal Request (05) : Overlapped tagged commands, tag AB (4D AB)");
+    EXPECT_EQ(sense_text(0x05, 0x4D, 0xAB),
+              "Illegal Request (05) : Overlapped tagged commands, tag AB (4D AB)");
 }
 
 TEST(SenseText, LongestTextFitsTheBuffer)

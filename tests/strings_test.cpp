@@ -43,7 +43,7 @@ TEST(EscapeUnprintable, EveryByteOutsidePrintableAsciiBecomesAnEscape)
         {" ~\\x", 16, " ~\\x"},  // 20h and 7Eh stay; so does a backslash
         {"\x1F\x7F\x80\xFF\t", 32, "\\x1F\\x7F\\x80\\xFF\\x09"},
         {"AB\x01", 7, "AB\\x01"},  // room for the escape and the NUL
-        {"AB\x01", 6, "AB"},         // an escape is never cut
+        {"AB\x01", 6, "AB"},       // an escape is never cut
         {"ABC", 3, "AB"},
         {"", 1, ""},
     };
@@ -59,13 +59,8 @@ TEST(EscapeUnprintable, EveryByteOutsidePrintableAsciiBecomesAnEscape)
 TEST(Trim, StripsOnlySpacesAtBothEnds)
 {
     const Case cases[] = {
-        {"  KV  DRIVE  ", "KV  DRIVE"},
-        {"\tKV ", "\tKV"},        // a tab is no blank here
-        {"KV\r\n", "KV\r\n"},
-        {"   ", ""},
-        {"x", "x"},
-        {" x", "x"},
-        {"x ", "x"},
+        {"  KV  DRIVE  ", "KV  DRIVE"}, {"\tKV ", "\tKV"},  // a tab is no blank here
+        {"KV\r\n", "KV\r\n"},           {"   ", ""},       {"x", "x"}, {" x", "x"}, {"x ", "x"},
     };
     for (const Case &c : cases) {
         bool same = false;
@@ -100,12 +95,7 @@ TEST(Upper, ChangesOnlyAsciiLowerCase)
 TEST(Alphanumeric, KeepsOnlyAsciiLettersAndDigits)
 {
     const Case cases[] = {
-        {"A-B 1.0", "AB10"},
-        {"k-v", "kv"},
-        {" K V ", "KV"},
-        {"\xc4\xe9KV\x7f", "KV"},
-        {"-- ..", ""},
-        {"", ""},
+        {"A-B 1.0", "AB10"}, {"k-v", "kv"}, {" K V ", "KV"}, {"\xc4\xe9KV\x7f", "KV"}, {"-- ..", ""}, {"", ""},
     };
     for (const Case &c : cases) {
         bool same = false;
@@ -120,9 +110,15 @@ TEST(Conversions, HexValue)
         const char *in;
         u_int32 out;
     } cases[] = {
-        {"1A2B", 0x1A2B}, {"  0x1a2b", 0x1A2B}, {"0X00C0FFEE|", 0xC0FFEE},
-        {"12G4", 0x12},   {"G", 0},             {"", 0},
-        {"0x", 0},        {"123456789", 0xFFFFFFFFu}, {"-1", 0xFFFFFFFFu},
+        {"1A2B", 0x1A2B},
+        {"  0x1a2b", 0x1A2B},
+        {"0X00C0FFEE|", 0xC0FFEE},
+        {"12G4", 0x12},
+        {"G", 0},
+        {"", 0},
+        {"0x", 0},
+        {"123456789", 0xFFFFFFFFu},
+        {"-1", 0xFFFFFFFFu},
     };
     for (const auto &c : cases)
         EXPECT_EQ(hex_value(c.in), c.out) << "input [" << c.in << "]";
@@ -135,9 +131,9 @@ TEST(Conversions, DecimalValueIsTheStandardConversion)
         const char *in;
         double out;
     } cases[] = {
-        {"2.50", 2.5}, {" 2.5 ", 2.5}, {".5", 0.5},     {"-1.25", -1.25}, {"3", 3.0},
-        {"1.2.3", 1.2}, {"V2", 0.0},   {"", 0.0},       {".", 0.0},       {"0x1P3", 8.0},
-        {"B5E1", 0.0}, {"INF", HUGE_VAL}, {"1e999", HUGE_VAL},
+        {"2.50", 2.5},  {" 2.5 ", 2.5},    {".5", 0.5},         {"-1.25", -1.25}, {"3", 3.0},
+        {"1.2.3", 1.2}, {"V2", 0.0},       {"", 0.0},           {".", 0.0},       {"0x1P3", 8.0},
+        {"B5E1", 0.0},  {"INF", HUGE_VAL}, {"1e999", HUGE_VAL},
     };
     for (const auto &c : cases)
         EXPECT_DOUBLE_EQ(decimal_value(c.in), c.out) << "input [" << c.in << "]";
@@ -151,8 +147,14 @@ TEST(Conversions, IntValue)
         const char *in;
         int out;
     } cases[] = {
-        {"3", 3}, {" 12 ", 12}, {"+7x", 7}, {"-2", -2}, {"abc", 0}, {"", 0},
-        {"99999999999999999999", 2147483647}, {"-99999999999999999999", -2147483647 - 1},
+        {"3", 3},
+        {" 12 ", 12},
+        {"+7x", 7},
+        {"-2", -2},
+        {"abc", 0},
+        {"", 0},
+        {"99999999999999999999", 2147483647},
+        {"-99999999999999999999", -2147483647 - 1},
     };
     for (const auto &c : cases)
         EXPECT_EQ(int_value(c.in), c.out) << "input [" << c.in << "]";

@@ -129,14 +129,13 @@ TEST_F(Transport, OpensByAddressRunsACommandAndCloses)
     EXPECT_EQ(drv.fd, -1);
     EXPECT_EQ(scsi_close_device(&drv), 0);  // already closed: nothing more
     EXPECT_EQ(GetCapturedStderr(), "");
-    EXPECT_EQ(log.text(),
-              "|T| Sys | OPENED SCSI DEVICE  | Card 1, Addr 4, LUN 0|\n"
-              "|T| Sys |  Equiv sg device    | /dev/sg0|\n"
-              "|T| Sys | sg revision 3.5.36  |\n"
-              "|T| Sys | sg reserved size = 1048576 bytes|\n"
-              "|T| Sys | Inquiry             |12 00 00 00 60 00 |00060|00|00|\n"
-              "|T| Sys | Timeout set to 100.000 seconds|\n"
-              "|T| Sys | CLOSED SCSI DEVICE  | Card 1, Addr 4, LUN 0|\n");
+    EXPECT_EQ(log.text(), "|T| Sys | OPENED SCSI DEVICE  | Card 1, Addr 4, LUN 0|\n"
+                          "|T| Sys |  Equiv sg device    | /dev/sg0|\n"
+                          "|T| Sys | sg revision 3.5.36  |\n"
+                          "|T| Sys | sg reserved size = 1048576 bytes|\n"
+                          "|T| Sys | Inquiry             |12 00 00 00 60 00 |00060|00|00|\n"
+                          "|T| Sys | Timeout set to 100.000 seconds|\n"
+                          "|T| Sys | CLOSED SCSI DEVICE  | Card 1, Addr 4, LUN 0|\n");
     EXPECT_EQ(kvemu::trace(), (Strings{"open sg0", "cmd sg0 12 00 00 00 60 00", "close sg0"}));
     EXPECT_EQ(kvemu::open_descriptors(), 0);
 }
@@ -195,10 +194,11 @@ TEST_F(Transport, DeviceListLookup)
         int node;  // -1: no match
     };
     const Case cases[] = {
-        {"array controller at the address is counted but skipped",
-         "1 0 4 0 12 1 2 0 1\n1 0 4 0 1 1 2 0 1\n", 1, 4, 0, 1},
-        {"position among all records read", "0 0 0 0 0 1 2 0 1\n2 0 4 0 1 1 2 0 1\n1 0 4 1 1 1 2 0 1\n"
-                                            "1 0 4 0 1 1 2 0 1\n",
+        {"array controller at the address is counted but skipped", "1 0 4 0 12 1 2 0 1\n1 0 4 0 1 1 2 0 1\n", 1,
+         4, 0, 1},
+        {"position among all records read",
+         "0 0 0 0 0 1 2 0 1\n2 0 4 0 1 1 2 0 1\n1 0 4 1 1 1 2 0 1\n"
+         "1 0 4 0 1 1 2 0 1\n",
          1, 4, 0, 3},
         {"channel is ignored", "1 7 4 0 1 1 2 0 1\n", 1, 4, 0, 0},
         {"lun must match", "1 0 4 0 1 1 2 0 1\n1 0 4 2 1 1 2 0 1\n", 1, 4, 2, 1},
@@ -232,6 +232,42 @@ TEST_F(Transport, DeviceListLookup)
             scsi_close_device(&drv);
         }
         kvemu::unload_bus();
+    }
+}
+
+// Lists longer than one read: integers and blanks cut at every kind of place
+// by the reader's buffer, and the 1 MiB the reader stops at.
+TEST_F(Transport, LongDeviceLists)
+{
+    kvemu::load_bus_text("[device]\nhost = 9\n");
+    // About 15 KiB; blank runs of varying length shift where the cuts fall.
+    std::string list;
+    const int kRecords = 700;
+    for (int n = 0; n < kRecords; n++)
+        list += std::to_string(1000 + n) + " 0 " + std::to_string(n % 16) + std::string(1 + n % 5, ' ') +
+                "0 1 1 2 0 " + std::to_string(n) + "\n";
+    kvemu::set_device_list_text(list);
+    for (int n = 0; n < kRecords; n++) {
+        kvemu::clear_trace();
+        open_at(1000 + n, n % 16);
+        ASSERT_EQ(kvemu::trace().size(), 1u) << "record " << n;
+        // Node 0 is the only one on the bus; the others fail to open.
+        EXPECT_EQ(kvemu::trace()[0], "open sg" + std::to_string(n) + (n ? " failed" : "")) << "record " << n;
+        scsi_close_device(&drv);
+    }
+
+    // Blanks, then one record whose type is the list's byte 1 MiB - 1 (the last
+    // one read) or 1 MiB (the first one not read).
+    const size_t kLimit = size_t{1} << 20;
+    const std::string record = "1 0 4 0 1";
+    for (size_t extra : {size_t{0}, size_t{1}}) {
+        SCOPED_TRACE(extra);
+        kvemu::set_device_list_text(std::string(kLimit - record.size() + extra, ' ') + record + "\n");
+        kvemu::clear_trace();
+        int32 rc = open_at(1, 4);
+        EXPECT_EQ(rc, extra ? -1 : 0);
+        EXPECT_EQ(kvemu::trace(), extra ? Strings{} : Strings{"open sg0"});
+        scsi_close_device(&drv);
     }
 }
 
@@ -290,10 +326,9 @@ TEST_F(Transport, OpenByPathLogsThePath)
     LogCapture log;
     scsi_configure_logging(&drv, log.fp, LOG_EVERYTHING);
     ASSERT_EQ(scsi_open_devicefile("/dev/sg0", &drv), 0);
-    EXPECT_EQ(log.text(),
-              "|T| Sys | OPENED SCSI DEVICE  | /dev/sg0|\n"
-              "|T| Sys | sg revision 3.5.36  |\n"
-              "|T| Sys | sg reserved size = 1048576 bytes|\n");
+    EXPECT_EQ(log.text(), "|T| Sys | OPENED SCSI DEVICE  | /dev/sg0|\n"
+                          "|T| Sys | sg revision 3.5.36  |\n"
+                          "|T| Sys | sg reserved size = 1048576 bytes|\n");
 }
 
 TEST_F(Transport, OpenSetsDefaultsAndKeepsTheRest)
@@ -419,13 +454,12 @@ TEST_F(Transport, AdapterErrorLogsItsDiagnostics)
     LogCapture log;
     scsi_configure_logging(&drv, log.fp, LOG_ERRORS_ONLY);
     EXPECT_EQ(inquiry(), -1);
-    EXPECT_EQ(log.text(),
-              "|T| STL | Driver status : 0x06|\n"
-              "|T| STL | Host status   : 0x07|\n"
-              "|T| STL | Data xfer len : 0x60|\n"
-              "|T| STL | Data residue  : 0x10|\n"
-              "|T| STL | Sense length  : 0x0 |\n"
-              "|T| Sys | Inquiry             |12 00 00 00 60 00 |00050|42|FF|\n");
+    EXPECT_EQ(log.text(), "|T| STL | Driver status : 0x06|\n"
+                          "|T| STL | Host status   : 0x07|\n"
+                          "|T| STL | Data xfer len : 0x60|\n"
+                          "|T| STL | Data residue  : 0x10|\n"
+                          "|T| STL | Sense length  : 0x0 |\n"
+                          "|T| Sys | Inquiry             |12 00 00 00 60 00 |00050|42|FF|\n");
     // The raw outcome stays readable through the handle until the next command.
     auto *hdr = static_cast<const sg_io_hdr_t *>(drv.extended_driver_status);
     EXPECT_EQ(hdr->host_status, 7);
@@ -433,7 +467,9 @@ TEST_F(Transport, AdapterErrorLogsItsDiagnostics)
     EXPECT_EQ(hdr->resid, 16);
 }
 
-const char *kSense = "70000300000000" "0A000000003102" "0000005A";
+const char *kSense = "70000300000000"
+                     "0A000000003102"
+                     "0000005A";
 
 TEST_F(Transport, SenseFieldsChangeOnlyOnCheckConditionWithSense)
 {

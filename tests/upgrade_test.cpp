@@ -55,12 +55,11 @@ std::string lto(int target, const std::string &id, const std::string &fw, const 
            "\ntype = 1\ndrive_id = " + id + "\nfirmware = " + fw + "\n" + extra;
 }
 
-std::string dds(int target, const std::string &product, const std::string &hw_conf,
-                const std::string &fw, const std::string &extra = "")
+std::string dds(int target, const std::string &product, const std::string &hw_conf, const std::string &fw,
+                const std::string &extra = "")
 {
     return "[device]\nmodel = kv_dds\nhost = 0\ntarget = " + std::to_string(target) +
-           "\ntype = 1\nproduct = " + product + "\nhw_conf = " + hw_conf + "\nfirmware = " + fw +
-           "\n" + extra;
+           "\ntype = 1\nproduct = " + product + "\nhw_conf = " + hw_conf + "\nfirmware = " + fw + "\n" + extra;
 }
 
 class Upgrade : public ::testing::Test {
@@ -70,10 +69,7 @@ protected:
         ASSERT_EQ(mkdir("fwimage", 0755), 0);
         debug_upgrade = 0;
     }
-    void TearDown() override
-    {
-        kvemu::unload_bus();
-    }
+    void TearDown() override { kvemu::unload_bus(); }
 
     void bus(const std::string &text)
     {
@@ -86,10 +82,7 @@ protected:
         out.write(reinterpret_cast<const char *>(data.data()), static_cast<std::streamsize>(data.size()));
     }
     void config(const std::string &text) { file("fwimage/firmware.cfg", Bytes(text.begin(), text.end())); }
-    std::string log() const
-    {
-        return scratch::read_file(dir_ + "/Component.log");
-    }
+    std::string log() const { return scratch::read_file(dir_ + "/Component.log"); }
 
     // Discovery, configuration, recommendation, then the download of the
     // recommendation: the road of mode all. Console output of the
@@ -115,8 +108,7 @@ protected:
         out_ = testing::internal::GetCapturedStdout();
         return errors;
     }
-    driveinfo &listed(int i, u_int32 id, const char *product, double fw, const char *action,
-                      int target)
+    driveinfo &listed(int i, u_int32 id, const char *product, double fw, const char *action, int target)
     {
         driveinfo &d = list_[i];
         d.Configured = 1;
@@ -137,8 +129,8 @@ protected:
         Lines out;
         const std::string tag = "sg" + std::to_string(node);
         for (const std::string &l : kvemu::trace()) {
-            if (l.rfind("out ", 0) == 0 || (l.find(tag + " ") == std::string::npos &&
-                                            l != "open " + tag && l != "close " + tag))
+            if (l.rfind("out ", 0) == 0 ||
+                (l.find(tag + " ") == std::string::npos && l != "open " + tag && l != "close " + tag))
                 continue;
             out.push_back(l);
             if (l == "close " + tag)
@@ -226,10 +218,9 @@ TEST(Recommend, PairsDrivesWithTheirEntriesInDiscoveryOrder)
 
     testing::internal::CaptureStdout();
     recommend_upgrade(found, cfg, rec);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Discovered Fw 1.500000 Configured Fw 1.600000\n"
-              "Discovered Fw 2.000000 Configured Fw 2.000000\n"
-              "Discovered Fw 1.600000 Configured Fw 1.600000\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Discovered Fw 1.500000 Configured Fw 1.600000\n"
+                                                      "Discovered Fw 2.000000 Configured Fw 2.000000\n"
+                                                      "Discovered Fw 1.600000 Configured Fw 1.600000\n");
     struct Want {
         const char *product;
         const char *action;
@@ -254,13 +245,12 @@ TEST_F(Upgrade, Rqn512RoadSendsBufferOneFromOffset10000hThenCommitsInModeFour)
     file("fwimage/RQN.BIN", image(kFourChunks));
 
     EXPECT_EQ(run_all(), 0);
-    EXPECT_EQ(download_trace(0), (identified("sg0", false) +
-                                  Lines{"cmd sg0 16 00 00 00 00 00",
-                                        "cmd sg0 3B 04 01 01 00 00 00 80 00 00",
-                                        "cmd sg0 3B 04 01 01 80 00 00 80 00 00",
-                                        "cmd sg0 3B 04 01 02 00 00 00 80 00 00",
-                                        "cmd sg0 3B 04 01 02 80 00 00 00 64 00",
-                                        "cmd sg0 3B 04 01 00 00 00 00 00 00 00", "close sg0"}));
+    EXPECT_EQ(download_trace(0),
+              (identified("sg0", false) +
+               Lines{"cmd sg0 16 00 00 00 00 00", "cmd sg0 3B 04 01 01 00 00 00 80 00 00",
+                     "cmd sg0 3B 04 01 01 80 00 00 80 00 00", "cmd sg0 3B 04 01 02 00 00 00 80 00 00",
+                     "cmd sg0 3B 04 01 02 80 00 00 00 64 00", "cmd sg0 3B 04 01 00 00 00 00 00 00 00",
+                     "close sg0"}));
     EXPECT_EQ(sent(0), image(kFourChunks));
     for (const kvemu::Command &c : kvemu::node(0)->commands) {
         if (c.cdb[0] == 0x3B) {
@@ -283,14 +273,12 @@ TEST_F(Upgrade, LtoRoadProbesSendsBufferZeroAtOffsetZeroThenCommitsInModeFive)
     file("fwimage/LTO.BIN", image(kFourChunks));
 
     EXPECT_EQ(run_all(), 0);
-    EXPECT_EQ(download_trace(0), (identified("sg0", true) +
-                                  Lines{"cmd sg0 16 00 00 00 00 00",
-                                        "cmd sg0 44 00 00 00 00 00 00 00 38 00",
-                                        "cmd sg0 3B 04 00 00 00 00 00 80 00 00",
-                                        "cmd sg0 3B 04 00 00 00 00 00 80 00 00",
-                                        "cmd sg0 3B 04 00 00 00 00 00 80 00 00",
-                                        "cmd sg0 3B 04 00 00 00 00 00 00 64 00",
-                                        "cmd sg0 3B 05 00 00 00 00 00 00 00 00", "close sg0"}));
+    EXPECT_EQ(download_trace(0),
+              (identified("sg0", true) +
+               Lines{"cmd sg0 16 00 00 00 00 00", "cmd sg0 44 00 00 00 00 00 00 00 38 00",
+                     "cmd sg0 3B 04 00 00 00 00 00 80 00 00", "cmd sg0 3B 04 00 00 00 00 00 80 00 00",
+                     "cmd sg0 3B 04 00 00 00 00 00 80 00 00", "cmd sg0 3B 04 00 00 00 00 00 00 64 00",
+                     "cmd sg0 3B 05 00 00 00 00 00 00 00 00", "close sg0"}));
     EXPECT_EQ(sent(0), image(kFourChunks));
     EXPECT_EQ(kvemu::download_of(kvemu::node(0))->commits(), 1);
     EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
@@ -350,8 +338,7 @@ TEST_F(Upgrade, AnAddressThatHoldsNoDriveOfTheListedTypeIsSentNothing)
 {
     // A stale or hand-edited list: target 1 is a disk now, target 2 a KV drive
     // of another type, target 3 another maker's tape drive; target 4 is right.
-    bus("[device]\nhost = 0\ntarget = 1\ntype = 0\nvendor = OTHERCO\nproduct = DISK\n" +
-        lto(2, "B2", "1.10") +
+    bus("[device]\nhost = 0\ntarget = 1\ntype = 0\nvendor = OTHERCO\nproduct = DISK\n" + lto(2, "B2", "1.10") +
         "[device]\nhost = 0\ntarget = 3\ntype = 1\nvendor = OTHERCO\nproduct = ULTRIUM 5\n" +
         lto(4, "A1", "1.10", "installs = * 1.20\n"));
     config("A1|IMG|1.20\n");
@@ -365,14 +352,16 @@ TEST_F(Upgrade, AnAddressThatHoldsNoDriveOfTheListedTypeIsSentNothing)
         for (const kvemu::Command &c : kvemu::node(node)->commands)
             EXPECT_TRUE(c.cdb[0] == 0x00 || c.cdb[0] == 0x12 || c.cdb[0] == 0x3C) << node;
     EXPECT_EQ(sent(3), image(100));
-    EXPECT_EQ(log(), "Error: Card ID 0, Bus Addr 1, LUN 0 is not a KV tape drive with Drive ID 0x0000a1; nothing sent.\n"
-                     "Error: Card ID 0, Bus Addr 2, LUN 0 is not a KV tape drive with Drive ID 0x0000a1; nothing sent.\n"
-                     "Error: Card ID 0, Bus Addr 3, LUN 0 is not a KV tape drive with Drive ID 0x0000a1; nothing sent.\n"
-                     "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
-                     "File name: fwimage/IMG\n"
-                     "firmware is being flashed!\n"
-                     "Drive ID: 0x0000b2, Product ID: ULTRIUM TAPE is not suggested to be upgraded.\n"
-                     "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n");
+    EXPECT_EQ(
+        log(),
+        "Error: Card ID 0, Bus Addr 1, LUN 0 is not a KV tape drive with Drive ID 0x0000a1; nothing sent.\n"
+        "Error: Card ID 0, Bus Addr 2, LUN 0 is not a KV tape drive with Drive ID 0x0000a1; nothing sent.\n"
+        "Error: Card ID 0, Bus Addr 3, LUN 0 is not a KV tape drive with Drive ID 0x0000a1; nothing sent.\n"
+        "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
+        "File name: fwimage/IMG\n"
+        "firmware is being flashed!\n"
+        "Drive ID: 0x0000b2, Product ID: ULTRIUM TAPE is not suggested to be upgraded.\n"
+        "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n");
 }
 
 TEST_F(Upgrade, AnEntryThatNamesNoImageIsAFailureAndNothingIsSent)
@@ -387,7 +376,8 @@ TEST_F(Upgrade, AnEntryThatNamesNoImageIsAFailureAndNothingIsSent)
     EXPECT_EQ(run_list(), 4);
     const Lines scan = kvemu::trace();
     // The verifying scan alone.
-    EXPECT_EQ(scan, (identified("sg0", true) + Lines{"close sg0"} + identified("sg1", true) + Lines{"close sg1"}));
+    EXPECT_EQ(scan,
+              (identified("sg0", true) + Lines{"close sg0"} + identified("sg1", true) + Lines{"close sg1"}));
     EXPECT_TRUE(kvemu::sleeps().empty());
     EXPECT_EQ(out_, "\n here 2\n\n here 2\n\n here 3\n\n here 3\n");
     EXPECT_EQ(log(), "Error: No firmware image configured for Drive ID 0x0000a1; nothing sent.\n"
@@ -424,8 +414,9 @@ TEST_F(Upgrade, ImageThatCannotBeOpenedSendsNothingAndARewriteStillPasses)
         alarm(60);  // a download that blocks ends the test program, not the run
         EXPECT_EQ(run_list(), 0);
         alarm(0);
-        EXPECT_EQ(download_trace(0), (identified("sg0", true) + Lines{"cmd sg0 16 00 00 00 00 00",
-                                                                      "cmd sg0 17 00 00 00 00 00", "close sg0"}));
+        EXPECT_EQ(download_trace(0),
+                  (identified("sg0", true) +
+                   Lines{"cmd sg0 16 00 00 00 00 00", "cmd sg0 17 00 00 00 00 00", "close sg0"}));
         EXPECT_TRUE(kvemu::sleeps().empty());
         EXPECT_EQ(out_, "");
         EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: rewrite\n"
@@ -458,10 +449,12 @@ TEST_F(Upgrade, EmptyImageIsAFailedDownloadOnEveryRoad)
         EXPECT_EQ(trace[trace.size() - 2], "cmd sg0 17 00 00 00 00 00");
         EXPECT_EQ(kvemu::sleeps(), std::vector<unsigned>{150});  // a transfer ran, if empty
         std::string product(found_[0].ProductID);
-        EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: " + product + ", Action: upgrade\n"
-                         "File name: fwimage/EMPTY.BIN\n"
-                         "Firmware download failed!\n"
-                         "Drive ID: 0x0000a1, Product ID: " + product + ", Action: Failed\n");
+        EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: " + product +
+                             ", Action: upgrade\n"
+                             "File name: fwimage/EMPTY.BIN\n"
+                             "Firmware download failed!\n"
+                             "Drive ID: 0x0000a1, Product ID: " +
+                             product + ", Action: Failed\n");
     }
 }
 
@@ -473,8 +466,7 @@ TEST_F(Upgrade, FailedChunks)
         std::string log;
     } cases[] = {
         {lto(1, "A1", "1.10", "download_fail_chunk = 1\ninstalls = * 1.20\n"),
-         {"3B 04 00 00 00 00 00 80 00 00", "3B 04 00 00 00 00 00 80 00 00",
-          "3B 05 00 00 00 00 00 00 00 00"},
+         {"3B 04 00 00 00 00 00 80 00 00", "3B 04 00 00 00 00 00 80 00 00", "3B 05 00 00 00 00 00 00 00 00"},
          "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
          "File name: fwimage/IMG\n"
          "Firmware download failed on chunk 1!\n"
@@ -482,8 +474,8 @@ TEST_F(Upgrade, FailedChunks)
          "Firmware download failed!\n"
          "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n"},
         {dds(1, "RQN512", "0xA1", "1.10", "download_fail_chunk = 2\ninstalls = * 1.20\n"),
-         {"3B 04 01 01 00 00 00 80 00 00", "3B 04 01 01 80 00 00 80 00 00",
-          "3B 04 01 02 00 00 00 80 00 00", "3B 04 01 00 00 00 00 00 00 00"},
+         {"3B 04 01 01 00 00 00 80 00 00", "3B 04 01 01 80 00 00 80 00 00", "3B 04 01 02 00 00 00 80 00 00",
+          "3B 04 01 00 00 00 00 00 00 00"},
          "Drive ID: 0x0000a1, Product ID: RQN512, Action: upgrade\n"
          "File name: fwimage/IMG\n"
          "Firmware download failed!\n"
@@ -544,10 +536,10 @@ TEST_F(Upgrade, VerificationRules)
         const char *after;
         bool ok;
     } cases[] = {
-        {"upgrade", "1.20", true},   {"upgrade", "1.10", false}, {"upgrade", "1.00", false},
+        {"upgrade", "1.20", true},   {"upgrade", "1.10", false},   {"upgrade", "1.00", false},
         {"downgrade", "1.00", true}, {"downgrade", "1.10", false}, {"rewrite", "1.10", true},
-        {"rewrite", "1.20", false},  {"skip", "1.10", true},     {"skip", "1.00", false},
-        {"Upgrade", "1.20", false},  {"", "1.10", false},        {"upgrade", "nan", false},
+        {"rewrite", "1.20", false},  {"skip", "1.10", true},       {"skip", "1.00", false},
+        {"Upgrade", "1.20", false},  {"", "1.10", false},          {"upgrade", "nan", false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.action) + " -> " + c.after);
@@ -699,16 +691,14 @@ TEST_F(Upgrade, TraceLines)
                   "\tPeripheral Qualifier = 0, Peripheral Device Type = 1 \n"
                   "\tVendorID = KV, ProductID = ULTRIUM TAPE\n"
                   "\tFw Version = 1.2 Fw File = \n" +
-                  sep + "\tResult\n" + sep +
-                  "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n");
-    EXPECT_EQ(log(),
-              "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
-              "File name: fwimage/LTO.BIN\n"
-              "firmware is being flashed!\n"
-              "Completed.\n"
-              "Error: Unable to find configuration for  OTHER\n"
-              "Error: Unable to access tape drive.\n"
-              "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n");
+                  sep + "\tResult\n" + sep + "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n");
+    EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
+                     "File name: fwimage/LTO.BIN\n"
+                     "firmware is being flashed!\n"
+                     "Completed.\n"
+                     "Error: Unable to find configuration for  OTHER\n"
+                     "Error: Unable to access tape drive.\n"
+                     "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n");
 }
 
 TEST(EmulatedDownload, VanishedDriveLeavesTheDeviceList)

@@ -29,8 +29,9 @@ protected:
     void TearDown() override { logfile = kLogfile; }
     const char *const kLogfile = logfile;
 
-    driveinfo &add(unsigned id, const char *product, int card, int bus, int lun, double fw,
-                   double active, const char *action) {
+    driveinfo &add(unsigned id, const char *product, int card, int bus, int lun, double fw, double active,
+                   const char *action)
+    {
         driveinfo &d = table_[used_++];
         d.Configured = 1;
         d.DriveID = id;
@@ -44,7 +45,8 @@ protected:
         return d;
     }
     int read(const std::string &path) { return ReadFromXml(path.c_str(), back_.data()); }
-    int records() const {
+    int records() const
+    {
         int n = 0;
         for (const auto &d : back_)
             n += d.Configured ? 1 : 0;
@@ -58,19 +60,23 @@ protected:
 };
 
 // The reader's cases start from documents shaped like the writer's.
-std::string device_xml(const std::string &id, const std::string &product,
-                       const std::string &action = "upgrade", const std::string &shared = "no") {
+std::string device_xml(const std::string &id, const std::string &product, const std::string &action = "upgrade",
+                       const std::string &shared = "no")
+{
     return "<device><device_id value=\"" + id + "\"/><product_id value=\"" + product +
            "\"/><busnumber value=\"3\"/><devicenumber value=\"1\"/><funcnumber value=\"0\"/>"
            "<fw_item><version value=\"2.5\"/><active_version value=\"1.25\"/><action value=\"" +
            action + "\"/><shared value=\"" + shared + "\"/></fw_item></device>";
 }
-std::string document(const std::string &devices) {
+std::string document(const std::string &devices)
+{
     return "<?xml version=\"1.0\"?><kv_rom_discovery version=\"2.0.0.0\"><type value=\"TAPE\"/>"
-           "<devices>" + devices + "</devices></kv_rom_discovery>";
+           "<devices>" +
+           devices + "</devices></kv_rom_discovery>";
 }
 
-TEST_F(XmlFile, AnIndependentParserSeesEveryElementInOrder) {
+TEST_F(XmlFile, AnIndependentParserSeesEveryElementInOrder)
+{
     driveinfo &d = add(0xABCDE, "DAT 160 & <co>", 2, 5, 1, 3.0, 4.125, "skip");
     snprintf(d._Type, sizeof d._Type, "%s", "fw");
     snprintf(d.FirmwareId, sizeof d.FirmwareId, "%s", "F1");
@@ -114,7 +120,8 @@ TEST_F(XmlFile, AnIndependentParserSeesEveryElementInOrder) {
               "</kv_rom_discovery>\n");
 }
 
-TEST_F(XmlFile, RoundTripKeepsEveryFieldTheFileHolds) {
+TEST_F(XmlFile, RoundTripKeepsEveryFieldTheFileHolds)
+{
     driveinfo &a = add(0xFEDCBA98, "ULTRIUM 5", 4, 7, 2, 1.000001, 2.5, "upgrade");
     snprintf(a._Type, sizeof a._Type, "%s", "tape");
     snprintf(a.FirmwareId, sizeof a.FirmwareId, "%s", "FW-01");
@@ -159,7 +166,8 @@ TEST_F(XmlFile, RoundTripKeepsEveryFieldTheFileHolds) {
     EXPECT_EQ(records(), 0);
 }
 
-TEST_F(XmlFile, PathsThatMakeADirectoryOrFail) {
+TEST_F(XmlFile, PathsThatMakeADirectoryOrFail)
+{
     add(1, "P", 0, 0, 0, 1, 1, "skip");
     testing::internal::CaptureStdout();
     EXPECT_EQ(WriteToXml("out/d.xml", table_.data()), 0);
@@ -185,7 +193,8 @@ TEST_F(XmlFile, PathsThatMakeADirectoryOrFail) {
     EXPECT_FALSE(exists("missing"));
 }
 
-TEST_F(XmlFile, AFileCutShortIsAFailure) {
+TEST_F(XmlFile, AFileCutShortIsAFailure)
+{
     // A file size limit stands in for a full disk: the last bytes never land.
     for (int i = 0; i < 5; i++)
         add(0x1000u + i, "ULTRIUM 5", 0, i, 0, 1, 2, "upgrade");
@@ -206,11 +215,17 @@ TEST_F(XmlFile, AFileCutShortIsAFailure) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST_F(XmlFile, ReaderRejectsBrokenFilesQuietly) {
+TEST_F(XmlFile, ReaderRejectsBrokenFilesQuietly)
+{
     const std::string good = document(device_xml("0x10", "A") + device_xml("0x20", "B"));
     const std::string cases[] = {
-        "", "not xml at all", good.substr(0, good.size() / 2), good.substr(0, good.size() - 3),
-        document("<device>"), "<?xml version=\"1.0\"?><a/><b/>", std::string("\xff\xfe<\x00", 4),
+        "",
+        "not xml at all",
+        good.substr(0, good.size() / 2),
+        good.substr(0, good.size() - 3),
+        document("<device>"),
+        "<?xml version=\"1.0\"?><a/><b/>",
+        std::string("\xff\xfe<\x00", 4),
     };
     for (const auto &text : cases) {
         write_file("bad.xml", text);
@@ -223,7 +238,8 @@ TEST_F(XmlFile, ReaderRejectsBrokenFilesQuietly) {
     EXPECT_EQ(read("."), 1);  // a directory
 }
 
-TEST_F(XmlFile, ReaderStopsAtTheTableSize) {
+TEST_F(XmlFile, ReaderStopsAtTheTableSize)
+{
     std::string devices;
     for (int i = 0; i < 30; i++) {
         devices += device_xml("0x1", "P" + std::to_string(i));
@@ -238,12 +254,14 @@ TEST_F(XmlFile, ReaderStopsAtTheTableSize) {
     EXPECT_STREQ(back_[22].ProductID, "P22");
 }
 
-TEST_F(XmlFile, ReaderCutsOverlongValuesAndTakesMissingOnesAsEmpty) {
+TEST_F(XmlFile, ReaderCutsOverlongValuesAndTakesMissingOnesAsEmpty)
+{
     write_file("odd.xml",
-          "<?xml version=\"1.0\"?>\n<!-- other root, comments, layout -->\n<other>\n <devices>\n"
-          "  <drive>" + device_xml("0x1", std::string(5000, 'Q'), std::string(300, 'a')) +
-          "</drive>\n  <device><product_id value=\"ONLY\"/></device>\n"
-          "  <x><device_id value=\"ab\"/><fw_item><action/></fw_item></x>\n </devices>\n</other>\n");
+               "<?xml version=\"1.0\"?>\n<!-- other root, comments, layout -->\n<other>\n <devices>\n"
+               "  <drive>" +
+                   device_xml("0x1", std::string(5000, 'Q'), std::string(300, 'a')) +
+                   "</drive>\n  <device><product_id value=\"ONLY\"/></device>\n"
+                   "  <x><device_id value=\"ab\"/><fw_item><action/></fw_item></x>\n </devices>\n</other>\n");
     ASSERT_EQ(read("odd.xml"), 0);
     ASSERT_EQ(records(), 3);
     EXPECT_EQ(std::strlen(back_[0].ProductID), sizeof back_[0].ProductID - 1);
@@ -256,7 +274,8 @@ TEST_F(XmlFile, ReaderCutsOverlongValuesAndTakesMissingOnesAsEmpty) {
     EXPECT_EQ(back_[2].Shared, 1);
 }
 
-TEST_F(XmlFile, SharedIsZeroOnlyForYes) {
+TEST_F(XmlFile, SharedIsZeroOnlyForYes)
+{
     struct {
         const char *value;
         int shared;
@@ -268,17 +287,19 @@ TEST_F(XmlFile, SharedIsZeroOnlyForYes) {
     }
 }
 
-TEST_F(XmlFile, ReaderNeverFetchesExternalEntities) {
+TEST_F(XmlFile, ReaderNeverFetchesExternalEntities)
+{
     // An external DTD could pull any file (or URL) in through an attribute default.
     write_file("ext.dtd", "<!ATTLIST action value CDATA \"SECRET\">");
     write_file("ent.xml", "<?xml version=\"1.0\"?><!DOCTYPE r SYSTEM \"" + dir_.path() +
-                         "/ext.dtd\"><r><devices><device><fw_item><action/></fw_item>"
-                         "</device></devices></r>");
+                              "/ext.dtd\"><r><devices><device><fw_item><action/></fw_item>"
+                              "</device></devices></r>");
     read("ent.xml");
     EXPECT_STRNE(back_[0].Action, "SECRET");
 }
 
-TEST_F(XmlFile, ReaderStopsRunawayEntityExpansion) {
+TEST_F(XmlFile, ReaderStopsRunawayEntityExpansion)
+{
     // Entities that multiply at every level; the file needs none at all.
     std::string bomb = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\">";
     for (char c = 'b'; c <= 'd'; c++) {
@@ -295,7 +316,8 @@ TEST_F(XmlFile, ReaderStopsRunawayEntityExpansion) {
 
 namespace {
 
-TEST_F(XmlFile, AFailedWriteKeepsTheEarlierPlanWhole) {
+TEST_F(XmlFile, AFailedWriteKeepsTheEarlierPlanWhole)
+{
     add(0x5A01, "ULTRIUM 5", 0, 1, 0, 1.5, 2, "upgrade");
     ASSERT_EQ(WriteToXml("plan.xml", table_.data()), 0);
     ASSERT_EQ(chmod("plan.xml", 0640), 0);
@@ -307,7 +329,8 @@ TEST_F(XmlFile, AFailedWriteKeepsTheEarlierPlanWhole) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(WriteToXml("plan.xml", table_.data()), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(
-                  "An error occurred during creation of output transcoder. Msg is:\n", 0), 0u);
+                  "An error occurred during creation of output transcoder. Msg is:\n", 0),
+              0u);
     EXPECT_EQ(read_file("plan.xml"), earlier);
     FILE *ls = popen("ls -A", "r");
     char names[256] = {};
@@ -328,13 +351,15 @@ TEST_F(XmlFile, AFailedWriteKeepsTheEarlierPlanWhole) {
 }
 
 // A document of exactly `size` bytes: one device, padded with a comment.
-std::string document_of_size(size_t size) {
+std::string document_of_size(size_t size)
+{
     std::string doc = document(device_xml("0x5a01", "ULTRIUM 5"));
     const std::string open = "<!--", close = "-->";
     return doc + open + std::string(size - doc.size() - open.size() - close.size(), 'x') + close;
 }
 
-TEST_F(XmlFile, TooLargeOrDoctypeIsRefusedUnreadWithALogLine) {
+TEST_F(XmlFile, TooLargeOrDoctypeIsRefusedUnreadWithALogLine)
+{
     write_file("at.xml", document_of_size(65536));
     write_file("past.xml", document_of_size(65537));
     EXPECT_EQ(read("at.xml"), 0);
@@ -347,15 +372,15 @@ TEST_F(XmlFile, TooLargeOrDoctypeIsRefusedUnreadWithALogLine) {
     EXPECT_EQ(read("dtd.xml"), 1);
     EXPECT_EQ(records(), 0);
     const std::string log = read_file("Component.log");
-    EXPECT_EQ(log,
-              "Error: XML file past.xml is larger than 65536 bytes; not read.\n"
-              "Error: XML file dtd.xml holds a document type declaration; not read.\n");
+    EXPECT_EQ(log, "Error: XML file past.xml is larger than 65536 bytes; not read.\n"
+                   "Error: XML file dtd.xml holds a document type declaration; not read.\n");
 
     // The reader over a buffer keeps the same limits and logs nothing.
     for (const char *name : {"at.xml", "past.xml", "dtd.xml"}) {
         const std::string text = read_file(name);
         EXPECT_EQ(ReadFromXmlBuffer(text.data(), text.size(), back_.data()),
-                  std::string(name) == "at.xml" ? 0 : 1) << name;
+                  std::string(name) == "at.xml" ? 0 : 1)
+            << name;
     }
     EXPECT_EQ(read_file("Component.log"), log);
 

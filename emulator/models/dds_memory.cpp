@@ -1,21 +1,24 @@
 // READ BUFFER memory and vendor diagnostics of a KV DDS drive.
 #include "dds_memory.h"
 
-#include "kv_dds.h"
-
 #include <cstdlib>
+
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
+#include "standard.h"
 
 namespace kvemu {
 namespace {
 
-constexpr uint8_t kReadBuffer = 0x3C;
-constexpr uint8_t kSendDiagnostic = 0x1D;
-constexpr uint8_t kReceiveDiagnostic = 0x1C;
+using namespace scsilib;
+
+// Byte 0 of the vendor diagnostic lists.
+constexpr uint8_t kListServoCommand = 0x41;
+constexpr uint8_t kListServoStatus = 0x42;
+constexpr uint8_t kListSwitches = 0x4B;
+constexpr uint8_t kListDaiCommand = 0x70;
 constexpr size_t kServoReplyLength = 20;
 constexpr uint8_t kServoReadEeprom = 0x61;
-
-Reply invalid_field_in_list() { return check_condition(0x05, 0x26, 0x00); }
-Reply sequence_error() { return check_condition(0x05, 0x2C, 0x00); }
 
 // "buffer.<id>.<mode>.<offset hex>"
 bool parse_region_key(const std::string &key, int &id, int &mode, uint32_t &offset)
@@ -49,27 +52,10 @@ DdsMemory::DdsMemory(const Config &cfg)
             regions_.push_back(std::move(r));
         } else if (kv.first.compare(0, diag.size(), diag) == 0) {
             const std::string code = kv.first.substr(diag.size());
-            diag_results_[static_cast<uint8_t>(std::strtoul(code.c_str(), nullptr, 16))] =
-                parse_hex(kv.second);
+            diag_results_[static_cast<uint8_t>(std::strtoul(code.c_str(), nullptr, 16))] = parse_hex(kv.second);
         }
     }
     servo_eeprom_ = cfg.get_bytes("servo_eeprom");
-}
-
-std::optional<Reply> DdsMemory::command(const Command &cmd)
-{
-    if (cmd.cdb.empty())
-        return std::nullopt;
-    switch (cmd.cdb[0]) {
-    case kReadBuffer:
-        return read_region(cmd);
-    case kSendDiagnostic:
-        return send_diagnostic(cmd);
-    case kReceiveDiagnostic:
-        return receive_diagnostic();
-    default:
-        return std::nullopt;
-    }
 }
 
 // Bytes from the asked offset to the end of the region that holds it.
@@ -79,7 +65,7 @@ std::optional<Reply> DdsMemory::read_region(const Command &cmd) const
         return std::nullopt;
     const int mode = cmd.cdb[1] & 0x1F;
     const int id = cmd.cdb[2];
-    const uint32_t offset = get_be(cmd.cdb, 3, 3);
+    const uint32_t offset = static_cast<uint32_t>(be_at(cmd.cdb, 3, 3));
     // A region that starts at the offset wins over one that merely covers it.
     const Region *found = nullptr;
     for (const auto &r : regions_) {
@@ -93,15 +79,14 @@ std::optional<Reply> DdsMemory::read_region(const Command &cmd) const
     return good(Bytes(found->bytes.begin() + static_cast<long>(offset - found->offset), found->bytes.end()));
 }
 
-Reply DdsMemory::send_diagnostic(const Command &cmd)
+Reply DdsMemory::vendor_list(const Bytes &list, std::optional<Bytes> &result)
 {
-    const Bytes &list = cmd.data_out;
     if (list.size() != 8)
-        return invalid_field_in_list();
+        return invalid_field_in_parameters();
     const uint8_t code = list[0];
     auto configured = diag_results_.find(code);
     switch (code) {
-    case 0x41: {  // servo command
+    case kListServoCommand: {
         if (list[1] == 0xA1)
             passthru_ = true;
         else if (list[1] == 0x81)
@@ -112,40 +97,24 @@ Reply DdsMemory::send_diagnostic(const Command &cmd)
             Bytes reply(kServoReplyLength, 0);
             reply[8] = address < servo_eeprom_.size() ? servo_eeprom_[address] : 0xFF;
             reply[9] = address + 1 < servo_eeprom_.size() ? servo_eeprom_[address + 1] : 0xFF;
-            result_ = reply;
+            result = reply;
         } else {
-            result_ = configured != diag_results_.end() ? configured->second : Bytes(kServoReplyLength, 0);
+            result = configured != diag_results_.end() ? configured->second : Bytes(kServoReplyLength, 0);
         }
         return good();
     }
-    case 0x42:  // servo status
-    case 0x4B:  // switches
+    case kListServoStatus:
+    case kListSwitches:
         if (configured == diag_results_.end())
-            return invalid_field_in_list();
-        result_ = configured->second;
+            return invalid_field_in_parameters();
+        result = configured->second;
         return good();
-    case 0x70:  // DAI command
-        result_ = configured != diag_results_.end() ? configured->second : Bytes();
+    case kListDaiCommand:
+        result = configured != diag_results_.end() ? configured->second : Bytes();
         return good();
     default:
-        return invalid_field_in_list();
+        return invalid_field_in_parameters();
     }
-}
-
-Reply DdsMemory::receive_diagnostic() const
-{
-    if (!result_)
-        return sequence_error();
-    return good(*result_);
-}
-
-// Memory and diagnostics first; READ BUFFER outside the regions goes on to the
-// model's own buffer 1.
-Reply KvDds::memory_command(const Command &cmd)
-{
-    if (auto r = memory.command(cmd))
-        return *r;
-    return !cmd.cdb.empty() && cmd.cdb[0] == kReadBuffer ? read_buffer(cmd) : illegal_opcode();
 }
 
 }  // namespace kvemu

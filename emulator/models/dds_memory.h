@@ -3,6 +3,9 @@
 #ifndef KVEMU_DDS_MEMORY_H
 #define KVEMU_DDS_MEMORY_H
 
+#include <map>
+#include <optional>
+
 #include "../kvemu.h"
 
 namespace kvemu {
@@ -10,9 +13,11 @@ namespace kvemu {
 class DdsMemory {
 public:
     explicit DdsMemory(const Config &cfg);
-    // The answer to READ BUFFER inside a region, SEND DIAGNOSTIC or RECEIVE
-    // DIAGNOSTIC RESULTS; nullopt for every other command.
-    std::optional<Reply> command(const Command &cmd);
+    // The answer to a READ BUFFER inside a region; nullopt outside every region.
+    std::optional<Reply> read_region(const Command &cmd) const;
+    // Takes one 8-byte vendor list of SEND DIAGNOSTIC and sets `result`, what
+    // RECEIVE DIAGNOSTIC RESULTS answers next.
+    Reply vendor_list(const Bytes &list, std::optional<Bytes> &result);
 
 private:
     struct Region {
@@ -21,15 +26,11 @@ private:
         uint32_t offset = 0;
         Bytes bytes;
     };
-    std::optional<Reply> read_region(const Command &cmd) const;
-    Reply send_diagnostic(const Command &cmd);
-    Reply receive_diagnostic() const;
 
     std::vector<Region> regions_;
     std::map<uint8_t, Bytes> diag_results_;  // "diag.<list byte 0>" settings
     Bytes servo_eeprom_;
     bool passthru_ = false;
-    std::optional<Bytes> result_;  // what RECEIVE DIAGNOSTIC RESULTS answers
 };
 
 }  // namespace kvemu

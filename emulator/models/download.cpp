@@ -1,33 +1,29 @@
 // Firmware download state of the KV drive models.
 #include "download.h"
 
-#include <array>
+#include <zlib.h>
+
 #include <cstdlib>
 #include <sstream>
 
 #include "kv_drive.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
+#include "standard.h"
 
 namespace kvemu {
 namespace {
 
-constexpr std::array<uint32_t, 256> make_crc_table()
-{
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        t[i] = c;
-    }
-    return t;
-}
-constexpr auto crc_table = make_crc_table();
+using namespace scsilib;
 
-uint32_t crc_update(uint32_t crc, const uint8_t *p, size_t n)
+// Whether an "installs" line knows its image by CRC-32: only then is the CRC
+// worth its cost, which would otherwise dominate a long download.
+bool names_crc(const Config &cfg)
 {
-    for (size_t i = 0; i < n; ++i)
-        crc = crc_table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
-    return crc;
+    for (const std::string &line : cfg.all("installs"))
+        if (line.find("crc32:") != std::string::npos)
+            return true;
+    return false;
 }
 
 Commit commit_from(const Config &cfg, Commit def)
@@ -45,57 +41,61 @@ Commit commit_from(const Config &cfg, Commit def)
 }  // namespace
 
 FirmwareDownload::FirmwareDownload(Device &device, Commit commit)
-    : device_(device),
-      commit_(commit_from(device.cfg, commit)),
+    : device_(device), commit_(commit_from(device.cfg, commit)),
       fail_chunk_(device.cfg.get_int("download_fail_chunk", -1)),
-      vanish_(device.cfg.get_int("vanish_after_download", 0) != 0)
+      vanish_(device.cfg.get_int("vanish_after_download", 0) != 0),
+      record_(device.cfg.get_int("record", 1) != 0), keep_crc_(names_crc(device.cfg))
 {
 }
 
 std::optional<Reply> FirmwareDownload::write_buffer(const Command &cmd)
 {
-    if (cmd.cdb.size() < 10 || cmd.cdb[0] != 0x3B)
+    if (cmd.cdb.size() < 10 || cmd.cdb[0] != kOpWriteBuffer)
         return std::nullopt;
     int mode = cmd.cdb[1] & 0x1F;
     if (mode != 4 && mode != 5)
         return std::nullopt;
     int id = cmd.cdb[2];
-    uint32_t offset = get_be(cmd.cdb, 3, 3);
-    uint32_t length = get_be(cmd.cdb, 6, 3);
+    uint32_t offset = static_cast<uint32_t>(be_at(cmd.cdb, 3, 3));
+    uint32_t length = static_cast<uint32_t>(be_at(cmd.cdb, 6, 3));
     if (length == 0) {
         // A closing command on the other road is a host error: refuse it and
         // leave the download as it stands.
         if ((mode == 4 && commit_ != Commit::Mode4) || (mode == 5 && commit_ != Commit::Mode5))
-            return check_condition(0x05, 0x24, 0x00);
+            return invalid_field_in_cdb();
         return close_download();
     }
     Reply r = chunk(cmd, mode, id, offset, length);
-    if (r.status == 0 && mode == 5)
+    // A drive without a closing command installs a known image as it arrives,
+    // whatever the mode carried it; on the other roads a mode-5 chunk commits.
+    if (r.status == kStatusGood && mode == 5 && commit_ != Commit::Auto)
         return close_download();
     return r;
 }
 
-Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t offset,
-                              uint32_t length)
+Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t offset, uint32_t length)
 {
-    long index = static_cast<long>(chunks_.size());
-    chunks_.push_back({mode, id, offset, length});
+    long index = chunk_count_++;
+    // Without the record only the first chunk stays: the others are checked
+    // against it, and the list would grow with the image.
+    if (record_ || chunks_.empty())
+        chunks_.push_back({mode, id, offset, length});
     if (broken_)
-        return check_condition(0x05, 0x2C, 0x00);  // command sequence error
+        return check_condition(kSenseIllegalRequest, kAscCommandSequenceError, 0);
     if (index == fail_chunk_) {
         broken_ = true;
-        return check_condition(0x04, 0x44, 0x00);  // internal target failure
+        return check_condition(kSenseHardwareError, kAscInternalTargetFailure, 0);
     }
     // Chunks go either all to offset 0 (the drive appends them) or to
     // consecutive offsets from the first one, all in one buffer.
     const Chunk &first = chunks_.front();
-    bool in_place = first.offset == 0 ? offset == 0
-                                      : uint64_t(offset) == first.offset + received_;
+    bool in_place = first.offset == 0 ? offset == 0 : uint64_t(offset) == first.offset + received_;
     if (id != first.buffer_id || !in_place || cmd.data_out.size() != length) {
         broken_ = true;
-        return check_condition(0x05, 0x24, 0x00);
+        return invalid_field_in_cdb();
     }
-    crc_ = crc_update(crc_, cmd.data_out.data(), cmd.data_out.size());
+    if (keep_crc_)
+        crc_ = static_cast<uint32_t>(crc32(crc_, cmd.data_out.data(), static_cast<uInt>(cmd.data_out.size())));
     received_ += length;
     if (commit_ == Commit::Auto) {
         if (auto v = version_for_image()) {
@@ -113,7 +113,7 @@ Reply FirmwareDownload::close_download()
         v = version_for_image();
     reset();
     if (!v)
-        return check_condition(0x05, 0x26, 0x00);  // invalid field in parameter list
+        return invalid_field_in_parameters();
     install(*v);
     return good();
 }
@@ -153,8 +153,9 @@ void FirmwareDownload::install(const std::string &version)
 void FirmwareDownload::reset()
 {
     chunks_.clear();
+    chunk_count_ = 0;
     received_ = 0;
-    crc_ = 0xFFFFFFFFu;
+    crc_ = 0;
     broken_ = false;
 }
 

@@ -4,7 +4,8 @@
 // WRITE BUFFER commands; they ask it which firmware version to report.
 //
 // The image is never kept: only its length and CRC-32 (IEEE) are, so emulated
-// downloads of large images cost no memory. See emulator/README.md for the keys.
+// downloads of large images cost no memory; the CRC only when an "installs"
+// line asks for it. See emulator/README.md for the keys.
 #ifndef KVEMU_DOWNLOAD_H
 #define KVEMU_DOWNLOAD_H
 
@@ -38,10 +39,7 @@ public:
     // reports it in place of its configured firmware version.
     const std::optional<std::string> &installed() const { return installed_; }
     // `current` unless a download installed another version.
-    std::string firmware(const std::string &current) const
-    {
-        return installed_ ? *installed_ : current;
-    }
+    std::string firmware(const std::string &current) const { return installed_ ? *installed_ : current; }
 
     // What the drive received (kept for tests).
     struct Chunk {
@@ -50,10 +48,11 @@ public:
         uint32_t offset = 0;
         uint32_t length = 0;
     };
-    const std::vector<Chunk> &chunks() const { return chunks_; }  // chunks of the download under way
-    uint64_t received() const { return received_; }               // its bytes so far
-    uint32_t crc() const { return crc_ ^ 0xFFFFFFFFu; }           // their CRC-32
-    int commits() const { return commits_; }                      // downloads installed
+    // Chunks of the download under way (only the first under "record = 0").
+    const std::vector<Chunk> &chunks() const { return chunks_; }
+    uint64_t received() const { return received_; }  // its bytes so far
+    uint32_t crc() const { return crc_; }            // their CRC-32, when an "installs" line names one
+    int commits() const { return commits_; }         // downloads installed
 
 private:
     Reply chunk(const Command &cmd, int mode, int id, uint32_t offset, uint32_t length);
@@ -66,9 +65,12 @@ private:
     Commit commit_;
     long fail_chunk_;  // chunk of every download (from 0) answered with an error; -1 none
     bool vanish_;
+    bool record_;    // keep every chunk; "record = 0" keeps only the first
+    bool keep_crc_;  // an "installs" line names a CRC-32
     std::vector<Chunk> chunks_;
+    long chunk_count_ = 0;  // chunks of the download under way
     uint64_t received_ = 0;
-    uint32_t crc_ = 0xFFFFFFFFu;
+    uint32_t crc_ = 0;     // zlib's crc32 so far
     bool broken_ = false;  // a chunk failed: the download cannot be committed
     std::optional<std::string> installed_;
     int commits_ = 0;

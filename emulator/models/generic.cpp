@@ -1,12 +1,18 @@
-// A plain device: answers TEST UNIT READY and INQUIRY from its settings, plus any
-// "reply.<cdb prefix>" data; refuses everything else. The KV models answer from
-// the same settings first (configured_tur, configured_inquiry).
+// A plain device: answers TEST UNIT READY, REQUEST SENSE, INQUIRY and REPORT
+// LUNS from its settings, plus any "reply.<cdb prefix>" data; refuses everything
+// else. The KV models answer from the same settings first (configured_tur,
+// configured_inquiry).
 #include <cstdio>
 
 #include "models.h"
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
+#include "standard.h"
 
 namespace kvemu {
 namespace {
+
+using namespace scsilib;
 
 class Generic : public Device {
 public:
@@ -19,36 +25,32 @@ public:
         if (cmd.cdb.empty())
             return illegal_opcode();
         switch (cmd.cdb[0]) {
-        case 0x00:
-            return test_unit_ready();
-        case 0x12:
-            return inquiry(cmd);
+        case kOpTestUnitReady:
+            return configured_tur(cfg);
+        case kOpRequestSense: {
+            Bytes sense = standing_sense(cfg);
+            return request_sense_reply(cmd, sense.empty() ? check_condition(kSenseNoSense, 0, 0).sense : sense);
+        }
+        case kOpInquiry:
+            return inquiry_reply(cfg, cmd, standard_inquiry(cfg), {});
+        case kOpReportLuns:
+            return report_luns(cfg, cmd);
         default:
             return illegal_opcode();
         }
-    }
-
-private:
-    Reply test_unit_ready() const { return configured_tur(cfg); }
-
-    Reply inquiry(const Command &cmd) const
-    {
-        if (auto d = configured_inquiry(cfg, cmd))
-            return good(*d);
-        if (is_evpd(cmd))
-            return check_condition(0x05, 0x24, 0x00);
-        return good(standard_inquiry(cfg));
     }
 };
 
 }  // namespace
 
-// Standard INQUIRY data built from type, vendor, product and revision.
+// Standard INQUIRY data built from type, removable, vendor, product and revision.
 Bytes standard_inquiry(const Config &cfg)
 {
     Bytes d(96, 0);
-    d[0] = static_cast<uint8_t>(cfg.get_int("type", 0) & 0x1f);
-    d[1] = cfg.get_int("removable", 0) ? 0x80 : 0x00;
+    const long type = cfg.get_int("type", 0);
+    d[0] = static_cast<uint8_t>(type & 0x1f);
+    // Tape drives take removable media.
+    d[1] = cfg.get_int("removable", type == 1) ? 0x80 : 0x00;
     d[2] = 0x03;
     d[3] = 0x02;
     d[4] = static_cast<uint8_t>(d.size() - 5);
@@ -68,7 +70,7 @@ std::optional<Bytes> configured_inquiry(const Config &cfg, const Command &cmd)
     std::string key = "inquiry";
     if (is_evpd(cmd)) {
         char page[8];
-        std::snprintf(page, sizeof page, ".%02x", cmd.cdb[2]);
+        std::snprintf(page, sizeof page, ".%02x", static_cast<unsigned>(cmd.cdb[2]));
         key += page;
     }
     if (!cfg.has(key))

@@ -1,6 +1,6 @@
-// KV DDS drive model. command() dispatches by opcode; each handler may live in
-// a file of its own (declare it here, define it there, add its case to the
-// switch in kv_dds.cpp). What it shares with the LTO model stands in KvDrive.
+// KV DDS drive model. dispatch() switches on the opcode for what differs from
+// the shared KvDrive handlers; a new command gets a handler declared here,
+// defined in a file of its own, and a case in the switch in kv_dds.cpp.
 #ifndef KVEMU_KV_DDS_H
 #define KVEMU_KV_DDS_H
 
@@ -13,20 +13,19 @@ namespace kvemu {
 class KvDds : public KvDrive {
 public:
     explicit KvDds(const Config &c);
-    Reply command(const Command &cmd) override;
 
-    // kv_dds.cpp: buffer 1, which the identification probe reads.
+    // kv_dds.cpp: READ BUFFER of the memory regions, else of buffer 1, which
+    // the identification probe reads.
     Reply read_buffer(const Command &cmd);
-
-    // dds_memory.cpp: READ BUFFER regions and the vendor diagnostics.
-    Reply memory_command(const Command &cmd);
 
     uint32_t hw_conf = 0;  // hardware configuration code
     uint32_t fw_conf = 0;  // firmware configuration code
     bool has_fw_conf = true;
-    Bytes buffer1;         // image of buffer 1 from offset 0; empty: not readable
-    DdsPages pages{cfg};   // mode and log pages (dds_pages.cpp)
-    DdsMemory memory{cfg};  // memory regions and diagnostic state (dds_memory.cpp)
+    Bytes buffer1;          // image of buffer 1 from offset 0; empty: not readable
+    DdsMemory memory{cfg};  // memory regions and vendor diagnostics (dds_memory.cpp)
+
+protected:
+    Reply dispatch(const Command &cmd) override;
 };
 
 }  // namespace kvemu

@@ -3,7 +3,13 @@
 
 #include <algorithm>
 
+#include "scsilib/byte_order.h"
+#include "scsilib/scsi_codes.h"
+#include "standard.h"
+
 namespace kvemu {
+
+using namespace scsilib;
 
 void put_text(Bytes &b, size_t at, size_t width, const std::string &text)
 {
@@ -14,49 +20,79 @@ void put_text(Bytes &b, size_t at, size_t width, const std::string &text)
     std::copy(field.begin(), field.end(), b.begin() + static_cast<long>(at));
 }
 
-uint32_t get_be(const Bytes &b, size_t at, size_t n)
+Bytes vendor_page(uint8_t code, size_t size)
 {
-    uint32_t v = 0;
-    for (size_t i = 0; i < n; ++i)
-        v = (v << 8) | (at + i < b.size() ? b[at + i] : 0);
-    return v;
+    Bytes p(size, 0);
+    p[0] = 0x01;  // sequential-access device
+    p[1] = code;
+    p[3] = static_cast<uint8_t>(size - 4);
+    return p;
 }
 
-KvDrive::KvDrive(const Config &c, const char *product, Commit commit, FirmwareText firmware_text)
-    : Device(c), download(*this, commit), product_(product), firmware_text_(firmware_text)
+KvDrive::KvDrive(const Config &c, const char *product, Commit commit, FirmwareText firmware_text,
+                 const DriveTables &tables)
+    : Device(c), download(*this, commit), modes(cfg, tables.mode_header, tables.mode_pages),
+      logs(cfg, tables.log_pages), product_(product), firmware_text_(firmware_text)
 {
 }
 
-Reply KvDrive::remember(Reply r)
+Reply KvDrive::command(const Command &cmd)
 {
-    if (r.status == 2)
+    if (auto r = configured_reply(cmd))
+        return *r;
+    if (cmd.cdb.empty())
+        return illegal_opcode();
+    Reply r = dispatch(cmd);
+    if (r.status == kStatusCheckCondition)
         sense = r.sense;
     return r;
 }
 
-Reply KvDrive::check(uint8_t key, uint8_t asc, uint8_t ascq)
+Reply KvDrive::dispatch(const Command &cmd)
 {
-    return remember(check_condition(key, asc, ascq));
+    switch (cmd.cdb[0]) {
+    case kOpTestUnitReady:
+        return test_unit_ready(cmd);
+    case kOpRequestSense:
+        return request_sense(cmd);
+    case kOpInquiry:
+        return inquiry(cmd);
+    case kOpModeSense6:
+    case kOpModeSense10:
+        return modes.mode_sense(cmd);
+    case kOpModeSelect6:
+    case kOpModeSelect10:
+        return modes.mode_select(cmd);
+    case kOpLogSense:
+        return logs.log_sense(cmd);
+    case kOpSendDiagnostic:
+        return diagnostics.send_diagnostic(cmd);
+    case kOpReceiveDiagnosticResults:
+        return diagnostics.receive_diagnostic_results(cmd);
+    case kOpWriteBuffer:
+        return write_buffer(cmd);
+    case kOpReportLuns:
+        return report_luns(cfg, cmd);
+    default:
+        return illegal_opcode();
+    }
 }
 
-Reply KvDrive::test_unit_ready(const Command &) { return remember(configured_tur(cfg)); }
+Reply KvDrive::test_unit_ready(const Command &) { return configured_tur(cfg); }
 
-Reply KvDrive::request_sense(const Command &)
+// The sense of the last CHECK CONDITION once, else the drive's standing
+// condition (no cartridge, say), else NO SENSE.
+Reply KvDrive::request_sense(const Command &cmd)
 {
-    Bytes data = sense.empty() ? check_condition(0, 0, 0).sense : sense;
+    Bytes data = sense.empty() ? standing_sense(cfg) : sense;
+    if (data.empty())
+        data = check_condition(kSenseNoSense, 0, 0).sense;
     sense.clear();
-    return good(data);
+    return request_sense_reply(cmd, data);
 }
 
 Reply KvDrive::inquiry(const Command &cmd)
 {
-    if (auto d = configured_inquiry(cfg, cmd))
-        return good(*d);
-    if (is_evpd(cmd)) {
-        if (const Bytes *page = vendor_page(cmd.cdb[2]))
-            return good(*page);
-        return check(0x05, 0x24, 0x00);
-    }
     Config c = cfg;
     if (!c.has("type"))
         c.values.emplace("type", "1");
@@ -64,14 +100,14 @@ Reply KvDrive::inquiry(const Command &cmd)
         c.values.emplace("vendor", "KV");
     if (!c.has("product"))
         c.values.emplace("product", product_);
-    Bytes d = standard_inquiry(c);
-    finish_inquiry(d);
-    return good(d);
-}
-
-const Bytes *KvDrive::vendor_page(uint8_t code) const
-{
-    return code == 0xC0 && !page_c0.empty() ? &page_c0 : nullptr;
+    Bytes standard = standard_inquiry(c);
+    finish_inquiry(standard);
+    std::map<uint8_t, Bytes> pages;
+    if (!page_c0.empty())
+        pages[0xC0] = page_c0;
+    if (!page_c1.empty())
+        pages[0xC1] = page_c1;
+    return inquiry_reply(cfg, cmd, standard, pages);
 }
 
 void KvDrive::put_firmware(const std::string &version)
@@ -81,16 +117,15 @@ void KvDrive::put_firmware(const std::string &version)
         put_text(page_c0, firmware_text_.at, firmware_text_.width, firmware_text_.label + version);
 }
 
-// A WRITE BUFFER outside modes 4 and 5 is refused; the download keeps no sense
-// of its own, so the drive keeps what it reports.
+// A WRITE BUFFER outside modes 4 and 5 is refused.
 Reply KvDrive::write_buffer(const Command &cmd)
 {
     std::optional<Reply> r = download.write_buffer(cmd);
     if (!r)
-        return check(0x05, 0x24, 0x00);
+        return invalid_field_in_cdb();
     if (download.installed())
         put_firmware(*download.installed());
-    return remember(*r);
+    return *r;
 }
 
 }  // namespace kvemu

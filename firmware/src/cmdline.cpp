@@ -22,7 +22,8 @@ const struct option long_options[] = {
 
 // A path that does not fit is refused rather than cut: a cut path would make
 // the tool write or read a file the user never named.
-void take_path(const char *prog, const char *arg, char *xmlfilename, int *b_syntax_cmdline) {
+void take_path(const char *prog, const char *arg, char *xmlfilename, int *b_syntax_cmdline)
+{
     if (std::strlen(arg) > XML_PATH_MAX) {
         std::fprintf(stderr, "%s: XML file path longer than %d characters\n", prog, XML_PATH_MAX);
         *b_syntax_cmdline = 1;
@@ -33,9 +34,9 @@ void take_path(const char *prog, const char *arg, char *xmlfilename, int *b_synt
 
 }  // namespace
 
-int cmdline_linux(int argc, char **argv, int *b_silent, int *b_verbose, int *b_discover,
-                  int *b_upgrade, int *b_all, char *xmlfilename, int *b_help,
-                  int *b_syntax_cmdline) {
+int cmdline_linux(int argc, char **argv, int *b_silent, int *b_verbose, int *b_discover, int *b_upgrade,
+                  int *b_all, char *xmlfilename, int *b_help, int *b_syntax_cmdline)
+{
     *b_silent = *b_verbose = *b_discover = *b_upgrade = *b_all = *b_help = *b_syntax_cmdline = 0;
 
     if (debug_cmdline) {
@@ -77,7 +78,8 @@ int cmdline_linux(int argc, char **argv, int *b_silent, int *b_verbose, int *b_d
     return 0;
 }
 
-void usage(void) {
+void usage(void)
+{
     static const char text[] =
         "Usage: ./ZNxxxxxx.tqrun [options] \n"
         "[options]\n"

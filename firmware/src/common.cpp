@@ -23,10 +23,7 @@ void _log(const char *msg)
         std::fwrite(msg, 1, std::strlen(msg), fp.get());
 }
 
-void _logline(void)
-{
-    _log("==============================================\n");
-}
+void _logline(void) { _log("==============================================\n"); }
 
 void print_____________________________line(void)
 {

@@ -54,10 +54,7 @@ int create_directory(const char *dir);
 /* Open flags the tool sets before every drive open. */
 #define DRIVE_OPEN_MODE (O_RDWR | O_NONBLOCK)
 
-typedef enum {
-    Ultrium = 0,
-    DDS = 1
-} DriveType;
+typedef enum { Ultrium = 0, DDS = 1 } DriveType;
 
 /* The tool's record of one drive. Text fields are NUL-terminated. */
 typedef struct {
@@ -67,21 +64,21 @@ typedef struct {
     u_int8 PeripheralDeviceType; /* standard INQUIRY byte 0, bits 4-0 */
     char VendorID[512];
     char ProductID[512];
-    u_int32 DriveID;             /* joins scan results, configuration and XML */
+    u_int32 DriveID; /* joins scan results, configuration and XML */
     DriveType Type;
-    char _Type[512];             /* firmware item type text of the XML file */
-    double HwVersion;            /* unused */
-    double FwVersion;            /* installed version, or the image's version */
-    double ActiveVersion;        /* version to install */
+    char _Type[512];      /* firmware item type text of the XML file */
+    double HwVersion;     /* unused */
+    double FwVersion;     /* installed version, or the image's version */
+    double ActiveVersion; /* version to install */
     char FirmwareId[512];
-    char Action[128];            /* "upgrade", "rewrite", "downgrade", "skip" or "" */
+    char Action[128]; /* "upgrade", "rewrite", "downgrade", "skip" or "" */
     u_int32 Duration;
     char Message[512];
     int Shared;
-    char FwFile[128];            /* image file name under fwimage */
-    DRIVE DRV;                   /* handle through which the drive was found */
-    int VUMA;                    /* level from the standard INQUIRY data */
-    int RQN512;                  /* DDS product text contains "RQN512" */
+    char FwFile[128]; /* image file name under fwimage */
+    DRIVE DRV;        /* handle through which the drive was found */
+    int VUMA;         /* level from the standard INQUIRY data */
+    int RQN512;       /* DDS product text contains "RQN512" */
 } driveinfo;
 
 /* Compiled-in trace switch of the configuration reader (0). */

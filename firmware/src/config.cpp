@@ -93,8 +93,7 @@ void print_config(driveinfo *config)
                     static_cast<unsigned>(r.PeripheralDeviceType));
         std::printf("\tVendorID = %.*s, ProductID = %.*s\n", field_len(r.VendorID), r.VendorID,
                     field_len(r.ProductID), r.ProductID);
-        std::printf("\tFw Version = %g Fw File = %.*s\n", r.FwVersion, field_len(r.FwFile),
-                    r.FwFile);
+        std::printf("\tFw Version = %g Fw File = %.*s\n", r.FwVersion, field_len(r.FwFile), r.FwFile);
         if (field_len(r.Action) == static_cast<int>(sizeof r.Action))
             r.Action[sizeof r.Action - 1] = '\0';
         if (trim(r.Action)[0] != '\0')

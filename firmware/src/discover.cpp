@@ -109,10 +109,7 @@ struct CloseOnExit {
     ~CloseOnExit() { scsi_close_device(&DRV); }
 };
 
-bool contains(const char *haystack, const char *needle)
-{
-    return std::strstr(haystack, needle) != nullptr;
-}
+bool contains(const char *haystack, const char *needle) { return std::strstr(haystack, needle) != nullptr; }
 
 // Reads one vendor page; any reply marks the record as in use, with the handle
 // the drive was found through.
@@ -224,8 +221,8 @@ void decode_inq_standard(const unsigned char *reply, int received, driveinfo *co
 
     if (debug_discover) {
         title("\t", "Standard SCSI Page");
-        std::printf("\tPeripheral Qualifier [%d], Peripheral Device Type [%d]\n",
-                    config->PeripheralQualifier, config->PeripheralDeviceType);
+        std::printf("\tPeripheral Qualifier [%d], Peripheral Device Type [%d]\n", config->PeripheralQualifier,
+                    config->PeripheralDeviceType);
         std::printf("\tVendor ID [%s]\n", config->VendorID);
         std::printf("\tProduct ID [%s]\n", config->ProductID);
         std::printf("\tFirmware ID [%s]\n", revision);

@@ -15,7 +15,8 @@ struct Table {
     driveinfo *get() { return rows.data(); }
 };
 
-void fill_result_strings() {
+void fill_result_strings()
+{
     R_STRINGS[R_SUCCESS_NO_REBOOT] = "Success no reboot";
     R_STRINGS[R_SUCCESS_REBOOT] = "Success reboot";
     R_STRINGS[R_NOT_UPDATED_SAME_VERSION] = "Not updated; same version";
@@ -27,12 +28,14 @@ void fill_result_strings() {
 }
 
 // Messages go to the log file first, then to the console.
-void log_and_print(const char *msg) {
+void log_and_print(const char *msg)
+{
     _log(msg);
     std::fputs(msg, stdout);
 }
 
-void show_table(const char *title, driveinfo *table) {
+void show_table(const char *title, driveinfo *table)
+{
     print_title(title);
     print_config(table);
 }
@@ -40,7 +43,8 @@ void show_table(const char *title, driveinfo *table) {
 // Prints a titled drive table on the console, unless the run is silent.
 struct TablePrinter {
     bool silent;
-    void operator()(const char *title, driveinfo *table) const {
+    void operator()(const char *title, driveinfo *table) const
+    {
         if (!silent)
             show_table(title, table);
     }
@@ -49,7 +53,8 @@ struct TablePrinter {
 // The start shared by modes all and discover: scan, then read the configuration
 // file. False with the result code set when either table stays empty.
 bool discover_and_configure(const TablePrinter &print_table, driveinfo *discovered, driveinfo *config,
-                            int *result) {
+                            int *result)
+{
     discover(discovered);
     print_table("\tDiscovered", discovered);
     if (count(discovered) == 0) {
@@ -65,7 +70,8 @@ bool discover_and_configure(const TablePrinter &print_table, driveinfo *discover
     return true;
 }
 
-int mode_all(const TablePrinter &print_table, const char *message) {
+int mode_all(const TablePrinter &print_table, const char *message)
+{
     Table discovered, config, upgrade_list;
     int result = R_SUCCESS_NO_REBOOT;
     if (!discover_and_configure(print_table, discovered.get(), config.get(), &result))
@@ -80,7 +86,8 @@ int mode_all(const TablePrinter &print_table, const char *message) {
     return upgrade(upgrade_list.get(), config.get()) > 0 ? R_FLASH_FAILURE : R_SUCCESS_NO_REBOOT;
 }
 
-int mode_discover(const TablePrinter &print_table, const char *xmlfilename) {
+int mode_discover(const TablePrinter &print_table, const char *xmlfilename)
+{
     Table discovered, config, recommend;
     int result = R_SUCCESS_NO_REBOOT;
     if (!discover_and_configure(print_table, discovered.get(), config.get(), &result))
@@ -93,7 +100,8 @@ int mode_discover(const TablePrinter &print_table, const char *xmlfilename) {
     return WriteToXml(xmlfilename, recommend.get()) > 0 ? R_FLASH_FAILURE : R_SUCCESS_NO_REBOOT;
 }
 
-int mode_upgrade(const TablePrinter &print_table, const char *xmlfilename) {
+int mode_upgrade(const TablePrinter &print_table, const char *xmlfilename)
+{
     Table upgrade_list, config;
 
     int errors = ReadFromXml(xmlfilename, upgrade_list.get());
@@ -112,8 +120,9 @@ int mode_upgrade(const TablePrinter &print_table, const char *xmlfilename) {
 
 }  // namespace
 
-int engine(int *b_silent, int *b_verbose, int *b_discover, int *b_upgrade, int *b_all,
-           char *xmlfilename, int *b_help, int *b_syntax_cmdline) {
+int engine(int *b_silent, int *b_verbose, int *b_discover, int *b_upgrade, int *b_all, char *xmlfilename,
+           int *b_help, int *b_syntax_cmdline)
+{
     char message[512] = "";
 
     fill_result_strings();
@@ -152,7 +161,8 @@ int engine(int *b_silent, int *b_verbose, int *b_discover, int *b_upgrade, int *
     return mode_upgrade(print_table, xmlfilename);
 }
 
-ZIZEDE_INSTALLSTATE get_installstate(void) {
+ZIZEDE_INSTALLSTATE get_installstate(void)
+{
     Table discovered, config;
 
     discover(discovered.get());

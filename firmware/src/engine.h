@@ -35,15 +35,14 @@ typedef enum {
 extern int debug_cmdline;
 
 /* Fills the flags and the XML path (room for XML_PATH_MAX + 1 bytes); always 0. */
-int cmdline_linux(int argc, char **argv, int *b_silent, int *b_verbose, int *b_discover,
-                  int *b_upgrade, int *b_all, char *xmlfilename, int *b_help,
-                  int *b_syntax_cmdline);
+int cmdline_linux(int argc, char **argv, int *b_silent, int *b_verbose, int *b_discover, int *b_upgrade,
+                  int *b_all, char *xmlfilename, int *b_help, int *b_syntax_cmdline);
 /* Writes the usage text to the log file and to standard output. */
 void usage(void);
 /* Checks the options, runs one mode; returns a result code, or -1 for help and
    rejected option combinations. */
-int engine(int *b_silent, int *b_verbose, int *b_discover, int *b_upgrade, int *b_all,
-           char *xmlfilename, int *b_help, int *b_syntax_cmdline);
+int engine(int *b_silent, int *b_verbose, int *b_discover, int *b_upgrade, int *b_all, char *xmlfilename,
+           int *b_help, int *b_syntax_cmdline);
 ZIZEDE_INSTALLSTATE get_installstate(void);
 
 #ifdef __cplusplus

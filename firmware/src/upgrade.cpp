@@ -26,8 +26,8 @@ using firmware::File;
 
 constexpr const char *kImageDir = "fwimage";
 constexpr int kChunkSize = 32768;
-constexpr int32 kCommandTimeoutMs = 100000;    // a drive may take long to take a chunk
-constexpr unsigned kFlashWaitSeconds = 150;    // drives reprogram themselves meanwhile
+constexpr int32 kCommandTimeoutMs = 100000;  // a drive may take long to take a chunk
+constexpr unsigned kFlashWaitSeconds = 150;  // drives reprogram themselves meanwhile
 constexpr int32 kNoThirdParty = 255;
 // WRITE BUFFER modes: download microcode, and download microcode and save it.
 constexpr int32 kModeDownload = 4;
@@ -219,8 +219,8 @@ Download download_drive(const driveinfo &rec, const driveinfo &entry, unsigned c
 
     DRIVE drv = rec.DRV;
     if (debug_upgrade)
-        std::printf("Drive %#08x, Card ID %d, Bus Addr %d, Action %s, Firmware Image %s \n",
-                    rec.DriveID, drv.card_id, drv.bus_addr, action.c_str(), path.c_str());
+        std::printf("Drive %#08x, Card ID %d, Bus Addr %d, Action %s, Firmware Image %s \n", rec.DriveID,
+                    drv.card_id, drv.bus_addr, action.c_str(), path.c_str());
     scsi_open_mode = DRIVE_OPEN_MODE;
     scsi_configure_logging(&drv, stdout, LOG_NOTHING);
     if (scsi_open_device(&drv) != 0)
@@ -239,8 +239,8 @@ Download download_drive(const driveinfo &rec, const driveinfo &entry, unsigned c
 
     scsi_reserve_unit_thirdparty(&drv, kNoThirdParty);
     scsi_set_timeout(&drv, kCommandTimeoutMs);
-    log_text(format("Drive ID: %#08x, Product ID: %s, Action: %s\n", rec.DriveID, product.c_str(),
-                    action.c_str()));
+    log_text(
+        format("Drive ID: %#08x, Product ID: %s, Action: %s\n", rec.DriveID, product.c_str(), action.c_str()));
     log_text(format("File name: %s\n", path.c_str()));
 
     Download result = Download::not_sent;
@@ -297,20 +297,18 @@ int check_versions(driveinfo *lst_drv_upgrade, driveinfo *found, int count_found
         std::string product(field(now.ProductID));
         const driveinfo *listed = find_drive(now.DriveID, lst_drv_upgrade);
         if (!listed) {
-            log_and_trace(format(
-                "Drive ID: %#08x, Product ID: %s is not suggested to be upgraded.\n", now.DriveID,
-                product.c_str()));
+            log_and_trace(format("Drive ID: %#08x, Product ID: %s is not suggested to be upgraded.\n",
+                                 now.DriveID, product.c_str()));
             continue;
         }
         double before = listed->FwVersion;
         double after = now.FwVersion;
         std::string_view action = field(listed->Action);
-        bool ok = (action == "upgrade" && after > before) ||
-                  (action == "downgrade" && before > after) ||
+        bool ok = (action == "upgrade" && after > before) || (action == "downgrade" && before > after) ||
                   (action == "rewrite" && after == before) || (action == "skip" && after == before);
         if (ok) {
-            log_and_trace(format("Drive ID: %#08x, Product ID: %s, Action: %s\n", now.DriveID,
-                                 product.c_str(), std::string(action).c_str()));
+            log_and_trace(format("Drive ID: %#08x, Product ID: %s, Action: %s\n", now.DriveID, product.c_str(),
+                                 std::string(action).c_str()));
         } else {
             report_failed(now);
             errors++;
@@ -356,8 +354,8 @@ Downloads download_all(driveinfo *list, driveinfo *config)
             continue;
         }
         if (!names_image(*entry)) {
-            log_text(format("Error: No firmware image configured for Drive ID %#08x; nothing sent.\n",
-                            rec.DriveID));
+            log_text(
+                format("Error: No firmware image configured for Drive ID %#08x; nothing sent.\n", rec.DriveID));
             done.errors++;
             std::printf("\n here 2\n");
             continue;

@@ -70,7 +70,8 @@ public:
     explicit LocalText(const XMLCh *s) : p_(s ? XMLString::transcode(s) : nullptr) {}
     LocalText(const LocalText &) = delete;
     LocalText &operator=(const LocalText &) = delete;
-    ~LocalText() {
+    ~LocalText()
+    {
         if (p_)
             XMLString::release(&p_);
     }
@@ -83,7 +84,8 @@ private:
 // DOM objects that are given back with release() rather than delete.
 struct DomReleaser {
     template <class T>
-    void operator()(T *p) const {
+    void operator()(T *p) const
+    {
         if (p)
             p->release();
     }
@@ -93,7 +95,8 @@ using DomPtr = std::unique_ptr<T, DomReleaser>;
 
 // ---- writing ----
 
-void append_value(DOMDocument *doc, DOMElement *parent, const char *name, const char *value) {
+void append_value(DOMDocument *doc, DOMElement *parent, const char *name, const char *value)
+{
     XmlText tag(name);
     XmlText attr("value");
     XmlText text(value);
@@ -102,14 +105,16 @@ void append_value(DOMDocument *doc, DOMElement *parent, const char *name, const 
     parent->appendChild(e);
 }
 
-DOMElement *append_container(DOMDocument *doc, DOMElement *parent, const char *name) {
+DOMElement *append_container(DOMDocument *doc, DOMElement *parent, const char *name)
+{
     XmlText tag(name);
     DOMElement *e = doc->createElement(tag.get());
     parent->appendChild(e);
     return e;
 }
 
-void append_device(DOMDocument *doc, DOMElement *devices, const driveinfo &d) {
+void append_device(DOMDocument *doc, DOMElement *devices, const driveinfo &d)
+{
     char buf[512];
     DOMElement *device = append_container(doc, devices, "device");
 
@@ -137,7 +142,8 @@ void append_device(DOMDocument *doc, DOMElement *devices, const driveinfo &d) {
     append_value(doc, fw, "shared", "no");
 }
 
-void fill_document(DOMDocument *doc, const driveinfo *lst_drive) {
+void fill_document(DOMDocument *doc, const driveinfo *lst_drive)
+{
     DOMElement *root = doc->getDocumentElement();
     {
         XmlText attr("version");
@@ -156,7 +162,8 @@ void fill_document(DOMDocument *doc, const driveinfo *lst_drive) {
 
 // Cuts the path into directory and file name and makes the directory when it
 // is missing. Returns 0, or 1 when the path names no file.
-int prepare_directory(const char *xmlfile) {
+int prepare_directory(const char *xmlfile)
+{
     char path[XML_PATH_MAX + 1];
     char tmp[XML_PATH_MAX + 1];
     copy_field(path, sizeof path, xmlfile);
@@ -194,7 +201,8 @@ int prepare_directory(const char *xmlfile) {
 class CountingTarget : public XMLFormatTarget {
 public:
     explicit CountingTarget(XMLFormatTarget &to) : to_(to) {}
-    void writeChars(const XMLByte *const data, const XMLSize_t n, XMLFormatter *const f) override {
+    void writeChars(const XMLByte *const data, const XMLSize_t n, XMLFormatter *const f) override
+    {
         to_.writeChars(data, n, f);
         count_ += n;
     }
@@ -206,16 +214,17 @@ private:
     XMLSize_t count_ = 0;
 };
 
-void report_output_error(const char *message) {
-    std::fprintf(stderr, "An error occurred during creation of output transcoder. Msg is:\n%s\n",
-                 message);
+void report_output_error(const char *message)
+{
+    std::fprintf(stderr, "An error occurred during creation of output transcoder. Msg is:\n%s\n", message);
 }
 
 // Where the document goes: the file the path names, through a symbolic link
 // when it is one. `replace` tells whether it may be put there by a rename:
 // only a regular file, or a new one; anything else (a device, a FIFO, a link
 // that leads nowhere) is written to as it stands.
-std::string destination(const char *xmlfile, bool &replace) {
+std::string destination(const char *xmlfile, bool &replace)
+{
     std::string out(xmlfile);
     replace = true;
     struct stat st {};
@@ -238,7 +247,8 @@ std::string destination(const char *xmlfile, bool &replace) {
 // A file that mkstemp made beside the destination, removed unless committed.
 class TempFile {
 public:
-    explicit TempFile(const std::string &beside) : path_(beside + ".XXXXXX") {
+    explicit TempFile(const std::string &beside) : path_(beside + ".XXXXXX")
+    {
         int fd = mkstemp(path_.data());
         if (fd < 0) {
             path_.clear();
@@ -259,14 +269,16 @@ public:
     }
     TempFile(const TempFile &) = delete;
     TempFile &operator=(const TempFile &) = delete;
-    ~TempFile() {
+    ~TempFile()
+    {
         if (!path_.empty())
             unlink(path_.c_str());
     }
     bool made() const { return !path_.empty(); }
     const char *path() const { return path_.c_str(); }
     // Puts the file, once on disk, in place of `to`; false when it could not.
-    bool commit(const std::string &to) {
+    bool commit(const std::string &to)
+    {
         int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
         bool synced = fd >= 0 && fsync(fd) == 0;
         if (fd >= 0)
@@ -283,7 +295,8 @@ private:
 
 // Serialises the document to `path`; 0, or 1 after reporting why. `produced`
 // is the number of bytes handed to the file.
-int write_document(DOMDocument *doc, const char *path, XMLSize_t &produced) {
+int write_document(DOMDocument *doc, const char *path, XMLSize_t &produced)
+{
     try {
         XmlText ls("LS");
         auto *impl = static_cast<DOMImplementationLS *>(
@@ -324,14 +337,16 @@ int write_document(DOMDocument *doc, const char *path, XMLSize_t &produced) {
     return 0;
 }
 
-void report_system_error(const char *what, const std::string &path) {
+void report_system_error(const char *what, const std::string &path)
+{
     std::string why = std::string(what) + " '" + path + "': " + std::strerror(errno);
     report_output_error(why.c_str());
 }
 
 // A plan is written to a new file beside it and renamed into place only once
 // whole, so a failure never leaves a plan cut off and keeps the one before.
-int serialise(DOMDocument *doc, const char *xmlfile) {
+int serialise(DOMDocument *doc, const char *xmlfile)
+{
     bool replace = false;
     const std::string final_path = destination(xmlfile, replace);
     XMLSize_t produced = 0;
@@ -354,20 +369,21 @@ int serialise(DOMDocument *doc, const char *xmlfile) {
 // ---- reading ----
 
 // The first descendant of `from` named `tag`, or null.
-DOMElement *first_element(DOMElement *from, const char *tag) {
+DOMElement *first_element(DOMElement *from, const char *tag)
+{
     if (!from)
         return nullptr;
     XmlText name(tag);
     DOMNodeList *list = from->getElementsByTagName(name.get());
     DOMNode *node = list ? list->item(0) : nullptr;
-    return node && node->getNodeType() == DOMNode::ELEMENT_NODE ? static_cast<DOMElement *>(node)
-                                                                : nullptr;
+    return node && node->getNodeType() == DOMNode::ELEMENT_NODE ? static_cast<DOMElement *>(node) : nullptr;
 }
 
 // The `value` attribute of the first descendant of `from` named `tag`, cut to
 // the field; empty when there is no such element or attribute. Traced with
 // `indent` when tracing.
-void first_value(DOMElement *from, const char *tag, char *dst, size_t cap, const char *indent) {
+void first_value(DOMElement *from, const char *tag, char *dst, size_t cap, const char *indent)
+{
     dst[0] = '\0';
     if (DOMElement *element = first_element(from, tag)) {
         XmlText attr("value");
@@ -379,7 +395,8 @@ void first_value(DOMElement *from, const char *tag, char *dst, size_t cap, const
 }
 
 // A missing element reads as an empty value.
-void read_device(DOMElement *device, driveinfo &d) {
+void read_device(DOMElement *device, driveinfo &d)
+{
     char text[kValueSize];
 
     first_value(device, "device_id", text, sizeof text, "\t");
@@ -411,7 +428,8 @@ void read_device(DOMElement *device, driveinfo &d) {
 
 // Fills records from the `devices` children; returns 1 when the file lists
 // more devices than the table holds (the records filled stay).
-int read_devices(DOMElement *devices, driveinfo *lst_drive, int &recordnum) {
+int read_devices(DOMElement *devices, driveinfo *lst_drive, int &recordnum)
+{
     for (DOMNode *n = devices->getFirstChild(); n; n = n->getNextSibling()) {
         if (n->getNodeType() != DOMNode::ELEMENT_NODE)
             continue;
@@ -423,7 +441,8 @@ int read_devices(DOMElement *devices, driveinfo *lst_drive, int &recordnum) {
     return 0;
 }
 
-int walk(DOMElement *root, driveinfo *lst_drive) {
+int walk(DOMElement *root, driveinfo *lst_drive)
+{
     int recordnum = 0;
     XmlText devices("devices");
     for (DOMNode *n = root->getFirstChild(); n; n = n->getNextSibling()) {
@@ -440,7 +459,8 @@ int walk(DOMElement *root, driveinfo *lst_drive) {
 
 }  // namespace
 
-int WriteToXml(const char *xmlfile, driveinfo *lst_drive) {
+int WriteToXml(const char *xmlfile, driveinfo *lst_drive)
+{
     if (std::strlen(xmlfile) > XML_PATH_MAX) {
         std::fprintf(stderr, "Error : Xml filename too long\n");
         return 1;
@@ -493,7 +513,8 @@ namespace {
 // document type declaration in, and the parser is at its weakest inside one.
 // The document is parsed as UTF-8, so the declaration cannot hide in another
 // encoding.
-const char *refusal(const char *data, size_t size) {
+const char *refusal(const char *data, size_t size)
+{
     if (size > kPlanMaxBytes)
         return "is larger than 65536 bytes";
     static const char kDoctype[] = "<!DOCTYPE";
@@ -506,7 +527,8 @@ const char *refusal(const char *data, size_t size) {
 
 // Reads a regular file whole, or its first kPlanMaxBytes + 1 bytes when it is
 // larger. A FIFO or device is refused without waiting for a writer.
-bool read_plan_file(const char *path, std::string &text) {
+bool read_plan_file(const char *path, std::string &text)
+{
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -526,7 +548,8 @@ bool read_plan_file(const char *path, std::string &text) {
 }
 
 // The reader proper, over a document in memory that passed refusal().
-int parse_plan(const char *data, size_t size, driveinfo *lst_drive) {
+int parse_plan(const char *data, size_t size, driveinfo *lst_drive)
+{
     try {
         XMLPlatformUtils::Initialize();
     } catch (const XMLException &e) {
@@ -584,7 +607,8 @@ int parse_plan(const char *data, size_t size, driveinfo *lst_drive) {
 
 }  // namespace
 
-int ReadFromXml(const char *xmlfile, driveinfo *lst_drive) {
+int ReadFromXml(const char *xmlfile, driveinfo *lst_drive)
+{
     firmware::clear_table(lst_drive);
     std::string text;
     if (!read_plan_file(xmlfile, text))
@@ -596,7 +620,8 @@ int ReadFromXml(const char *xmlfile, driveinfo *lst_drive) {
     return parse_plan(text.data(), text.size(), lst_drive);
 }
 
-int ReadFromXmlBuffer(const char *data, size_t size, driveinfo *lst_drive) {
+int ReadFromXmlBuffer(const char *data, size_t size, driveinfo *lst_drive)
+{
     firmware::clear_table(lst_drive);
     if (data == nullptr || refusal(data, size))
         return 1;

@@ -9,10 +9,7 @@
 
 namespace {
 
-int32 field_width(int32 nbytes)
-{
-    return (nbytes < 1 || nbytes > 4) ? 1 : nbytes;
-}
+int32 field_width(int32 nbytes) { return (nbytes < 1 || nbytes > 4) ? 1 : nbytes; }
 
 constexpr int32 kDumpLineBytes = 16;
 constexpr size_t kDumpLineChars = 80;
@@ -35,10 +32,7 @@ int32 dds_getvalue_le(unsigned char *buffer, int32 nbytes)
     return static_cast<int32>(static_cast<u_int32>(scsilib::get_le(buffer, field_width(nbytes))));
 }
 
-int32 dds_putvalue(unsigned char *buffer, int32 value)
-{
-    return dds_putvalue_ex(buffer, value, 4);
-}
+int32 dds_putvalue(unsigned char *buffer, int32 value) { return dds_putvalue_ex(buffer, value, 4); }
 
 int32 dds_putvalue_ex(unsigned char *buffer, int32 value, int32 nbytes)
 {

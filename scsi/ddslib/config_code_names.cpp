@@ -10,6 +10,7 @@ constexpr uint32_t kAll = 0xFFFFFFFFu;
 constexpr uint32_t kLow24 = 0x00FFFFFFu;
 }  // namespace
 
+// clang-format off
 const CodeName code_names[] = {
     {0x00000000, kAll, "Granite"},
     {0x00000001, kAll, "Walnut"},
@@ -35,6 +36,7 @@ const CodeName code_names[] = {
     {0x0C0003, kLow24, "Oyster-SCSI"},
     {0x0C0013, kLow24, "Oyster-USB"},
     {0x0C0023, kLow24, "Oyster-SAS"},
+    // clang-format on
 };
 const std::size_t code_name_count = sizeof code_names / sizeof code_names[0];
 

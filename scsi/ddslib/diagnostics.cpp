@@ -80,8 +80,7 @@ int32 dds_servo_status(DRIVE *drv, boolean alt_layout, unsigned char *status, in
     return scsi_receive_diagnostic_results(drv, 0, 0, status, length);
 }
 
-int32 dds_send_dai_command(DRIVE *drv, u_int8 command, u_int8 parm1, u_int8 parm2, u_int8 parm3,
-                           u_int8 parm4)
+int32 dds_send_dai_command(DRIVE *drv, u_int8 command, u_int8 parm1, u_int8 parm2, u_int8 parm3, u_int8 parm4)
 {
     DiagList list = {0x70, 0x81, command, parm4, parm3, parm2, parm1, 0};
     return send_list(drv, list) < 0 ? -1 : 0;

@@ -129,7 +129,8 @@ int32 take_log_ring(const std::vector<unsigned char> &image, faultlogtype *fault
 // position `count`, passing over unused ones; `fill` sets what follows the error
 // code and opcode. Returns the new count.
 template <typename Fill>
-int32 take_used(const unsigned char *first, size_t n, size_t stride, faultlogtype *faultlog, int32 count, Fill fill)
+int32 take_used(const unsigned char *first, size_t n, size_t stride, faultlogtype *faultlog, int32 count,
+                Fill fill)
 {
     for (size_t i = 0; i < n; ++i) {
         const unsigned char *e = first + i * stride;
@@ -166,12 +167,13 @@ int32 take_log_columns(const std::vector<unsigned char> &image, faultlogtype *fa
 // Family 3 with one entry per row, its flags gathered from four bytes.
 int32 take_log_rows(const std::vector<unsigned char> &image, faultlogtype *faultlog)
 {
-    return take_used(image.data(), kLog3Rows, kLog3RowSize, faultlog, 0, [](const unsigned char *e, faultlogtype &out) {
-        unsigned flags = (unsigned(e[6]) << 7) | (unsigned(e[3]) << 4) | (e[4] & 0x0Fu);
-        if (e[5] == 0)
-            flags |= 0x40;
-        out.flags = static_cast<u_int8>(flags & 0xFF);
-    });
+    return take_used(image.data(), kLog3Rows, kLog3RowSize, faultlog, 0,
+                     [](const unsigned char *e, faultlogtype &out) {
+                         unsigned flags = (unsigned(e[6]) << 7) | (unsigned(e[3]) << 4) | (e[4] & 0x0Fu);
+                         if (e[5] == 0)
+                             flags |= 0x40;
+                         out.flags = static_cast<u_int8>(flags & 0xFF);
+                     });
 }
 
 }  // namespace

@@ -30,9 +30,9 @@ constexpr int32 kNewArchBit = 0x80000;
 // ---- EEPROM information block ----
 constexpr BufferRead kInfoFamily2 = {1, 1, 0x160, 16};
 constexpr BufferRead kInfoFamily13 = {1, 1, 0x100, 32};
-constexpr size_t kInfo2Checksum = 0;     // BE32
-constexpr size_t kInfo2Valid = 4;        // BE32, 1 when valid
-constexpr size_t kInfo2FlashCount = 8;   // BE32
+constexpr size_t kInfo2Checksum = 0;    // BE32
+constexpr size_t kInfo2Valid = 4;       // BE32, 1 when valid
+constexpr size_t kInfo2FlashCount = 8;  // BE32
 constexpr size_t kInfo2End = 12;
 // Family 1 and 3: the block starts 16 bytes in when its first two words are
 // equal and nonzero.
@@ -105,7 +105,7 @@ static_assert(mfg_counts_fit(), "manufacturing text longer than its field");
 constexpr BufferRead kLogFamily1 = {3, 1, 0x5000, 404};
 constexpr BufferRead kLogFamily2 = {3, 2, 0x5C0, 120};
 constexpr BufferRead kLogFamily3 = {1, 1, 0x290, 102};
-constexpr unsigned char kLogErased = 0xFF;   // image byte 0 of a log never written
+constexpr unsigned char kLogErased = 0xFF;  // image byte 0 of a log never written
 // Family 1: a ring of 4-byte entries after a little-endian index word.
 constexpr size_t kLog1RingStart = 4;
 constexpr size_t kLog1Entries = 100;
@@ -123,8 +123,7 @@ constexpr size_t kLogOverflowByte = 100;
 
 static_assert(kLog1Entries <= DDS_FAULTLOG_MAX_ENTRIES, "fault-log output too small");
 static_assert(kLog2Entries <= DDS_FAULTLOG_MAX_ENTRIES, "fault-log output too small");
-static_assert(kLog3Rows * kLog3TripleOffsets.size() <= DDS_FAULTLOG_MAX_ENTRIES,
-              "fault-log output too small");
+static_assert(kLog3Rows * kLog3TripleOffsets.size() <= DDS_FAULTLOG_MAX_ENTRIES, "fault-log output too small");
 
 // ---- Serial EEPROM ----
 constexpr int32 kFwCodeBuffer7 = 0x6C;  // family-2 firmware reading the EEPROM from buffer 7

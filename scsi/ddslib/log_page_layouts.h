@@ -103,7 +103,10 @@ constexpr LogField kCoefficientAfn = {191, 4};
 constexpr int32 kLargestLogPage = kTapeAlertLength;
 
 // ---- Checks: every field lies inside the length read for it ----
-constexpr bool inside(LogField f, int32 length) { return f.offset >= 0 && f.width > 0 && f.width <= 4 && f.offset + f.width <= length; }
+constexpr bool inside(LogField f, int32 length)
+{
+    return f.offset >= 0 && f.width > 0 && f.width <= 4 && f.offset + f.width <= length;
+}
 
 template <typename Fields>
 constexpr bool all_inside(const Fields &fields, int32 length)
@@ -123,11 +126,13 @@ static_assert(all_inside(kCompressionFields, kCompressionLength), "compression c
 static_assert(all_inside(kCapacityFields, kCapacityLength), "capacity field outside its page");
 static_assert(inside({kCoefficientA.offset + kCoefficientStride * (DDS_CHELT_COEFFS - 1), kCoefficientA.width},
                      kCoefficientLength) &&
-                  inside({kCoefficientB.offset + kCoefficientStride * (DDS_CHELT_COEFFS - 1), kCoefficientB.width},
+                  inside({kCoefficientB.offset + kCoefficientStride * (DDS_CHELT_COEFFS - 1),
+                          kCoefficientB.width},
                          kCoefficientLength) &&
                   inside(kCoefficientAfn, kCoefficientLength),
               "coefficient outside its page");
-static_assert(kTapeAlertLength == 324 && kLargestLogPage >= kCompressionLength && kLargestLogPage >= kCoefficientLength,
+static_assert(kTapeAlertLength == 324 && kLargestLogPage >= kCompressionLength &&
+                  kLargestLogPage >= kCoefficientLength,
               "the TapeAlert page is the largest read");
 
 }  // namespace ddslib

@@ -6,6 +6,7 @@
 
 #include "ddslib.h"
 #include "scsilib.h"
+#include "scsilib/byte_order.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ namespace {
 constexpr int kBlockDescriptorLength = 8;
 constexpr int kHeaderAndDescriptor = 4 + kBlockDescriptorLength;  // 12
 constexpr int kPageCodeByte = kHeaderAndDescriptor;               // first page byte
+constexpr int kBlockLengthByte = 9;                               // descriptor's block length, 24 bits
 
 // Log tag of this library's own lines.
 char kSysTag[] = "Sys";
@@ -106,10 +108,11 @@ constexpr ModeBit kVumaMode = {kVendorPage, 16, 14, 0x01, "Enable VUMA mode", "D
 
 constexpr bool inside_reply(const ModeBit &b)
 {
-    return b.byte >= kPageCodeByte && b.byte < b.alloc && b.alloc <= static_cast<int32>(sizeof(ModeReply::bytes));
+    return b.byte >= kPageCodeByte && b.byte < b.alloc &&
+           b.alloc <= static_cast<int32>(sizeof(ModeReply::bytes));
 }
-static_assert(inside_reply(kReportSetmarks) && inside_reply(kReportEarlyWarning) && inside_reply(kCompression) &&
-                  inside_reply(kVumaMode),
+static_assert(inside_reply(kReportSetmarks) && inside_reply(kReportEarlyWarning) &&
+                  inside_reply(kCompression) && inside_reply(kVumaMode),
               "a mode bit outside the page read");
 
 // The reply must hold the edited byte; nothing beyond it is needed.
@@ -183,8 +186,7 @@ int32 dds_modify_partitions(DRIVE *drv, int32 partitions, int32 partitionsize)
     int at = (reply.length == 24 && reply.bytes[13] == 0x0A) ? 22 : 20;
     reply.bytes[15] = static_cast<unsigned char>(partitions);
     reply.bytes[16] |= 0x20;
-    reply.bytes[at] = static_cast<unsigned char>(partitionsize >> 8);
-    reply.bytes[at + 1] = static_cast<unsigned char>(partitionsize);
+    scsilib::put_be16(&reply.bytes[static_cast<size_t>(at)], static_cast<uint16_t>(partitionsize));
     return write_back(drv, reply);
 }
 
@@ -205,14 +207,9 @@ int32 dds_set_fixed_record_size(DRIVE *drv, int32 fixed_record_size)
     if (rc < 0)
         return rc;
     reply.length = kHeaderAndDescriptor;
-    reply.bytes[9] = static_cast<unsigned char>(fixed_record_size >> 16);
-    reply.bytes[10] = static_cast<unsigned char>(fixed_record_size >> 8);
-    reply.bytes[11] = static_cast<unsigned char>(fixed_record_size);
-    reply.bytes[0] = 0;
-    reply.bytes[2] &= 0x7F;
-    rc = scsi_mode_select(drv, reply.bytes.data(), kHeaderAndDescriptor);
-    if (rc < 0)
-        return rc;
+    scsilib::put_be24(&reply.bytes[kBlockLengthByte], static_cast<uint32_t>(fixed_record_size));
+    if (write_back(drv, reply) < 0)
+        return -1;
     drv->fixed_rec_size = fixed_record_size;
     drv->fixed = fixed_record_size != 0 ? 1 : 0;
     return 0;

@@ -35,10 +35,10 @@ const StatusName scsi_status_names[] = {
 const std::size_t scsi_status_count = sizeof scsi_status_names / sizeof scsi_status_names[0];
 
 const char *const sense_key_names[16] = {
-    "No Sense (00)",        "Recovered Error (01)", "Not Ready (02)",     "Medium Error (03)",
-    "Hardware Error (04)",  "Illegal Request (05)", "Unit Attention (06)", "Data Protect (07)",
-    "Blank Check (08)",     "Vendor Specific (09)", "Copy Aborted (0A)",  "Aborted Command (0B)",
-    "Equal (0C)",           "Volume Overflow (0D)", "Miscompare (0E)",    "Reserved (0F)",
+    "No Sense (00)",       "Recovered Error (01)", "Not Ready (02)",      "Medium Error (03)",
+    "Hardware Error (04)", "Illegal Request (05)", "Unit Attention (06)", "Data Protect (07)",
+    "Blank Check (08)",    "Vendor Specific (09)", "Copy Aborted (0A)",   "Aborted Command (0B)",
+    "Equal (0C)",          "Volume Overflow (0D)", "Miscompare (0E)",     "Reserved (0F)",
 };
 
 // Sorted by code: the lookup is a binary search.

@@ -36,10 +36,7 @@ public:
     }
     void put(int at, u_int32 value) { scsilib::put_be32(bytes_.data() + at, value); }
     // The bytes the drive took, or -1.
-    int32 send(DRIVE *drv)
-    {
-        return scsi_send_diagnostic_page(drv, 0x11, bytes_.data(), size_);
-    }
+    int32 send(DRIVE *drv) { return scsi_send_diagnostic_page(drv, 0x11, bytes_.data(), size_); }
     const u_int8 *data() const { return bytes_.data(); }
 
 private:

@@ -102,8 +102,8 @@ int32 decode_wraps(const u_int8 *reply, int32 len, int32 *fwrap, int32 *bwrap)
 
 using namespace ltolib;
 
-int32 lto_enter_datacollection_mode(DRIVE *drv, int32 mode, int32 position, boolean posnByLPOS,
-                                    int32 wrap, int32 bcLength, int32 trackOffset, int32 speed)
+int32 lto_enter_datacollection_mode(DRIVE *drv, int32 mode, int32 position, boolean posnByLPOS, int32 wrap,
+                                    int32 bcLength, int32 trackOffset, int32 speed)
 {
     DiagPage page(kEnterDataCollection, 32);
     page.put(4, static_cast<u_int32>(mode));
@@ -168,8 +168,8 @@ int32 lto_get_lp0(DRIVE *drv, int32 *lp0, boolean *is_valid)
     return decode_lp0(reply.bytes, kLp0Length, lp0, is_valid);
 }
 
-int32 lto_run_ert(DRIVE *drv, int32 startPos, int32 tapeSpeed, int32 wrapNum, int32 trackOffset,
-                  int32 length, int32 threshold, boolean writeERT)
+int32 lto_run_ert(DRIVE *drv, int32 startPos, int32 tapeSpeed, int32 wrapNum, int32 trackOffset, int32 length,
+                  int32 threshold, boolean writeERT)
 {
     DiagPage page(writeERT ? kWriteErtPage : kReadErtPage, 36);
     page.put(4, static_cast<u_int32>(length));

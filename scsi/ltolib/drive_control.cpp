@@ -164,8 +164,7 @@ int32 lto_get_tape_format(DRIVE *drv, u_int8 *format)
     *format = 0;
     // The sense fields speak of this command only after its CHECK CONDITION.
     const bool no_tape = n < 0 && drv->scsi_status == scsilib::kStatusCheckCondition &&
-                         drv->sense_byte == scsilib::kSenseNotReady &&
-                         drv->addl_sense == kMediumNotPresent;
+                         drv->sense_byte == scsilib::kSenseNotReady && drv->addl_sense == kMediumNotPresent;
     return no_tape ? 0 : -1;
 }
 
@@ -178,8 +177,7 @@ int32 lto_get_drive_number(DRIVE *drv, char *driveno)
     return decode_drive_number(reply.data(), std::min(n, kSerialLength), driveno);
 }
 
-int32 lto_get_drive_time(DRIVE *drv, u_int32 *wtime, u_int32 *ptime, u_int32 *poc, u_int32 *ctime,
-                         int32 *flags)
+int32 lto_get_drive_time(DRIVE *drv, u_int32 *wtime, u_int32 *ptime, u_int32 *poc, u_int32 *ctime, int32 *flags)
 {
     std::array<u_int8, kClockLength> reply{};
     const int32 n = scsi_ext_mode_sense_subpage(drv, 0, 0, kClockPage, 0, reply.data(), kClockLength);

@@ -104,8 +104,8 @@ int32 lto_read_cm(DRIVE *drv, u_int8 *contents, int32 len)
 {
     if (len < 0 || (contents == nullptr && len > 0))
         return -1;
-    const int32 first =
-        lto_read_memory_diag(drv, 0, std::min(len, kCmHalf), LTO_CM_MEMORY_ID, LTO_CM_WORD_WIDTH, contents);
+    const int32 first = lto_read_memory_diag(drv, 0, std::min(len, kCmHalf), LTO_CM_MEMORY_ID,
+                                             LTO_CM_WORD_WIDTH, contents);
     if (len > kCmHalf && first == kCmHalf && contents[kCmSizeByte] > kCmSmallKiB) {
         const int32 second = lto_read_memory_diag(drv, kCmHalf, len - kCmHalf, LTO_CM_MEMORY_ID,
                                                   LTO_CM_WORD_WIDTH, contents + kCmHalf);

@@ -6,8 +6,8 @@ using namespace scsilib;
 
 namespace {
 
-int32 buffer_command(DRIVE *drv, unsigned char opcode, unsigned char *buffer, int32 id,
-                     int32 mode, int32 addr, int32 length, direction dir)
+int32 buffer_command(DRIVE *drv, unsigned char opcode, unsigned char *buffer, int32 id, int32 mode, int32 addr,
+                     int32 length, direction dir)
 {
     if (length < 0)
         return refuse(drv);
@@ -22,20 +22,18 @@ int32 buffer_command(DRIVE *drv, unsigned char opcode, unsigned char *buffer, in
 
 }  // namespace
 
-int32 scsi_write_buffer(DRIVE *drv, unsigned char *buffer, int32 id, int32 mode, int32 addr,
-                        int32 length)
+int32 scsi_write_buffer(DRIVE *drv, unsigned char *buffer, int32 id, int32 mode, int32 addr, int32 length)
 {
     return buffer_command(drv, kOpWriteBuffer, buffer, id, mode, addr, length, HOST_WRITE);
 }
 
-int32 scsi_read_buffer(DRIVE *drv, unsigned char *buffer, int32 id, int32 mode, int32 addr,
-                       int32 length)
+int32 scsi_read_buffer(DRIVE *drv, unsigned char *buffer, int32 id, int32 mode, int32 addr, int32 length)
 {
     return buffer_command(drv, kOpReadBuffer, buffer, id, mode, addr, length, HOST_READ);
 }
 
-int32 scsi_receive_diagnostic_results(DRIVE *drv, boolean pcValid, int32 pagecode,
-                                      unsigned char *buffer, int32 length)
+int32 scsi_receive_diagnostic_results(DRIVE *drv, boolean pcValid, int32 pagecode, unsigned char *buffer,
+                                      int32 length)
 {
     if (length < 0)
         return refuse(drv);
@@ -47,8 +45,7 @@ int32 scsi_receive_diagnostic_results(DRIVE *drv, boolean pcValid, int32 pagecod
     return run(io, buffer, len, HOST_READ);
 }
 
-int32 scsi_send_diagnostic_page(DRIVE *drv, unsigned char byte1, unsigned char *buffer,
-                                int32 length)
+int32 scsi_send_diagnostic_page(DRIVE *drv, unsigned char byte1, unsigned char *buffer, int32 length)
 {
     if (length < 0)
         return refuse(drv);
@@ -59,14 +56,12 @@ int32 scsi_send_diagnostic_page(DRIVE *drv, unsigned char byte1, unsigned char *
     return run(io, buffer, len, HOST_WRITE);
 }
 
-int32 scsi_general(DRIVE *drv, unsigned char *cmd, int32 cmd_length, unsigned char *data,
-                   int32 data_length)
+int32 scsi_general(DRIVE *drv, unsigned char *cmd, int32 cmd_length, unsigned char *data, int32 data_length)
 {
     scsi_io_type io;
     std::memset(&io, 0, sizeof io);
     // The request holds a CDB of at most 16 bytes; anything else is refused unsent.
-    if (cmd == nullptr || cmd_length < 1 || cmd_length > static_cast<int32>(sizeof io.cdb) ||
-        data_length < 0)
+    if (cmd == nullptr || cmd_length < 1 || cmd_length > static_cast<int32>(sizeof io.cdb) || data_length < 0)
         return refuse(drv);
     io.drv = drv;
     std::memcpy(io.cdb, cmd, static_cast<size_t>(cmd_length));

@@ -25,8 +25,7 @@ int32 scsi_evpd_inquiry(DRIVE *drv, int32 evpd, int32 page, unsigned char *buffe
     return run(io, buffer, len, HOST_READ);
 }
 
-int32 scsi_ext_inquiry(DRIVE *drv, int32 evpd, int32 cmdDt, int32 page, unsigned char *buffer,
-                       int32 length)
+int32 scsi_ext_inquiry(DRIVE *drv, int32 evpd, int32 cmdDt, int32 page, unsigned char *buffer, int32 length)
 {
     if (length < 0)
         return refuse(drv);
@@ -99,8 +98,8 @@ int32 scsi_media_census(DRIVE *drv, unsigned char *buffer, int32 length)
     return run(io, buffer, len, HOST_READ);
 }
 
-int32 scsi_ext_report_density_support(DRIVE *drv, int32 media, int32 mediumtype,
-                                      unsigned char *buffer, int32 length)
+int32 scsi_ext_report_density_support(DRIVE *drv, int32 media, int32 mediumtype, unsigned char *buffer,
+                                      int32 length)
 {
     if (length < 0)
         return refuse(drv);
@@ -146,8 +145,8 @@ int32 scsi_persistent_reserve_in(DRIVE *drv, int32 action, u_int8 *buffer, int32
     return run(io, buffer, len, HOST_READ);
 }
 
-int32 scsi_persistent_reserve_out(DRIVE *drv, int32 action, int32 scope, int32 rtype,
-                                  u_int8 *buffer, int32 length)
+int32 scsi_persistent_reserve_out(DRIVE *drv, int32 action, int32 scope, int32 rtype, u_int8 *buffer,
+                                  int32 length)
 {
     if (length < 0)
         return refuse(drv);
@@ -173,8 +172,7 @@ int32 scsi_read_attribute(DRIVE *drv, int32 svcaction, int32 vol, int32 partn, i
     return run(io, buffer, length, HOST_READ);
 }
 
-int32 scsi_write_attribute(DRIVE *drv, int32 vol, int32 partn, unsigned char *buffer,
-                           int32 length)
+int32 scsi_write_attribute(DRIVE *drv, int32 vol, int32 partn, unsigned char *buffer, int32 length)
 {
     if (length < 0)
         return refuse(drv);
@@ -196,8 +194,8 @@ int32 scsi_report_luns(DRIVE *drv, unsigned char *buffer, int32 length)
 
 namespace {
 
-int32 security_protocol(DRIVE *drv, unsigned char opcode, int32 protocol, int32 specific,
-                        u_int8 *buffer, int32 length, direction dir)
+int32 security_protocol(DRIVE *drv, unsigned char opcode, int32 protocol, int32 specific, u_int8 *buffer,
+                        int32 length, direction dir)
 {
     if (length < 0)
         return refuse(drv);
@@ -209,8 +207,8 @@ int32 security_protocol(DRIVE *drv, unsigned char opcode, int32 protocol, int32 
 }
 
 // The 12-byte service-action commands with a 32-bit allocation length.
-int32 service_action(DRIVE *drv, unsigned char opcode, unsigned char action, u_int8 *buffer,
-                     int32 length, direction dir)
+int32 service_action(DRIVE *drv, unsigned char opcode, unsigned char action, u_int8 *buffer, int32 length,
+                     direction dir)
 {
     if (length < 0)
         return refuse(drv);
@@ -222,14 +220,12 @@ int32 service_action(DRIVE *drv, unsigned char opcode, unsigned char action, u_i
 
 }  // namespace
 
-int32 scsi_security_protocol_in(DRIVE *drv, int32 protocol, int32 specific, u_int8 *buffer,
-                                int32 length)
+int32 scsi_security_protocol_in(DRIVE *drv, int32 protocol, int32 specific, u_int8 *buffer, int32 length)
 {
     return security_protocol(drv, kOpSecurityProtocolIn, protocol, specific, buffer, length, HOST_READ);
 }
 
-int32 scsi_security_protocol_out(DRIVE *drv, int32 protocol, int32 specific, u_int8 *buffer,
-                                 int32 length)
+int32 scsi_security_protocol_out(DRIVE *drv, int32 protocol, int32 specific, u_int8 *buffer, int32 length)
 {
     return security_protocol(drv, kOpSecurityProtocolOut, protocol, specific, buffer, length, HOST_WRITE);
 }
@@ -258,8 +254,8 @@ int32 scsi_ext_move_medium(DRIVE *drv, int32 mta, int32 source, int32 destinatio
     return run(io);
 }
 
-int32 scsi_read_element_status(DRIVE *drv, int32 element_code, int32 start_element,
-                               int32 num_elements, unsigned char *buffer, int32 length)
+int32 scsi_read_element_status(DRIVE *drv, int32 element_code, int32 start_element, int32 num_elements,
+                               unsigned char *buffer, int32 length)
 {
     if (length < 0)
         return refuse(drv);

@@ -47,8 +47,8 @@ int32 scsi_read_block_limits(DRIVE *drv, unsigned char *buffer, int32 /*length*/
 namespace {
 
 // READ(6) and WRITE(6): a 24-bit count of bytes, or of records in fixed mode.
-int32 stream_transfer(DRIVE *drv, unsigned char opcode, unsigned char byte1,
-                      unsigned char *buffer, int32 length, direction dir)
+int32 stream_transfer(DRIVE *drv, unsigned char opcode, unsigned char byte1, unsigned char *buffer,
+                      int32 length, direction dir)
 {
     if (length < 0)
         return refuse(drv);
@@ -66,8 +66,8 @@ int32 stream_transfer(DRIVE *drv, unsigned char opcode, unsigned char byte1,
 
 int32 scsi_read(DRIVE *drv, unsigned char *buffer, int32 length)
 {
-    return stream_transfer(drv, kOpRead6, static_cast<unsigned char>(fixed(drv) | sili(drv) << 1),
-                           buffer, length, HOST_READ);
+    return stream_transfer(drv, kOpRead6, static_cast<unsigned char>(fixed(drv) | sili(drv) << 1), buffer,
+                           length, HOST_READ);
 }
 
 int32 scsi_write(DRIVE *drv, unsigned char *buffer, int32 length)
@@ -174,8 +174,7 @@ int32 scsi_read_position(DRIVE *drv, int32 blocktype, unsigned char *buffer, int
 int32 scsi_ext_locate(DRIVE *drv, int64 identcount, int32 dest_type, int32 partition, int32 bam)
 {
     scsi_io_type io = request(drv, kOpLocate16, 16);
-    io.cdb[1] = static_cast<unsigned char>(immed(drv) | (partition != 2 ? 0x02 : 0x00) |
-                                           (dest_type & 3) << 3);
+    io.cdb[1] = static_cast<unsigned char>(immed(drv) | (partition != 2 ? 0x02 : 0x00) | (dest_type & 3) << 3);
     io.cdb[2] = static_cast<unsigned char>(bam & 1);
     io.cdb[3] = static_cast<unsigned char>(partition & 1);
     put_be(&io.cdb[4], static_cast<uint64_t>(identcount), 8);

@@ -52,10 +52,7 @@ int32 scsi_set_timedate_format(const char *formatstring)
     return 0;
 }
 
-char *scsi_get_timedate_format(void)
-{
-    return td_format;
-}
+char *scsi_get_timedate_format(void) { return td_format; }
 
 void *scsi_set_logging_fn(pfvv new_function)
 {
@@ -64,10 +61,7 @@ void *scsi_set_logging_fn(pfvv new_function)
     return previous;
 }
 
-void *scsi_get_logging_fn(void)
-{
-    return reinterpret_cast<void *>(scsilib_log_fn);
-}
+void *scsi_get_logging_fn(void) { return reinterpret_cast<void *>(scsilib_log_fn); }
 
 int32 scsi_log(DRIVE *drv, const char *tag, const char *string)
 {
@@ -94,7 +88,8 @@ int32 scsi_log_cmd(scsi_io_type *scsi_io)
     DRIVE *drv = scsi_io->drv;
     if (drv->loglevel == LOG_NOTHING)
         return 0;
-    if (drv->loglevel == LOG_ERRORS_ONLY && drv->driver_status == kDriverGood && drv->scsi_status == kStatusGood)
+    if (drv->loglevel == LOG_ERRORS_ONLY && drv->driver_status == kDriverGood &&
+        drv->scsi_status == kStatusGood)
         return 0;
 
     int32 cdb_len = scsi_io->cdb_length;

@@ -308,6 +308,8 @@ constexpr NamedRow kNamedRows[] = {
     {kOpReportDensitySupport, "ReportDensitySpt", HOST_READ},
     {kOpLogSelect, "LogSelect", HOST_WRITE},
     {kOpLogSense, "LogSense", HOST_READ},
+    {kOpModeSelect10, "ModeSelect(10)", HOST_WRITE},
+    {kOpModeSense10, "ModeSense(10)", HOST_READ},
     {kOpPersistentReserveIn, "PersReserveIn", HOST_READ},
     {kOpPersistentReserveOut, "PersReserveOut", HOST_WRITE},
     {kOpReadAttribute, "Read Attrib", HOST_READ},

@@ -12,10 +12,7 @@ constexpr int32 kHostTarget = 7;  // the adapter's own id, never scanned
 constexpr int32 kScanTimeoutMs = 1000;
 constexpr u_int8 kNoAnswer = 0xFF;  // raw_devtype of a target that did not answer
 
-void set_name(devicetype &row, const char *name)
-{
-    std::snprintf(row.devtype, sizeof row.devtype, "%s", name);
-}
+void set_name(devicetype &row, const char *name) { std::snprintf(row.devtype, sizeof row.devtype, "%s", name); }
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include "scan_crc_data.h"
 
 // Indexed by peripheral device type; trailing blanks belong to the names.
+// clang-format off
 const char *const scsi_pd_types[32] = {
     "Disk drive",       "Tape drive",       "Printer   ",      "Processor ",
     "WORM drive",       "CDROM drive",      "Scanner   ",      "Optical memory",
@@ -14,13 +15,15 @@ const char *const scsi_pd_types[32] = {
     "<reserved>",       "<reserved>",       "<reserved>",      "<reserved>",
     "<reserved>",       "<reserved>",       "Well Known LU",   "unknown/no device",
 };
+// clang-format on
 
 namespace scsilib {
 
 // Entry i: i times 38h, CFh, 38h and 01h in GF(2^8) with the field polynomial
 // 11Dh, most significant byte first: the coefficients of the check polynomial
 // x^4 + 38h x^3 + CFh x^2 + 38h x + 1 scaled by i.
-const u_int32 crcTable[256] = {
+// clang-format off
+constexpr u_int32 crcTable[256] = {
     0x00000000, 0x38CF3801, 0x70837002, 0x484C4803,
     0xE01BE004, 0xD8D4D805, 0x90989006, 0xA857A807,
     0xDD36DD08, 0xE5F9E509, 0xADB5AD0A, 0x957A950B,
@@ -86,5 +89,23 @@ const u_int32 crcTable[256] = {
     0xDE68DEF8, 0xE6A7E6F9, 0xAEEBAEFA, 0x962496FB,
     0x3E733EFC, 0x06BC06FD, 0x4EF04EFE, 0x763F76FF,
 };
+// clang-format on
+
+// Slice s, entry i: the register after byte i and s zero bytes, from a zero
+// register. Each zero byte is one more step of the byte rule, so every slice
+// follows from the one before.
+constexpr CrcSlices make_slices()
+{
+    CrcSlices t{};
+    for (size_t i = 0; i < 256; ++i)
+        t[0][i] = crcTable[i];
+    for (size_t s = 1; s < t.size(); ++s)
+        for (size_t i = 0; i < 256; ++i)
+            t[s][i] = (t[s - 1][i] << 8) ^ crcTable[t[s - 1][i] >> 24];
+    return t;
+}
+
+// External linkage comes from the declaration in the header.
+constexpr CrcSlices crcSlices = make_slices();
 
 }  // namespace scsilib

@@ -43,6 +43,8 @@ constexpr uint8_t kOpReadBuffer = 0x3C;
 constexpr uint8_t kOpReportDensitySupport = 0x44;
 constexpr uint8_t kOpLogSelect = 0x4C;
 constexpr uint8_t kOpLogSense = 0x4D;
+constexpr uint8_t kOpModeSelect10 = 0x55;
+constexpr uint8_t kOpModeSense10 = 0x5A;
 constexpr uint8_t kOpPersistentReserveIn = 0x5E;
 constexpr uint8_t kOpPersistentReserveOut = 0x5F;
 constexpr uint8_t kOpReadAttribute = 0x8C;
@@ -93,7 +95,8 @@ constexpr uint8_t kSenseVolumeOverflow = 0xD;
 constexpr uint8_t kSenseMiscompare = 0xE;
 
 // Fixed-format sense data: where the fields the library reads lie.
-constexpr uint8_t kSenseResponseCurrent = 0x70;  // byte 0 of current, fixed-format sense
+constexpr uint8_t kSenseResponseCurrent = 0x70;            // byte 0 of current, fixed-format sense
+constexpr uint8_t kSenseResponseDescriptorCurrent = 0x72;  // byte 0 of current, descriptor-format sense
 constexpr int kSenseKeyByte = 2;
 constexpr int kSenseAdditionalLengthByte = 7;
 constexpr int kSenseAscByte = 12;
@@ -108,6 +111,7 @@ constexpr uint8_t kAscInvalidFieldInCdb = 0x24;
 constexpr uint8_t kAscInvalidFieldInParameterList = 0x26;
 constexpr uint8_t kAscPowerOnReset = 0x29;
 constexpr uint8_t kAscCommandSequenceError = 0x2C;
+constexpr uint8_t kAscSavingParametersNotSupported = 0x39;
 constexpr uint8_t kAscMediumNotPresent = 0x3A;
 constexpr uint8_t kAscInternalTargetFailure = 0x44;
 

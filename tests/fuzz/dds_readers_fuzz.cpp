@@ -75,15 +75,33 @@ void mode_setter(DRIVE *drv, const uint8_t *param)
     const int32 b = param[2] << 8 | param[3];
     int32 rc = 0;
     switch (param[0] % 11) {
-    case 0: rc = dds_set_rsm(drv, a & 1); break;
-    case 1: rc = dds_set_rew(drv, a & 1); break;
-    case 2: rc = dds_set_compression(drv, a & 1); break;
-    case 3: rc = dds_set_vuma_mode(drv, a & 1); break;
-    case 4: rc = dds_change_partition(drv, a); break;
-    case 5: rc = dds_config_ecc(drv, a & 1, (a >> 1) & 1, b - 0x100); break;
-    case 6: rc = dds_modify_partitions(drv, a, b - 0x100); break;
-    case 7: rc = dds_set_fixed_record_size(drv, b - 0x100); break;
-    case 8: rc = dds_set_buffering(drv, a); break;
+    case 0:
+        rc = dds_set_rsm(drv, a & 1);
+        break;
+    case 1:
+        rc = dds_set_rew(drv, a & 1);
+        break;
+    case 2:
+        rc = dds_set_compression(drv, a & 1);
+        break;
+    case 3:
+        rc = dds_set_vuma_mode(drv, a & 1);
+        break;
+    case 4:
+        rc = dds_change_partition(drv, a);
+        break;
+    case 5:
+        rc = dds_config_ecc(drv, a & 1, (a >> 1) & 1, b - 0x100);
+        break;
+    case 6:
+        rc = dds_modify_partitions(drv, a, b - 0x100);
+        break;
+    case 7:
+        rc = dds_set_fixed_record_size(drv, b - 0x100);
+        break;
+    case 8:
+        rc = dds_set_buffering(drv, a);
+        break;
     case 9: {
         auto wp = marked<wpstate>(1);
         rc = dds_get_WP(drv, wp.get());
@@ -240,7 +258,10 @@ void diagnostic(DRIVE *drv, const uint8_t *param)
         break;
     }
     case 1: {
-        servo_cmd_type cmd{param[1], static_cast<u_int8>(param[2] % 5), {param[3], 1, 2, 3}, static_cast<boolean>(param[1] & 1)};
+        servo_cmd_type cmd{param[1],
+                           static_cast<u_int8>(param[2] % 5),
+                           {param[3], 1, 2, 3},
+                           static_cast<boolean>(param[1] & 1)};
         FUZZ_CHECK(dds_servo_cmd(drv, param[2] & 0x80, &cmd) <= 0);
         break;
     }
@@ -293,12 +314,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     dds_set_tape_format(0);
     DRIVE *drv = drive.open(script);
     switch (op % 6) {
-    case 0: raw_command(drv, param.data()); break;
-    case 1: probe(drv, param.data()); break;
-    case 2: mode_setter(drv, param.data()); break;
-    case 3: log_reader(drv, param.data(), script); break;
-    case 4: eeprom_reader(drv, param.data()); break;
-    default: diagnostic(drv, param.data()); break;
+    case 0:
+        raw_command(drv, param.data());
+        break;
+    case 1:
+        probe(drv, param.data());
+        break;
+    case 2:
+        mode_setter(drv, param.data());
+        break;
+    case 3:
+        log_reader(drv, param.data(), script);
+        break;
+    case 4:
+        eeprom_reader(drv, param.data());
+        break;
+    default:
+        diagnostic(drv, param.data());
+        break;
     }
     drive.close();
     return 0;

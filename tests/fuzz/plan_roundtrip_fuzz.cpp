@@ -71,8 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const driveinfo &r = back[0];
     FUZZ_CHECK(r.DriveID == d.DriveID);
     FUZZ_CHECK(std::strcmp(r.ProductID, d.ProductID) == 0);
-    FUZZ_CHECK(r.DRV.card_id == d.DRV.card_id && r.DRV.bus_addr == d.DRV.bus_addr &&
-               r.DRV.lun == d.DRV.lun);
+    FUZZ_CHECK(r.DRV.card_id == d.DRV.card_id && r.DRV.bus_addr == d.DRV.bus_addr && r.DRV.lun == d.DRV.lun);
     FUZZ_CHECK(six_decimals(r.FwVersion) == six_decimals(d.FwVersion));
     FUZZ_CHECK(six_decimals(r.ActiveVersion) == six_decimals(d.ActiveVersion));
     FUZZ_CHECK(std::strcmp(r.Action, d.Action) == 0);

@@ -24,11 +24,11 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr unsigned kSeed = 20240611;     // same inputs on every run
-constexpr size_t kDefaultRandom = 400;   // random inputs after the seeds
-constexpr size_t kAlteredPerSeed = 12;   // copies of each seed with a few bytes changed
-constexpr size_t kCutsPerSeed = 24;      // prefixes of a long seed
-constexpr size_t kRandomMax = 1024;      // longest random input
+constexpr unsigned kSeed = 20240611;    // same inputs on every run
+constexpr size_t kDefaultRandom = 400;  // random inputs after the seeds
+constexpr size_t kAlteredPerSeed = 12;  // copies of each seed with a few bytes changed
+constexpr size_t kCutsPerSeed = 24;     // prefixes of a long seed
+constexpr size_t kRandomMax = 1024;     // longest random input
 
 size_t runs = 0;
 

@@ -22,13 +22,13 @@ public:
     static constexpr const char *kCheck = "status=2 sense=700005000000000A00000000240000000000";
 
 protected:
-
     // Opens a fresh drive. The first of repeated keys counts, so `settings`
     // (one "key = value" per line) win over `defaults`.
     void open_drive(const std::string &settings = "", const std::string &defaults = "")
     {
         TearDown();
-        kvemu::load_bus_text("[device]\n" + settings + defaults + "host = 0\ntarget = 2\ntype = 1\nmodel = kv_dds\n");
+        kvemu::load_bus_text("[device]\n" + settings + defaults +
+                             "host = 0\ntarget = 2\ntype = 1\nmodel = kv_dds\n");
         drv = DRIVE{};
         drv.bus_addr = 2;
         ASSERT_EQ(scsi_open_device(&drv), 0);

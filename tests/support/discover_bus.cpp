@@ -49,8 +49,8 @@ std::string standard_inquiry(const Drive &d)
     return hex(b);
 }
 
-std::string lto_c0(const std::string &component, const std::string &firmware,
-                   const std::string &date, const std::string &variant)
+std::string lto_c0(const std::string &component, const std::string &firmware, const std::string &date,
+                   const std::string &variant)
 {
     Bytes b(96, 0);
     b[1] = 0xC0;
@@ -62,8 +62,7 @@ std::string lto_c0(const std::string &component, const std::string &firmware,
     return hex(b);
 }
 
-std::string lto_c1(const std::string &component, const std::string &date,
-                   const std::string &variant)
+std::string lto_c1(const std::string &component, const std::string &date, const std::string &variant)
 {
     Bytes b(96, 0);
     b[1] = 0xC1;
@@ -74,8 +73,7 @@ std::string lto_c1(const std::string &component, const std::string &date,
     return hex(b);
 }
 
-std::string dds_c0(const std::string &firmware, const std::string &variant,
-                   const std::string &fw_conf)
+std::string dds_c0(const std::string &firmware, const std::string &variant, const std::string &fw_conf)
 {
     Bytes b(128, 0);
     b[1] = 0xC0;
@@ -88,10 +86,9 @@ std::string dds_c0(const std::string &firmware, const std::string &variant,
 
 std::string section(const Drive &d)
 {
-    std::string s = "[device]\nhost = " + std::to_string(d.host) +
-                    "\ntarget = " + std::to_string(d.target) +
-                    "\ntype = " + std::to_string(d.type) + "\nmodel = generic\ninquiry = " +
-                    standard_inquiry(d) + "\n";
+    std::string s = "[device]\nhost = " + std::to_string(d.host) + "\ntarget = " + std::to_string(d.target) +
+                    "\ntype = " + std::to_string(d.type) +
+                    "\nmodel = generic\ninquiry = " + standard_inquiry(d) + "\n";
     return s + d.extra;
 }
 
@@ -99,8 +96,8 @@ std::string lto_drive(Drive d, const std::string &version, unsigned drive_id)
 {
     char id[32];
     std::snprintf(id, sizeof id, "DRIVE_ID=0x%X", drive_id);
-    d.extra += "inquiry.c0 = " + lto_c0("MAIN FIRMWARE", "FW_REV=" + version,
-                                        "2024/05/01 10:00", "VARIANT=STD") + "\n";
+    d.extra += "inquiry.c0 = " +
+               lto_c0("MAIN FIRMWARE", "FW_REV=" + version, "2024/05/01 10:00", "VARIANT=STD") + "\n";
     d.extra += "inquiry.c1 = " + lto_c1("DRIVE HARDWARE", "2023/11/20", id) + "\n";
     return section(d);
 }

@@ -22,11 +22,10 @@ struct Drive {
 std::string standard_inquiry(const Drive &d);
 
 // LTO page C0h: component 4-29, firmware 30-48, date 49-72, variant 73-95.
-std::string lto_c0(const std::string &component, const std::string &firmware,
-                   const std::string &date, const std::string &variant);
-// LTO page C1h: component 4-29, hardware date 49-72, variant 73-95.
-std::string lto_c1(const std::string &component, const std::string &date,
+std::string lto_c0(const std::string &component, const std::string &firmware, const std::string &date,
                    const std::string &variant);
+// LTO page C1h: component 4-29, hardware date 49-72, variant 73-95.
+std::string lto_c1(const std::string &component, const std::string &date, const std::string &variant);
 // DDS page C0h (128 bytes): firmware 5-29, variant 73-93, "FW_CONF = 0x.." at 94.
 std::string dds_c0(const std::string &firmware, const std::string &variant,
                    const std::string &fw_conf = "FW_CONF = 0x02");

@@ -10,7 +10,10 @@
 namespace {
 
 class RestoreSettings : public ::testing::EmptyTestEventListener {
-    void OnTestStart(const ::testing::TestInfo &) override { saved_ = std::make_unique<support::ProcessSettings>(); }
+    void OnTestStart(const ::testing::TestInfo &) override
+    {
+        saved_ = std::make_unique<support::ProcessSettings>();
+    }
     void OnTestEnd(const ::testing::TestInfo &) override
     {
         if (saved_)

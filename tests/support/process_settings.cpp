@@ -22,21 +22,11 @@ std::string working_directory()
 }  // namespace
 
 ProcessSettings::ProcessSettings()
-    : open_mode_(scsi_open_mode),
-      exception_handler_(scsi_exception_handler),
-      datalog_level_(datalog_level),
-      log_fn_(scsilib_log_fn),
-      td_format_(td_format),
-      new_td_format_(new_td_format),
-      tape_format_(dds_tape_format),
-      drive_hwconfig_(dds_drive_hwconfig),
-      logfile_(logfile),
-      debug_cmdline_(debug_cmdline),
-      debug_config_(debug_config),
-      debug_discover_(debug_discover),
-      debug_upgrade_(debug_upgrade),
-      debug_xml_(debug_xml),
-      cwd_(working_directory())
+    : open_mode_(scsi_open_mode), exception_handler_(scsi_exception_handler), datalog_level_(datalog_level),
+      log_fn_(scsilib_log_fn), td_format_(td_format), new_td_format_(new_td_format),
+      tape_format_(dds_tape_format), drive_hwconfig_(dds_drive_hwconfig), logfile_(logfile),
+      debug_cmdline_(debug_cmdline), debug_config_(debug_config), debug_discover_(debug_discover),
+      debug_upgrade_(debug_upgrade), debug_xml_(debug_xml), cwd_(working_directory())
 {
 }
 

@@ -8,25 +8,41 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 namespace scratch {
 
-std::string read_file(const std::string &path) {
+std::string read_file(const std::string &path)
+{
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
 }
 
-void write_file(const std::string &path, const std::string &text) {
+void write_file(const std::string &path, const std::string &text)
+{
     std::ofstream(path, std::ios::binary) << text;
 }
 
-bool exists(const std::string &path) {
+bool exists(const std::string &path)
+{
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
 }
 
-Dir::Dir(bool enter) {
+void expect_golden(const std::string &path, const std::string &text)
+{
+    if (std::getenv("KV_UPDATE_GOLDEN")) {
+        write_file(path, text);
+        return;
+    }
+    ASSERT_TRUE(exists(path)) << "no golden file " << path;
+    EXPECT_EQ(text, read_file(path)) << "differs from " << path;
+}
+
+Dir::Dir(bool enter)
+{
     char tmpl[] = "/tmp/kvtest.XXXXXX";
     if (!mkdtemp(tmpl))
         throw std::runtime_error("mkdtemp failed");
@@ -39,7 +55,8 @@ Dir::Dir(bool enter) {
     }
 }
 
-Dir::~Dir() {
+Dir::~Dir()
+{
     if (!previous_.empty())
         (void)!chdir(previous_.c_str());
     (void)!std::system(("rm -rf '" + path_ + "'").c_str());

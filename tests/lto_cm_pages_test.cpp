@@ -1,0 +1,203 @@
+// Every cartridge-memory page decoder through its exact text, one page per
+// version branch, compared with tests/golden/lto_cm/<case>.txt.
+// KV_UPDATE_GOLDEN=1 rewrites the golden files from what the decoders wrote.
+//
+// Most pages are ramps (every byte holds its offset), so each number in a
+// golden file tells where it was read; text fields get letters.
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cm_page_builder.h"
+#include "ddslib.h"
+#include "ltolib.h"
+#include "scratch.h"
+
+namespace {
+
+using cmtest::Page;
+
+const std::string kGolden = KV_SOURCE_DIR "/tests/golden/lto_cm/";
+const std::string kSep = "------------------------------------\n";
+
+struct Case {
+    const char *golden;
+    std::function<void(u_int8 *, pfvv)> decoder;
+    Page page;
+};
+
+void check(std::vector<Case> cases)
+{
+    for (Case &c : cases) {
+        auto calls = cmtest::capture([&](pfvv sink) { c.decoder(c.page.data(), sink); });
+        EXPECT_TRUE(cmtest::one_line_per_call(calls)) << c.golden;
+        scratch::expect_golden(kGolden + c.golden + ".txt", cmtest::joined(calls));
+    }
+}
+
+TEST(CmPages, IdentityPages)
+{
+    const std::string servo = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuv";  // 48 characters
+    auto cartmfr = [](u_int32 type) {
+        return Page(0, 0x001, 64)
+            .ramp()
+            .text(4, "KVTAPES1")
+            .text(12, std::string("AB1\0XYZ123", 10))  // a NUL ends the serial
+            .be16(22, type)
+            .text(24, "20240131")
+            .be16(32, 3202)
+            .be16(34, 6554);
+    };
+    auto drive = [](unsigned version, unsigned id, size_t size) {
+        return Page(version, id, size).ramp().text(4, "KVDRIVE1").text(12, "0123456789ABCDEF");
+    };
+    check({
+        {"cartmfr_unknown_type", lto_cm_decode_cartmfr_page, cartmfr(0x0020)},
+        {"cartmfr_worm4", lto_cm_decode_cartmfr_page, cartmfr(0x2008)},
+        {"mediamfr_v0", lto_cm_decode_mediamfr_page, Page(0, 0x002, 64).ramp().text(4, servo)},
+        {"mediamfr_v1", lto_cm_decode_mediamfr_page, Page(1, 0x002, 64).ramp().text(4, servo)},
+        {"init_v1", lto_cm_decode_init_page, drive(1, 0x101, 64)},
+        {"init_v2", lto_cm_decode_init_page, drive(2, 0x101, 64).text(48, "2a5c")},
+        // 'B' counts as its code, 66; a NUL shortens the version text.
+        {"init_v3", lto_cm_decode_init_page, drive(3, 0x101, 72).text(56, std::string("B12\0", 4))},
+        {"cartcont_v0", lto_cm_decode_cartcont_page, drive(0, 0x10D, 64)},
+        {"cartcont_v1_one_partition", lto_cm_decode_cartcont_page,
+         drive(1, 0x10D, 64).be32(32, 0x001B0000).text(48, "a123")},
+        {"cartcont_v1_two_partitions", lto_cm_decode_cartcont_page, drive(1, 0x10D, 64).be32(32, 0x011B1E37)},
+    });
+}
+
+// Entry n, field i holds n << 4 | i, so each line shows its entry.
+Page tapedir(unsigned version, size_t entries, size_t entry_size)
+{
+    Page page(version, 0x103, 16 + entries * entry_size);
+    for (u_int32 n = 0; n < entries; n++)
+        for (u_int32 i = 0; i < entry_size / 4; i++)
+            page.be32(16 + n * entry_size + 4 * i, n << 4 | i);
+    return page;
+}
+
+TEST(CmPages, TapeAndStatusPages)
+{
+    auto eod = [](unsigned version, unsigned id, u_int32 validity) {
+        // The 48-bit record count has high part 1 and low part 5.
+        return Page(version, id, 96).ramp().be16(12, 1).be32(14, 5).be16(32, validity);
+    };
+    auto cartstat = [](unsigned version, u_int32 status) {
+        return Page(version, 0x105, 64)
+            .ramp()
+            .be32(4, 0x00018000)
+            .be32(12, 0xFFFFFFFF)  // "%d" shows it signed
+            .be16(16, status)
+            .be32(22, 0xFFFFFFFF)
+            .be16(26, 0xFFFE)
+            .be32(28, 0xFFFFFFFF)
+            .be16(32, 0xFFFF)
+            .be32(34, 0xFFFFFFFF)
+            .be16(38, 0);
+    };
+    check({
+        {"tapewrpass", lto_cm_decode_tapewrpass_page, Page(0, 0x102, 48).ramp()},
+        {"tapedir_v0", lto_cm_decode_tapedir_page, tapedir(0, 96, 16)},
+        {"tapedir_v1", lto_cm_decode_tapedir_page, tapedir(1, 64, 28)},
+        {"tapedir_v2", lto_cm_decode_tapedir_page, tapedir(2, 44, 32)},
+        {"tapedir_v3", lto_cm_decode_tapedir_page, tapedir(3, 56, 32)},
+        {"tapedir_v4_guard_wrap", lto_cm_decode_tapedir_page,
+         tapedir(4, 80, 32).be32(4, 0xF1D0).be32(8, 0xF1D1).be32(16 + 40 * 32 + 4, 0xFFFFFFFE)},
+        {"tapedir_v5_unknown", lto_cm_decode_tapedir_page, tapedir(5, 0, 0)},
+        {"eod_v0", lto_cm_decode_eod_page, eod(0, 0x104, 0)},
+        {"eod_v1_partition1", lto_cm_decode_eod_page, eod(1, 0x10E, 3).text(40, "KVDRSN12345678")},
+        {"eod_v2_partition1", lto_cm_decode_eod_page, eod(2, 0x10E, 7).text(40, "KVDRIVE2SN12345678901234")},
+        {"eod_v2_partition0", lto_cm_decode_eod_page, eod(2, 0x104, 1).text(40, "KVDRIVE2SN12345678901234")},
+        {"eod_v3", lto_cm_decode_eod_page, eod(3, 0x10E, 2)},
+        {"cartstat_v0", lto_cm_decode_cartstat_page, cartstat(0, 1)},
+        {"cartstat_v2", lto_cm_decode_cartstat_page, cartstat(2, 7)},
+        {"cartstat_v3", lto_cm_decode_cartstat_page, cartstat(3, 2)},
+    });
+}
+
+// A subpage whose every field differs, with the CCQ halves 1 and 80000000h
+// and a highest temperature of 2D80h.
+Page subpage(Page page, size_t at)
+{
+    page.be32(at, 1).be32(at + 4, 0x80000000).be32(at + 8, 0xFFFFFFFE).be32(at + 12, 3).be32(at + 16, 4);
+    page.be32(at + 20, 0x05060708).be32(at + 24, 9).be32(at + 28, 90061).be32(at + 32, 1234);
+    page.be32(at + 36, 10).be32(at + 40, 11).be32(at + 44, at).be16(at + 48, 0x2D80).be16(at + 50, 0x0A80);
+    return page;
+}
+
+TEST(CmPages, UsageAndErrorPages)
+{
+    Page mech = Page(0, 0x106, 384).text(4, "KVMECH01").be32(380, 0xC5C5);
+    for (size_t at : {12, 76, 140, 204})
+        mech = subpage(mech, at);
+    auto suspapp = [](unsigned version) {
+        Page page(version, 0x107, 184);
+        for (u_int32 n = 0; n < 22; n++)
+            page.be32(8 + 8 * n, 0x100 + n).be32(12 + 8 * n, n);
+        return page.be32(8 + 8 * 3, 0xFFFFFFFE).be32(12 + 8 * 3, 0);
+    };
+    auto usage3 = [](u_int8 *p, pfvv sink) { lto_cm_decode_usage_page(p, 3, sink); };
+    auto fatal = [](unsigned version, size_t size, size_t read_block) {
+        return Page(version, 0x10C, size)
+            .ramp()
+            .text(4, size == 128 ? "WMFRWSERIAL001" : "WMFRLONGWSERIAL000000001")
+            .text(read_block, size == 128 ? "RMFRRSERIAL001" : "RMFRLONGRSERIAL000000001");
+    };
+    check({
+        {"mech", lto_cm_decode_mech_page, mech},
+        {"mech_subpage", [](u_int8 *p, pfvv sink) { lto_cm_decode_mech_subpage(p, 2, sink); },
+         subpage(Page(0, 0, 64), 0)},
+        {"suspapp_v0", lto_cm_decode_suspapp_page, suspapp(0)},
+        {"suspapp_v1_separator", lto_cm_decode_suspapp_page, suspapp(1)},
+        {"suspapp_v2", lto_cm_decode_suspapp_page, suspapp(2)},
+        {"usage_v1", usage3, Page(1, 0x10B, 96).ramp().text(4, "KVUSAGE0").text(12, "DRIVEID012345678")},
+        {"usage_v2_as_v0", usage3, Page(2, 0x10B, 64).ramp().text(4, "KVUSAGE0").text(12, "DRIVEID012")},
+        {"fatalerror_v0_rw", lto_cm_decode_fatalerror_page, fatal(0, 128, 64)},
+        {"fatalerror_v1_worm", lto_cm_decode_fatalerror_page, fatal(1, 128, 64)},
+        {"fatalerror_v2_rw", lto_cm_decode_fatalerror_page, fatal(2, 160, 80)},
+        {"fatalerror_v3_worm", lto_cm_decode_fatalerror_page, fatal(3, 160, 80)},
+    });
+}
+
+TEST(CmPages, VendorPagesDumpTheirLength)
+{
+    struct Vendor {
+        void (*decoder)(u_int8 *, pfvv);
+        unsigned id;
+        std::vector<std::string> head;
+    };
+    const Vendor cases[] = {
+        {lto_cm_decode_mechspec_page, 0x182, {kSep, "Partner #2 Mechanism-specific page: no decoder\n", kSep}},
+        {lto_cm_decode_mechspec_page, 0x181, {kSep, "Partner #1 Mechanism-specific page: no decoder\n", kSep}},
+        {lto_cm_decode_mechspec_page, 0x185, {kSep, kSep}},  // no owner line outside 180h..184h
+        {lto_cm_decode_appspec_page, 0x200, {kSep, "App-specific page (0x200): no decoder\n", kSep}},
+    };
+    for (const Vendor &c : cases) {
+        Page page = Page(0, c.id, 80).ramp().length(64);
+        char *dump = dds_sdump_buffer(page.data(), 64);
+        std::vector<std::string> expected = c.head;
+        expected.push_back(dump);
+        std::free(dump);
+        EXPECT_EQ(cmtest::capture([&](pfvv sink) { c.decoder(page.data(), sink); }), expected);
+    }
+}
+
+TEST(CmPages, BreakTime)
+{
+    const std::pair<u_int32, const char *> cases[] = {
+        {90061, "L: 1 day 1 hr 1 min 1 sec\n"},
+        {3600, "L: 1 hr 0 mins 0 secs\n"},
+        {0, "L: 0 secs\n"},
+        {61, "L: 1 min 1 sec\n"},
+        {180122, "L: 2 days 2 hrs 2 mins 2 secs\n"},
+        {0xFFFFFFFF, "L: 49710 days 6 hrs 28 mins 15 secs\n"},
+    };
+    for (const auto &c : cases)
+        EXPECT_STREQ(lto_break_time("L: ", c.first), c.second);
+}
+
+}  // namespace
