@@ -195,6 +195,8 @@ std::string joined(const std::vector<std::string> &calls)
 bool one_line_per_call(const std::vector<std::string> &calls)
 {
     for (const std::string &c : calls) {
+        if (c == "\n")
+            continue;  // a blank line
         if (c.empty() || c.find('\n', c[0] == '\n' ? 1 : 0) != c.size() - 1)
             return false;
     }

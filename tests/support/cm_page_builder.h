@@ -91,7 +91,7 @@ std::vector<std::string> capture(const std::function<void(pfvv)> &call);
 // The calls joined into one text.
 std::string joined(const std::vector<std::string> &calls);
 // True when every call is one line: it ends in its only newline, or in one
-// more that makes a blank line before it.
+// more that makes a blank line before it, or is a blank line.
 bool one_line_per_call(const std::vector<std::string> &calls);
 
 }  // namespace cmtest
