@@ -19,7 +19,8 @@ Reply unit_attention_reply() { return check_condition(kSenseUnitAttention, kAscP
 
 }  // namespace
 
-KvLto::KvLto(const Config &c) : KvDrive(c, "ULTRIUM TAPE", Commit::Mode5, {30, 19, "FIRMWARE="}, lto_tables())
+KvLto::KvLto(const Config &c)
+    : KvDrive(c, "ULTRIUM TAPE", Commit::Mode5, {30, 19, "FIRMWARE="}, lto_tables()), maintenance(cfg)
 {
     std::string busy = cfg.get("busy", "0");
     busy_left = busy == "*" ? -1 : cfg.get_int("busy", 0);
@@ -79,6 +80,11 @@ Reply KvLto::dispatch(const Command &cmd)
         return request_sense(cmd);
     case kOpReportDensitySupport:
         return report_density_support(cmd);
+    case kOpMaintenanceIn:
+    case kOpMaintenanceOut:
+        if (auto r = maintenance.command(cmd))
+            return *r;
+        return KvDrive::dispatch(cmd);
     default:
         return KvDrive::dispatch(cmd);
     }

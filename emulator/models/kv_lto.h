@@ -5,6 +5,7 @@
 #define KVEMU_KV_LTO_H
 
 #include "kv_drive.h"
+#include "lto_maintenance.h"
 
 namespace kvemu {
 
@@ -22,6 +23,7 @@ public:
     long busy_left = 0;           // BUSY answers still to give; -1: for ever
     bool unit_attention = false;  // pending: the next command reports it
     Bytes density_report;         // REPORT DENSITY SUPPORT reply
+    LtoMaintenance maintenance;   // MAINTENANCE IN/OUT, service action 1Fh
 
 protected:
     Reply dispatch(const Command &cmd) override;
