@@ -158,6 +158,12 @@ int open_descriptors();
 void step_clock(std::time_t start);
 void real_clock();
 
+// While set, every SG_IO on any node is answered by this function instead of
+// the node's model (overrides still apply): fuzz targets take a drive's
+// answers from their input this way. Null gives the models back.
+using ReplyHook = Reply (*)(const Command &);
+void set_reply_hook(ReplyHook hook);
+
 // While a bus is loaded, fopen()/open() of `from` go to `to` instead (an empty
 // `to` removes the redirection). $KVEMU_LOGFILE redirects the tool's log file
 // "/var/vxt/Component.log" the same way, so tests never touch the real one.

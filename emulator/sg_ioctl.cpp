@@ -15,6 +15,8 @@
 namespace kvemu {
 namespace {
 
+ReplyHook reply_hook = nullptr;
+
 using namespace scsilib;
 
 std::string name(const Node &n) { return "sg" + std::to_string(n.number); }
@@ -70,7 +72,7 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
     if (ov && !ov->from_model)
         r = ov->reply;
     else
-        r = answer(*n.device, c);
+        r = reply_hook ? reply_hook(c) : answer(*n.device, c);
     int short_by = 0;
     if (ov) {
         if (ov->status)
@@ -127,6 +129,8 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
 }
 
 }  // namespace
+
+void set_reply_hook(ReplyHook hook) { reply_hook = hook; }
 
 int sg_ioctl(Node &n, unsigned long request, void *arg)
 {

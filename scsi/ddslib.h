@@ -173,7 +173,7 @@ typedef struct {
 
 int32 dds_read_eprom_info(DRIVE *drv, int32 *csum, boolean *csum_valid, int32 *flashcount);
 /* Family-1 drives read each field separately: on a failed read the fields read
- * before it stay filled. */
+ * before it stay filled. They keep no plant code: mfgplant is left as it was. */
 int32 dds_read_mfg_codes(DRIVE *drv, mfg_data_type *mcodes);
 /* faultlog holds DDS_FAULTLOG_MAX_ENTRIES entries; *overflow is 0 unless the
  * drive reports that its log overflowed. */

@@ -270,6 +270,31 @@ TEST_F(KvRom, ControlAndHighBytesInAProductIdReachThePlanAsEscapes)
         << u.log;
 }
 
+TEST_F(KvRom, APlanThatPointsAtADiskSendsItNothing)
+{
+    ASSERT_EQ(run({"-d", "plan.xml"}).status, 0);
+    // The first drive's address edited to the disk's (adapter 1, target 5).
+    std::string plan = read_file(dir_ + "/plan.xml");
+    const std::string first = "<busnumber value=\"1\"/><devicenumber value=\"0\"/>";
+    ASSERT_NE(plan.find(first), std::string::npos);
+    plan.replace(plan.find(first), first.size(), "<busnumber value=\"5\"/><devicenumber value=\"1\"/>");
+    write_file(dir_ + "/plan.xml", plan);
+
+    Outcome u = run({"-u", "plan.xml"});
+    EXPECT_EQ(u.status, 7);
+    EXPECT_NE(u.out.find("\n here 2\n"), std::string::npos) << u.out;
+    EXPECT_NE(u.log.find("Error: Card ID 1, Bus Addr 5, LUN 0 is not a KV tape drive with Drive ID "
+                         "0x005a01; nothing sent.\n"),
+              std::string::npos)
+        << u.log;
+    // The disk (node sg3) was asked who it is, and nothing else.
+    for (const char *changing : {"cmd sg3 16", "cmd sg3 3B", "cmd sg3 3b"})
+        EXPECT_EQ(u.trace.find(changing), std::string::npos) << changing;
+    EXPECT_NE(u.trace.find("cmd sg3 12 00 00 00 FF 00"), std::string::npos);
+    // The drive at 0:2 still gets its image.
+    EXPECT_NE(u.trace.find("cmd sg1 3B"), std::string::npos);
+}
+
 TEST_F(KvRom, RoadsStopAtTheFirstFailure)
 {
     // No configuration file: the tables are shown, then Flash Failure.

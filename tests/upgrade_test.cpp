@@ -165,6 +165,31 @@ protected:
 
 const size_t kFourChunks = 3 * 32768 + 100;
 
+// What the download sends a drive before anything that changes it: the
+// identification a scan makes (five TEST UNIT READY, the standard INQUIRY,
+// then the vendor pages, with the DDS probe's read of page C0h before them).
+Lines identified(const std::string &node, bool lto)
+{
+    Lines l = {"open " + node};
+    for (int i = 0; i < 5; ++i)
+        l.push_back("cmd " + node + " 00 00 00 00 00 00");
+    l.push_back("cmd " + node + " 12 00 00 00 FF 00");
+    if (lto) {
+        l.push_back("cmd " + node + " 12 01 C0 00 60 00");
+        l.push_back("cmd " + node + " 12 01 C1 00 60 00");
+    } else {
+        l.push_back("cmd " + node + " 12 01 C0 00 FF 00");
+        l.push_back("cmd " + node + " 12 01 C0 00 60 00");
+    }
+    return l;
+}
+
+Lines operator+(Lines a, const Lines &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 TEST(Recommend, PairsDrivesWithTheirEntriesInDiscoveryOrder)
 {
     static driveinfo found[MAX_DRIVES], cfg[MAX_DRIVES], rec[MAX_DRIVES];
@@ -221,7 +246,8 @@ TEST_F(Upgrade, Rqn512RoadSendsBufferOneFromOffset10000hThenCommitsInModeFour)
 
     EXPECT_EQ(run_all(), 0);
     EXPECT_EQ(download_trace(0),
-              (Lines{"open sg0", "cmd sg0 16 00 00 00 00 00", "cmd sg0 3B 04 01 01 00 00 00 80 00 00",
+              (identified("sg0", false) +
+               Lines{"cmd sg0 16 00 00 00 00 00", "cmd sg0 3B 04 01 01 00 00 00 80 00 00",
                      "cmd sg0 3B 04 01 01 80 00 00 80 00 00", "cmd sg0 3B 04 01 02 00 00 00 80 00 00",
                      "cmd sg0 3B 04 01 02 80 00 00 00 64 00", "cmd sg0 3B 04 01 00 00 00 00 00 00 00",
                      "close sg0"}));
@@ -248,7 +274,8 @@ TEST_F(Upgrade, LtoRoadProbesSendsBufferZeroAtOffsetZeroThenCommitsInModeFive)
 
     EXPECT_EQ(run_all(), 0);
     EXPECT_EQ(download_trace(0),
-              (Lines{"open sg0", "cmd sg0 16 00 00 00 00 00", "cmd sg0 44 00 00 00 00 00 00 00 38 00",
+              (identified("sg0", true) +
+               Lines{"cmd sg0 16 00 00 00 00 00", "cmd sg0 44 00 00 00 00 00 00 00 38 00",
                      "cmd sg0 3B 04 00 00 00 00 00 80 00 00", "cmd sg0 3B 04 00 00 00 00 00 80 00 00",
                      "cmd sg0 3B 04 00 00 00 00 00 80 00 00", "cmd sg0 3B 04 00 00 00 00 00 00 64 00",
                      "cmd sg0 3B 05 00 00 00 00 00 00 00 00", "close sg0"}));
@@ -307,15 +334,73 @@ TEST_F(Upgrade, DriveThatCannotBeOpenedIsCountedOnceForTheOpenAndOnceForTheCheck
                      "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n");
 }
 
+TEST_F(Upgrade, AnAddressThatHoldsNoDriveOfTheListedTypeIsSentNothing)
+{
+    // A stale or hand-edited list: target 1 is a disk now, target 2 a KV drive
+    // of another type, target 3 another maker's tape drive; target 4 is right.
+    bus("[device]\nhost = 0\ntarget = 1\ntype = 0\nvendor = OTHERCO\nproduct = DISK\n" + lto(2, "B2", "1.10") +
+        "[device]\nhost = 0\ntarget = 3\ntype = 1\nvendor = OTHERCO\nproduct = ULTRIUM 5\n" +
+        lto(4, "A1", "1.10", "installs = * 1.20\n"));
+    config("A1|IMG|1.20\n");
+    file("fwimage/IMG", image(100));
+    for (int t = 1; t <= 4; ++t)
+        listed(t - 1, 0xA1, "ULTRIUM TAPE", 1.10, "upgrade", t);
+
+    EXPECT_EQ(run_list(), 3);
+    EXPECT_EQ(out_, "\n here 2\n\n here 2\n\n here 2\n");
+    for (int node = 0; node < 3; ++node)
+        for (const kvemu::Command &c : kvemu::node(node)->commands)
+            EXPECT_TRUE(c.cdb[0] == 0x00 || c.cdb[0] == 0x12 || c.cdb[0] == 0x3C) << node;
+    EXPECT_EQ(sent(3), image(100));
+    EXPECT_EQ(
+        log(),
+        "Error: Card ID 0, Bus Addr 1, LUN 0 is not a KV tape drive with Drive ID 0x0000a1; nothing sent.\n"
+        "Error: Card ID 0, Bus Addr 2, LUN 0 is not a KV tape drive with Drive ID 0x0000a1; nothing sent.\n"
+        "Error: Card ID 0, Bus Addr 3, LUN 0 is not a KV tape drive with Drive ID 0x0000a1; nothing sent.\n"
+        "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
+        "File name: fwimage/IMG\n"
+        "firmware is being flashed!\n"
+        "Drive ID: 0x0000b2, Product ID: ULTRIUM TAPE is not suggested to be upgraded.\n"
+        "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n");
+}
+
+TEST_F(Upgrade, AnEntryThatNamesNoImageIsAFailureAndNothingIsSent)
+{
+    // A line without a file field, and a drive identifier of 0, which finds
+    // a free record of the configuration table.
+    bus(lto(1, "A1", "1.10") + lto(2, "0", "1.10"));
+    config("A1\n");
+    listed(0, 0xA1, "ULTRIUM TAPE", 1.10, "upgrade", 1);
+    listed(1, 0, "ULTRIUM TAPE", 1.10, "upgrade", 2);
+
+    EXPECT_EQ(run_list(), 4);
+    const Lines scan = kvemu::trace();
+    // The verifying scan alone.
+    EXPECT_EQ(scan,
+              (identified("sg0", true) + Lines{"close sg0"} + identified("sg1", true) + Lines{"close sg1"}));
+    EXPECT_TRUE(kvemu::sleeps().empty());
+    EXPECT_EQ(out_, "\n here 2\n\n here 2\n\n here 3\n\n here 3\n");
+    EXPECT_EQ(log(), "Error: No firmware image configured for Drive ID 0x0000a1; nothing sent.\n"
+                     "Error: No firmware image configured for Drive ID 00000000; nothing sent.\n"
+                     "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n"
+                     "Drive ID: 00000000, Product ID: ULTRIUM TAPE, Action: Failed\n");
+}
+
 TEST_F(Upgrade, ImageThatCannotBeOpenedSendsNothingAndARewriteStillPasses)
 {
-    for (const std::string what : {"missing", "directory", "unreadable"}) {
+    // A FIFO without a writer would block a plain open for ever, with the
+    // drive reserved.
+    for (const std::string what : {"missing", "directory", "fifo", "unreadable"}) {
         SCOPED_TRACE(what);
         bus(lto(1, "A1", "1.10"));
         config("A1|IMG|1.20\n");
         std::filesystem::remove(dir_ + "/Component.log");
         if (what == "directory") {
             ASSERT_EQ(mkdir("fwimage/IMG", 0755), 0);
+        }
+        if (what == "fifo") {
+            std::filesystem::remove_all("fwimage/IMG");
+            ASSERT_EQ(mkfifo("fwimage/IMG", 0600), 0);
         }
         if (what == "unreadable") {
             std::filesystem::remove_all("fwimage/IMG");
@@ -326,8 +411,12 @@ TEST_F(Upgrade, ImageThatCannotBeOpenedSendsNothingAndARewriteStillPasses)
         }
         listed(0, 0xA1, "ULTRIUM TAPE", 1.10, "rewrite", 1);
 
+        alarm(60);  // a download that blocks ends the test program, not the run
         EXPECT_EQ(run_list(), 0);
-        EXPECT_EQ(download_trace(0), (Lines{"open sg0", "cmd sg0 16 00 00 00 00 00", "close sg0"}));
+        alarm(0);
+        EXPECT_EQ(download_trace(0),
+                  (identified("sg0", true) +
+                   Lines{"cmd sg0 16 00 00 00 00 00", "cmd sg0 17 00 00 00 00 00", "close sg0"}));
         EXPECT_TRUE(kvemu::sleeps().empty());
         EXPECT_EQ(out_, "");
         EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: rewrite\n"
@@ -354,6 +443,10 @@ TEST_F(Upgrade, EmptyImageIsAFailedDownloadOnEveryRoad)
         std::filesystem::remove(dir_ + "/Component.log");
         EXPECT_EQ(run_all(), 1);
         EXPECT_EQ(write_buffers(0), c.commands);
+        // Nothing was taken: the reservation is given back before the close.
+        Lines trace = download_trace(0);
+        ASSERT_GE(trace.size(), 2u);
+        EXPECT_EQ(trace[trace.size() - 2], "cmd sg0 17 00 00 00 00 00");
         EXPECT_EQ(kvemu::sleeps(), std::vector<unsigned>{150});  // a transfer ran, if empty
         std::string product(found_[0].ProductID);
         EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: " + product +
@@ -407,6 +500,10 @@ TEST_F(Upgrade, FailedChunks)
         std::filesystem::remove(dir_ + "/Component.log");
         EXPECT_EQ(run_all(), 1);
         EXPECT_EQ(write_buffers(0), c.commands);
+        // Nothing was taken: the reservation is given back before the close.
+        Lines trace = download_trace(0);
+        ASSERT_GE(trace.size(), 2u);
+        EXPECT_EQ(trace[trace.size() - 2], "cmd sg0 17 00 00 00 00 00");
         EXPECT_EQ(out_, "Discovered Fw 1.100000 Configured Fw 1.200000\n\n here 3\n");
         EXPECT_EQ(log(), c.log);
     }

@@ -107,6 +107,10 @@ extern int debug_discover;
 /* Scans adapters 0-255, targets 0-15, LUN 0 for KV tape drives and fills config
    in scan order; returns the number of drives accepted. */
 int discover(driveinfo *config);
+/* Judges the device open in drv as the scan does and fills rec from its
+   replies; 1 when it is a KV tape drive the scan would accept, else 0 with rec
+   zeroed. Sends only TEST UNIT READY, INQUIRY and the DDS probe's reads. */
+int identify_drive(DRIVE *drv, driveinfo *rec);
 /* INQUIRY decoders: each sends its INQUIRY through drv and fills *config from
    the reply; with no reply data they write nothing. */
 void extract_inq_standard(DRIVE *drv, driveinfo *config);

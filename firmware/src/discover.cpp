@@ -261,45 +261,45 @@ namespace {
 
 // Wakes the device: a pending unit attention or a drive still loading clears
 // on one of these.
-void test_unit_ready(int c, int b)
+void test_unit_ready(DRIVE *d)
 {
     for (int countTUR = 0; countTUR < kTestUnitReadyCount; ++countTUR)
-        scsi_test_unit_ready(&DRV);
+        scsi_test_unit_ready(d);
     if (debug_discover)
-        std::printf("Found - Drive @ Card ID [%d], Bus Adderss [%d]\n", c, b);
+        std::printf("Found - Drive @ Card ID [%d], Bus Adderss [%d]\n", d->card_id, d->bus_addr);
 }
 
 // A KV Ultrium drive with a level: its two vendor pages fill the record.
-bool take_ultrium(driveinfo *rec)
+bool take_ultrium(DRIVE *d, driveinfo *rec)
 {
     if (rec->VUMA <= 0)
         return false;
     rec->Type = Ultrium;
-    extract_inq_ultrium_C0h(&DRV, rec);
-    extract_inq_ultrium_C1h(&DRV, rec);
+    extract_inq_ultrium_C0h(d, rec);
+    extract_inq_ultrium_C1h(d, rec);
     return true;
 }
 
 // Any other KV tape drive is a DDS drive when it answers the DDS probe.
-bool take_dds(driveinfo *rec, const char *product_text, int c, int b)
+bool take_dds(DRIVE *d, driveinfo *rec, const char *product_text)
 {
     int32 dds_hwcode = 0;
     int32 dds_fwcode = 0;
     char dds_codename[20] = {};
-    if (dds_read_config_codes(&DRV, &dds_hwcode, &dds_fwcode, dds_codename) != 0) {
+    if (dds_read_config_codes(d, &dds_hwcode, &dds_fwcode, dds_codename) != 0) {
         if (debug_discover)
-            std::printf("Unrecognized Tape Drive @ Card ID [%d], Bus Adderss [%d]\n", c, b);
+            std::printf("Unrecognized Tape Drive @ Card ID [%d], Bus Adderss [%d]\n", d->card_id, d->bus_addr);
         return false;
     }
     rec->Type = DDS;
     rec->RQN512 = contains(product_text, "RQN512") ? 1 : 0;
-    extract_inq_dds_C0h(&DRV, rec);
+    extract_inq_dds_C0h(d, rec);
     return true;
 }
 
 // Judges the device on its standard INQUIRY data and, for a KV tape drive,
 // fills the record from its vendor pages.
-bool identify(driveinfo *rec, int c, int b)
+bool identify(DRIVE *d, driveinfo *rec)
 {
     char vendor[256];
     char product[256];
@@ -310,16 +310,33 @@ bool identify(driveinfo *rec, int c, int b)
 
     if (rec->PeripheralDeviceType != kSequentialAccess) {
         if (debug_discover)
-            std::printf("%s @ Card ID [%d], Bus Adderss [%d]\n", device_type_text(rec->PeripheralDeviceType), c,
-                        b);
+            std::printf("%s @ Card ID [%d], Bus Adderss [%d]\n", device_type_text(rec->PeripheralDeviceType),
+                        d->card_id, d->bus_addr);
         return false;
     }
     if (std::strcmp(vendor_text, "KV") != 0)
         return false;  // another maker's tape device
     if (contains(product_text, "ULTRIUM"))
-        return take_ultrium(rec);
-    return take_dds(rec, product_text, c, b);
+        return take_ultrium(d, rec);
+    return take_dds(d, rec, product_text);
 }
+
+}  // namespace
+
+int identify_drive(DRIVE *drv, driveinfo *rec)
+{
+    test_unit_ready(drv);
+    std::memset(rec, 0, sizeof *rec);
+    extract_inq_standard(drv, rec);
+    if (!identify(drv, rec)) {
+        std::memset(rec, 0, sizeof *rec);
+        return 0;
+    }
+    rec->Configured = 1;
+    return 1;
+}
+
+namespace {
 
 // Visits one address with the scan handle; true when rec now holds a KV tape
 // drive. Each device is judged on its own reply, never on what an earlier,
@@ -332,15 +349,7 @@ bool visit(int c, int b, driveinfo *rec)
     if (scsi_open_device(&DRV) != 0)
         return false;
     CloseOnExit closer;
-    test_unit_ready(c, b);
-    std::memset(rec, 0, sizeof *rec);
-    extract_inq_standard(&DRV, rec);
-    if (!identify(rec, c, b)) {
-        std::memset(rec, 0, sizeof *rec);
-        return false;
-    }
-    rec->Configured = 1;
-    return true;
+    return identify_drive(&DRV, rec) != 0;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // Upgrade recommendation, firmware download and the verification that follows.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,13 +122,20 @@ int read_chunk(FILE *fp, unsigned char *buf, long &left)
     return static_cast<int>(got);
 }
 
-// Opens the image and measures it; logs why when it cannot. A directory or any
-// other non-regular file is no image.
+// Opens the image and measures it; logs why when it cannot. A directory, FIFO
+// or any other non-regular file is no image, and is found out without waiting
+// for a writer that may never come.
 File open_image(const std::string &path, long &size)
 {
-    File fp(std::fopen(path.c_str(), "rb"));
+    File fp;
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st {};
-    if (!fp || fstat(fileno(fp.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+        fp.reset(fdopen(fd, "rb"));
+    if (!fp) {
+        if (fd >= 0)
+            close(fd);
         _log("Error open file\n");
         return nullptr;
     }
@@ -165,8 +173,9 @@ void log_failed_chunk(const Road &road, int chunk, int32 nbytes, int length)
 }
 
 // Sends the image chunk by chunk along the road, then the closing command when
-// the road has one; the closing command alone tells the outcome then.
-void send_image(DRIVE *drv, FILE *fp, long size, const Road &road, unsigned char *buf)
+// the road has one; the closing command alone tells the outcome then. True
+// when the drive took the image and is reprogramming itself.
+bool send_image(DRIVE *drv, FILE *fp, long size, const Road &road, unsigned char *buf)
 {
     int32 offset = road.first_offset;
     long left = size;
@@ -176,7 +185,7 @@ void send_image(DRIVE *drv, FILE *fp, long size, const Road &road, unsigned char
     while ((length = read_chunk(fp, buf, left)) != 0) {
         if (length < 0) {
             log_unreadable();
-            return;
+            return false;
         }
         int32 nbytes = scsi_write_buffer(drv, buf, road.buffer_id, kModeDownload, offset, length);
         if (nbytes != length) {
@@ -194,12 +203,14 @@ void send_image(DRIVE *drv, FILE *fp, long size, const Road &road, unsigned char
     else
         failed = nchunks == 0 || !chunks_taken;  // no chunk sent, or one not taken in full
     _log(failed ? "Firmware download failed!\n" : road.flashing);
+    return !failed;
 }
 
-enum class Download { unreachable, not_sent, sent };
+enum class Download { unreachable, not_identified, not_sent, sent };
 
-// Opens, reserves and downloads one drive; the drive stays reserved (no
-// RELEASE) while it reprograms itself.
+// Opens, identifies, reserves and downloads one drive. A drive that took the
+// image stays reserved while it reprograms itself (its reset drops the
+// reservation); on every other road the reservation is released again.
 Download download_drive(const driveinfo &rec, const driveinfo &entry, unsigned char *buf)
 {
     std::string path = std::string(kImageDir) + "/" + std::string(field(entry.FwFile));
@@ -215,6 +226,17 @@ Download download_drive(const driveinfo &rec, const driveinfo &entry, unsigned c
     if (scsi_open_device(&drv) != 0)
         return Download::unreachable;
 
+    // The list names an address only: what answers there now must be a KV
+    // tape drive of the listed type before anything that changes it is sent.
+    auto now = std::make_unique<driveinfo>();
+    if (!identify_drive(&drv, now.get()) || now->DriveID != rec.DriveID) {
+        log_text(format("Error: Card ID %d, Bus Addr %d, LUN %d is not a KV tape drive with Drive ID "
+                        "%#08x; nothing sent.\n",
+                        drv.card_id, drv.bus_addr, drv.lun, rec.DriveID));
+        scsi_close_device(&drv);
+        return Download::not_identified;
+    }
+
     scsi_reserve_unit_thirdparty(&drv, kNoThirdParty);
     scsi_set_timeout(&drv, kCommandTimeoutMs);
     log_text(
@@ -222,13 +244,14 @@ Download download_drive(const driveinfo &rec, const driveinfo &entry, unsigned c
     log_text(format("File name: %s\n", path.c_str()));
 
     Download result = Download::not_sent;
+    bool flashing = false;
     long size = 0;
     if (File fp = open_image(path, size)) {
         const Road &road = road_for(&drv, product);
         if (!fits_buffer(road, size)) {
             _log("Firmware image too large for the drive's buffer!\n");
         } else {
-            send_image(&drv, fp.get(), size, road, buf);
+            flashing = send_image(&drv, fp.get(), size, road, buf);
             result = Download::sent;
             if (debug_upgrade) {
                 _log("Completed.\n");
@@ -236,8 +259,20 @@ Download download_drive(const driveinfo &rec, const driveinfo &entry, unsigned c
             }
         }
     }
+    if (!flashing)
+        scsi_release_unit_thirdparty(&drv, kNoThirdParty);
     scsi_close_device(&drv);
     return result;
+}
+
+// The configuration entry gives the image by name; an entry without one (a
+// line with no file field, or the free record a drive identifier of 0 finds)
+// has nothing to send.
+bool names_image(const driveinfo &entry)
+{
+    char name[sizeof entry.FwFile];
+    firmware::copy_field(name, entry.FwFile);
+    return trim(name)[0] != '\0';
 }
 
 void report_failed(const driveinfo &rec)
@@ -318,11 +353,22 @@ Downloads download_all(driveinfo *list, driveinfo *config)
                             std::string(field(rec.ProductID)).c_str());
             continue;
         }
+        if (!names_image(*entry)) {
+            log_text(
+                format("Error: No firmware image configured for Drive ID %#08x; nothing sent.\n", rec.DriveID));
+            done.errors++;
+            std::printf("\n here 2\n");
+            continue;
+        }
         switch (download_drive(rec, *entry, chunk_buffer.data())) {
         case Download::unreachable:
             _log("Error: Unable to access tape drive.\n");
             if (debug_upgrade)
                 std::printf("Error: Unable to access tape drive.\n");
+            done.errors++;
+            std::printf("\n here 2\n");
+            break;
+        case Download::not_identified:
             done.errors++;
             std::printf("\n here 2\n");
             break;
