@@ -29,14 +29,7 @@ protected:
     kvemu::Bytes &cm() { return memories().cartridge(); }
     u_int32 be32(size_t at) { return static_cast<u_int32>(kvemu::be_at(cm(), at, 4)); }
     // The SEND DIAGNOSTIC pages sent, as hex.
-    static Lines pages()
-    {
-        Lines out;
-        for (const std::string &l : commands())
-            if (l.rfind("out ", 0) == 0)
-                out.push_back(l.substr(4));
-        return out;
-    }
+    static Lines pages() { return commands_of("out"); }
 };
 
 TEST_F(LtoCmDrive, GetCmma)
@@ -203,10 +196,7 @@ TEST_F(LtoCmDrive, TapeNumber)
         Lines sent = commands();
         ASSERT_FALSE(sent.empty());
         EXPECT_EQ(sent[0], "cmd AB 01 00 00 00 00 00 00 01 00 00 00") << c.name;
-        size_t cdbs = 0;
-        for (const std::string &l : sent)
-            cdbs += l.rfind("cmd ", 0) == 0;
-        EXPECT_EQ(cdbs, c.commands) << c.name;
+        EXPECT_EQ(commands_of("cmd").size(), c.commands) << c.name;
     }
     EXPECT_EQ(lto_get_tape_number(&drv, nullptr), -1);
 }

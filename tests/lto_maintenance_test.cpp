@@ -22,15 +22,7 @@ using Lines = std::vector<std::string>;
 
 class LtoMaintenance : public LtoDriveTest {
 protected:
-    // The CDB lines of the trace.
-    static Lines cdbs()
-    {
-        Lines out;
-        for (const std::string &l : commands())
-            if (l.rfind("cmd ", 0) == 0)
-                out.push_back(l.substr(4));
-        return out;
-    }
+    static Lines cdbs() { return commands_of("cmd"); }
     static kvemu::LtoMaintenance &maintenance() { return *kvemu::lto_maintenance_of(kvemu::node(0)); }
 };
 
