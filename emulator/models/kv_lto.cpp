@@ -20,7 +20,8 @@ Reply unit_attention_reply() { return check_condition(kSenseUnitAttention, kAscP
 }  // namespace
 
 KvLto::KvLto(const Config &c)
-    : KvDrive(c, "ULTRIUM TAPE", Commit::Mode5, {30, 19, "FIRMWARE="}, lto_tables()), memories(cfg)
+    : KvDrive(c, "ULTRIUM TAPE", Commit::Mode5, {30, 19, "FIRMWARE="}, lto_tables()), memories(cfg),
+      maintenance(cfg)
 {
     timestamp = static_cast<uint64_t>(cfg.get_int("timestamp", 0)) & 0xFFFFFFFFFFFFull;
     timestamp_origin = static_cast<uint8_t>(cfg.get_int("timestamp_origin", 0));
@@ -85,9 +86,10 @@ Reply KvLto::dispatch(const Command &cmd)
     case kOpReportDensitySupport:
         return report_density_support(cmd);
     case kOpMaintenanceIn:
-        return maintenance_in(cmd);
     case kOpMaintenanceOut:
-        return maintenance_out(cmd);
+        if (auto r = maintenance.command(cmd))
+            return *r;
+        return op == kOpMaintenanceIn ? maintenance_in(cmd) : maintenance_out(cmd);
     default:
         return KvDrive::dispatch(cmd);
     }

@@ -5,6 +5,7 @@
 #define KVEMU_KV_LTO_H
 
 #include "kv_drive.h"
+#include "lto_maintenance.h"
 #include "lto_memory.h"
 
 namespace kvemu {
@@ -20,7 +21,8 @@ public:
     Reply request_sense(const Command &cmd);
     Reply report_density_support(const Command &cmd);
 
-    // lto_timestamp.cpp: SET TIMESTAMP and REPORT TIMESTAMP.
+    // lto_timestamp.cpp: SET TIMESTAMP and REPORT TIMESTAMP (service action
+    // 0Fh); service action 1Fh goes to `maintenance` first.
     Reply maintenance_out(const Command &cmd);
     Reply maintenance_in(const Command &cmd);
 
@@ -33,6 +35,7 @@ public:
     LtoMemories memories;          // by id and width; id 16 width 8 the cartridge memory
     uint64_t timestamp = 0;        // device clock, milliseconds (48 bits)
     uint8_t timestamp_origin = 0;  // REPORT TIMESTAMP byte 2
+    LtoMaintenance maintenance;    // MAINTENANCE IN/OUT, service action 1Fh
 
 protected:
     // lto_diagnostics.cpp: the vendor diagnostic pages and the memories behind them.

@@ -83,6 +83,15 @@ protected:
                 out.push_back(l.substr(0, 4) + l.substr(8));
         return out;
     }
+    // Those of one kind, "cmd" (the CDBs) or "out" (the data sent), without the word.
+    static Lines commands_of(const std::string &kind)
+    {
+        Lines out;
+        for (const std::string &l : commands())
+            if (l.compare(0, kind.size() + 1, kind + " ") == 0)
+                out.push_back(l.substr(kind.size() + 1));
+        return out;
+    }
 
     DRIVE drv{};
     FILE *logfp = nullptr;
