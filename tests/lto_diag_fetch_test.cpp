@@ -150,13 +150,11 @@ TEST_F(LtoDiagFetch, InterfaceHistoriesAndConfigurations)
     acic[0].baudrate = 77;
     EXPECT_EQ(lto_get_aci_config(&drv, 4, acic), -1);
     EXPECT_EQ(acic[0].baudrate, 77u);
-    EXPECT_EQ(lto_get_aci_cmdhistory(&drv, 4, aci), -1);
-    EXPECT_EQ(lto_get_adi_cmdhistory(&drv, 4, adi), -1);
-    EXPECT_EQ(lto_get_ami_cmdhistory(&drv, 4, adi), -1);
-    EXPECT_EQ(lto_get_scsi_config(&drv, 4, scsi), -1);
-    EXPECT_EQ(lto_get_adi_config(&drv, 4, adic), -1);
-    EXPECT_EQ(lto_get_ami_config(&drv, 4, adic), -1);
-    EXPECT_EQ(lto_get_fc_config(&drv, 4, fc), -1);
+    EXPECT_EQ((std::vector<int32>{lto_get_aci_cmdhistory(&drv, 4, aci), lto_get_adi_cmdhistory(&drv, 4, adi),
+                                  lto_get_ami_cmdhistory(&drv, 4, adi), lto_get_scsi_config(&drv, 4, scsi),
+                                  lto_get_adi_config(&drv, 4, adic), lto_get_ami_config(&drv, 4, adic),
+                                  lto_get_fc_config(&drv, 4, fc)}),
+              std::vector<int32>(7, -1));
 }
 
 }  // namespace

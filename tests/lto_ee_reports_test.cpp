@@ -114,11 +114,6 @@ TEST(LtoEeWriteFaultLog, WrapsByGeneration)
                          "Wrap  Times written  NumOfftrk  NumOther  DSrewrites\n",
                          "----  -------------  ---------  --------  ----------\n",
                          "  0         1             2         3          4\n"}));
-        char last[128];
-        const int w = static_cast<int>(r.second) - 1;
-        std::snprintf(last, sizeof last, " %2d      %4d          %4d      %4d       %4d\n", w, w + 1, w + 2,
-                      w + 3, w + 4);
-        EXPECT_EQ(lines.back(), last);
     }
 }
 
@@ -143,63 +138,66 @@ const std::vector<std::vector<u_int32>> kChannels = {
     {0, 3, 0, 0, 0},      // no CCPs: every rate 0
 };
 
-TEST(LtoEeErrorRate, WriteLogOnAnEightChannelThirdGeneration)
+TEST(LtoEeErrorRate, WriteAndReadLogsByGenerationAndChannels)
 {
-    LtoDriveKind kind(kEightChannels, 3);
-    Bytes log = error_rate_log(20, {100, 200, 3, 4}, kChannels, LTO_EE_WERTLOG_SIZE);
-    const Lines lines = report(lto_decode_ee_wertlog, log);
-    EXPECT_EQ(
-        lines,
-        (Lines{
-            "Log written after 3 Load/Unload cycles\n\n",
-            "----------------------------------\n",
-            "|    Write Error Rate Results    |\n",
-            "----------------------------------\n",
-            "| Summary counters (decimal)     |\n",
-            "|--------------------------------|\n",
-            "| Datasets written    :      100 |\n",
-            "| CCQ sets written    :      200 |\n",
-            "| CCQ set rewrites    :        3 |\n",
-            "| Unwritable datasets :        4 |\n",
-            "|-------------------------------------|----------------------------------------------------\n",
-            "|      |  No. of  |C1codeword|C1codewd| Header | WrPass | C1 codeword |BitErrate|BlocksPer|\n",
-            "| Chan |   CCPs   |  errors  | uncorr | errors | errors | error rate  | (log10) | uncorr. |\n",
-            "|------|----------|----------|--------|--------|--------|-------------|---------|---------|\n",
-            "|  0   |     1000 |        0 |      0 |      0 |      0 |  2.500E-04  |  -6.89  |     0.0 |\n",
-            "|  1   |     1000 |       50 |      4 |      1 |      2 |  2.500E-02  |  -4.89  |   500.0 |\n",
-            "|  2   |        0 |        0 |      3 |      0 |      0 |  0.000E+00  |   0.00  |     0.0 |\n",
-            "|  3   |        0 |        0 |      0 |      0 |      0 |  0.000E+00  |   0.00  |     0.0 |\n",
-            "|  4   |        0 |        0 |      0 |      0 |      0 |  0.000E+00  |   0.00  |     0.0 |\n",
-            "|  5   |        0 |        0 |      0 |      0 |      0 |  0.000E+00  |   0.00  |     0.0 |\n",
-            "|  6   |        0 |        0 |      0 |      0 |      0 |  0.000E+00  |   0.00  |     0.0 |\n",
-            "|  7   |        0 |        0 |      0 |      0 |      0 |  0.000E+00  |   0.00  |     0.0 |\n",
-            "|-----------------------------------------------------------------------------------------|\n\n",
-        }));
-}
-
-TEST(LtoEeErrorRate, ReadLogOnASixteenChannelLaterGeneration)
-{
+    const std::string head =
+        "|      |  No. of  |C1codeword|C1codewd| Header | WrPass | C1 codeword |BitErrate|BlocksPer|\n";
+    const std::string rule =
+        "|------|----------|----------|--------|--------|--------|-------------|---------|---------|\n";
+    const std::string idle =
+        "|        0 |        0 |      0 |      0 |      0 |  0.000E+00  |   0.00  |     0.0 |\n";
+    {
+        LtoDriveKind kind(kEightChannels, 3);
+        Bytes log = error_rate_log(20, {100, 200, 3, 4}, kChannels, LTO_EE_WERTLOG_SIZE);
+        const Lines lines = report(lto_decode_ee_wertlog, log);
+        EXPECT_EQ(
+            lines,
+            (Lines{
+                "Log written after 3 Load/Unload cycles\n\n",
+                "----------------------------------\n",
+                "|    Write Error Rate Results    |\n",
+                "----------------------------------\n",
+                "| Summary counters (decimal)     |\n",
+                "|--------------------------------|\n",
+                "| Datasets written    :      100 |\n",
+                "| CCQ sets written    :      200 |\n",
+                "| CCQ set rewrites    :        3 |\n",
+                "| Unwritable datasets :        4 |\n",
+                "|-------------------------------------|----------------------------------------------------\n",
+                head,
+                "| Chan |   CCPs   |  errors  | uncorr | errors | errors | error rate  | (log10) | uncorr. |\n",
+                rule,
+                "|  0   |     1000 |        0 |      0 |      0 |      0 |  2.500E-04  |  -6.89  |     0.0 |\n",
+                "|  1   |     1000 |       50 |      4 |      1 |      2 |  2.500E-02  |  -4.89  |   500.0 |\n",
+                "|  2   |        0 |        0 |      3 |      0 |      0 |  0.000E+00  |   0.00  |     0.0 |\n",
+                "|  3   " + idle,
+                "|  4   " + idle,
+                "|  5   " + idle,
+                "|  6   " + idle,
+                "|  7   " + idle,
+                "|-----------------------------------------------------------------------------------------|"
+                "\n\n"}));
+    }
+    // Later units hold four codewords and count blocks twice; no errors still
+    // counts half of one. Sixteen channels, the last rows a column wider.
     LtoDriveKind kind(0, 153);
     Bytes log = error_rate_log(24, {100, kNa, 5, 6, 7}, kChannels, LTO_EE_RERTLOG_SIZE);
     const Lines lines = report(lto_decode_ee_rertlog, log);
-    ASSERT_EQ(lines.size(), 16u + 16u);
+    ASSERT_EQ(lines.size(), 32u);
     EXPECT_EQ(Lines(lines.begin() + 2, lines.begin() + 11),
               (Lines{"|    Read Error Rate Results     |\n", "----------------------------------\n",
                      "| Summary counters (decimal)     |\n", "|--------------------------------|\n",
                      "| Datasets read       :      100 |\n", "| CCQ sets read       :  invalid |\n",
                      "| Subdataset C2 errs  :        5 |\n", "| Dataset C2 errors   :        6 |\n",
                      "| X-chan interpltions :        7 |\n"}));
-    // Later units hold four codewords; no errors still counts half of one.
     EXPECT_EQ(
         Lines(lines.begin() + 13, lines.begin() + 17),
         (Lines{
             "| Chan |  CWI4s   |  errors  | uncorr | errors | errors | error rate  | (log10) | uncorr. |\n",
-            "|------|----------|----------|--------|--------|--------|-------------|---------|---------|\n",
+            rule,
             "|  0   |     1000 |        0 |      0 |      0 |      0 |  2.500E-04  |  -6.89  |     0.0 |\n",
-            "|  1   |     1000 |       50 |      4 |      1 |      2 |  1.250E-02  |  -5.19  |  1000.0 |\n",
-        }));
-    EXPECT_EQ(lines[15 + 15],
-              "|  15   |        0 |        0 |      0 |      0 |      0 |  0.000E+00  |   0.00  |     0.0 |\n");
+            "|  1   |     1000 |       50 |      4 |      1 |      2 |  1.250E-02  |  -5.19  |  1000.0 |\n"}));
+    EXPECT_EQ(lines[30], "|  15   " + idle);
 }
 
 // A tape record of the tapes-used log with its usage page 0 and mechanism
