@@ -20,7 +20,7 @@ size_t calls = 0;
 
 void check_text(void *p)
 {
-    fuzz::check_sink_text(p, kLongestText, false);
+    fuzz::check_sink_text(p, kLongestText, true);  // a vendor page claiming no bytes dumps nothing
     ++calls;
 }
 
