@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -224,6 +225,28 @@ Bytes parse_hex(const std::string &text)
         }
     }
     return out;
+}
+
+std::optional<std::vector<unsigned long>> key_numbers(const std::string &key, const std::string &prefix,
+                                                      std::initializer_list<int> bases)
+{
+    if (key.compare(0, prefix.size(), prefix) != 0)
+        return std::nullopt;
+    std::vector<unsigned long> numbers;
+    const char *p = key.c_str() + prefix.size();
+    for (int base : bases) {
+        char *end = nullptr;
+        unsigned long n = std::strtoul(p, &end, base);
+        if (end == p || *p == '-' || *p == '+' || std::isspace(static_cast<unsigned char>(*p)))
+            return std::nullopt;
+        numbers.push_back(n);
+        if (*end == '\0')
+            return numbers;
+        if (*end != '.')
+            return std::nullopt;
+        p = end + 1;
+    }
+    return std::nullopt;  // more numbers than the key may have
 }
 
 std::string to_hex(const uint8_t *p, size_t n)

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -57,6 +58,11 @@ struct Config {
 };
 
 Bytes parse_hex(const std::string &text);
+// The numbers of a key "<prefix>N.N...": number i read in bases[i], at most as
+// many as there are bases; nullopt when the key has another prefix, a number
+// is missing or anything else follows. The caller checks how many came.
+std::optional<std::vector<unsigned long>> key_numbers(const std::string &key, const std::string &prefix,
+                                                      std::initializer_list<int> bases);
 std::string to_hex(const uint8_t *p, size_t n);                   // "12 00 00 00 60 00"
 Bytes ascii(const std::string &s, size_t width, char pad = ' ');  // fixed-width text field
 

@@ -185,4 +185,191 @@ void lto_cm_decode_appspec_page(u_int8 *page, pfvv output_handle);
 char *lto_break_time(const char *label, u_int32 value);
 
 
+/* ---- Cartridge-memory report and CMMA area ----
+ *
+ * An image starts at cartridge-memory address 0 and is 4096 or 8192 bytes
+ * long, as its validity marker (bytes 5..7: 040001h or 080002h) says. The
+ * report and its parts write through the sink only, one call per line (a
+ * hex dump is one call of several lines); the text is valid only during the
+ * call. Nothing is read past the image: a page table without an end entry in
+ * it, a table or page that starts outside it, each stops with a notice line.
+ */
+
+/* Selectors of lto_decode_cm_contents and lto_cm_decode_pages; 000h..FFFh
+ * selects the pages of that id. */
+#define LTO_CM_ALL 0x10000
+#define LTO_CM_PAGE_TABLES 0x10001
+#define LTO_CM_PAGES 0x10002
+#define LTO_CM_MFR_INFO 0x10003
+#define LTO_CM_CMMA 0x20000
+
+/* Page ids of the cartridge-memory pages. */
+#define LTO_CM_PAGE_INVALID 0x000
+#define LTO_CM_PAGE_CARTMFR 0x001
+#define LTO_CM_PAGE_MEDIAMFR 0x002
+#define LTO_CM_PAGE_INIT 0x101
+#define LTO_CM_PAGE_TAPEWRPASS 0x102
+#define LTO_CM_PAGE_TAPEDIR 0x103
+#define LTO_CM_PAGE_EOD 0x104
+#define LTO_CM_PAGE_CARTSTAT 0x105
+#define LTO_CM_PAGE_MECH 0x106
+#define LTO_CM_PAGE_SUSPAPP 0x107
+#define LTO_CM_PAGE_USAGE0 0x108 /* to 10Bh: usage pages 0 to 3 */
+#define LTO_CM_PAGE_FATALERROR 0x10C
+#define LTO_CM_PAGE_CARTCONT 0x10D
+#define LTO_CM_PAGE_EOD_PARTN1 0x10E
+#define LTO_CM_PAGE_MECHSPEC0 0x180 /* to 184h */
+#define LTO_CM_PAGE_APPSPEC 0x200
+#define LTO_CM_PAGE_END 0xFFF /* ends a page table */
+
+/* Image sizes, and where the CMMA area lies in an image. */
+#define LTO_CM_SMALL_SIZE 4096
+#define LTO_CM_LARGE_SIZE 8192
+#define LTO_CM_CMMA_ADDRESS 0xF00
+#define LTO_CM_CMMA_SIZE 148
+/* Room lto_get_tape_number needs: 11 characters and a NUL. */
+#define LTO_TAPE_NUMBER_SIZE 12
+
+/* The whole report, or the part whichpart selects. 0 when written (for any
+ * selector, known or not); -1 for a NULL image or sink (nothing written) or
+ * an image whose validity marker is wrong (a notice and its first 64 bytes). */
+int32 lto_decode_cm_contents(u_int8 *ltocm, int whichpart, pfvv output_handle);
+/* The manufacturer's information of an image (its first 34 bytes). */
+void lto_cm_decode_mfr_info(u_int8 *cm, pfvv output_handle);
+/* The listing of the page table at table: its entries up to the end entry
+ * and the CRC after it, reading at most LTO_CM_LARGE_SIZE bytes from table. */
+void lto_cm_decode_page_table(u_int8 *table, char *label, pfvv output_handle);
+/* Decodes the pages whichpage selects from the table at image offset
+ * tableOffset; returns the start-address field of the table's end entry (the
+ * offset of the next table), or -1 when the table has no end entry within the
+ * image or an argument is NULL. The image size is what its marker says, 4096
+ * bytes when the marker is wrong. */
+int32 lto_cm_decode_pages(u_int8 *cm, int tableOffset, int whichpage, pfvv output_handle);
+
+/* The cartridge serial number into tapeno (LTO_TAPE_NUMBER_SIZE bytes): the
+ * drive's media serial number, else the one in the cartridge memory. 0, or -1
+ * with tapeno untouched. */
+int32 lto_get_tape_number(DRIVE *drv, char *tapeno);
+/* The cartridge serial number (at most 10 characters and a NUL) from page
+ * 001h, found through the protected page table in the first 256 bytes of an
+ * image. 0, or -1 with tapeno untouched. */
+int32 lto_cm_get_tape_number(u_int8 *cm, char *tapeno);
+
+/* The CMMA area (148 bytes at cartridge-memory address F00h) in memory. */
+typedef struct {
+    struct {
+        u_int8 revision;
+        u_int8 state; /* 0 uninitialised, 1 usable, 2 unusable, 3 master reference tape */
+        u_int8 station_flags;
+        u_int8 pes_flags;
+        u_int8 ref_level;
+        u_int8 padding[3];
+        u_int32 times_used;
+        u_int32 times_failed;
+        u_int32 tape_pass_count;
+        u_int32 lifetime_tape_pass_count;
+    } ctrl_area;
+    struct {
+        u_int32 date;     /* seconds since 1970 */
+        char driveno[16]; /* 12 characters and a NUL */
+        u_int16 count;
+        u_int16 msrt_value;   /* 1/4096 units */
+        int16 servoazi_value; /* 1/2048 units */
+        struct {
+            int16 fwd;
+            int16 rev;
+        } ert;
+        struct {
+            int16 fwd_std;
+            int16 rev_std;
+            int16 fwd_count;
+            int16 rev_count;
+            int16 wi_hh; /* 1/65000 units */
+            int16 wi_fh; /* 1/65000 units */
+        } pes;
+        char grade;
+        u_int8 reuse;
+    } qual_area;
+    struct {
+        u_int32 date;
+        char driveno[16];
+        u_int32 errorcode;
+    } last_test_area;
+} LTOCMMAType;
+
+/* The report of a 148-byte CMMA area; dates in local time. */
+void lto_cm_decode_cmma(u_int8 *cm, pfvv output_handle);
+/* Reads the CMMA area of the loaded cartridge; 0, or -1 with *cmma untouched. */
+int32 lto_get_cmma(DRIVE *drv, LTOCMMAType *cmma);
+/* Adds extras to the tape pass and lifetime tape pass counters. The counters
+ * stop at FFFFFFFFh rather than wrap. 0, or -1. */
+int32 lto_update_cmma_tapepasses(DRIVE *drv, u_int32 extras);
+/* Writes the last test (now, serialno cut to 12 characters, errorcode), then
+ * counts one use, and one failure when errorcode is not 0; with set_state
+ * too the cartridge becomes unusable. 0, or -1 (the last test may be written
+ * while the counters are not). */
+int32 lto_update_cmma_drivelog(DRIVE *drv, char *serialno, u_int32 errorcode, boolean set_state);
+
+
+/* ---- Maintenance commands and IP configuration ----
+ *
+ * MAINTENANCE IN (A3h) and OUT (A4h) with service action 1Fh; each returns
+ * the bytes transferred, or -1 with the reason in the handle. A NULL buffer
+ * with a nonzero length gives -1 and sends nothing.
+ */
+
+/* One entry of the firmware trace list. */
+typedef struct {
+    u_int8 lognum;
+    u_int8 banknum;
+    u_int32 logsize;
+} LTOfwtlistType;
+
+/* The drive's network settings; the read-only ones are filled by the reader
+ * and not sent by the writer. IPv4 values are numbers, first byte highest. */
+typedef struct {
+    u_int8 iadtdisc;
+    u_int8 disable;
+    u_int8 ipv4acq;    /* 4 bits */
+    u_int8 ipv6acq;    /* 4 bits */
+    u_int8 macaddr[6]; /* read only */
+    u_int32 mtusize;   /* 16 bits on the wire */
+    u_int32 ipv4_static;
+    u_int32 ipv4_netmask;
+    u_int32 ipv4_gateway;
+    u_int32 ipv4_dns1;
+    u_int32 ipv4_dns2;
+    u_int32 ipv4_assigned;     /* read only */
+    u_int8 ipv6_linklocal[20]; /* read only */
+    u_int8 ipv6_global[20];    /* read only */
+    u_int8 ipv6_default_dns1[20];
+    u_int8 ipv6_default_dns2[20];
+    u_int8 ipv6_dns1[20]; /* read only */
+    u_int8 ipv6_dns2[20]; /* read only */
+} LTOIPConfigType;
+
+/* Sizes of the IP configuration lists: what the reader allows, what the
+ * writer sends. */
+#define LTO_IP_CONFIG_REPLY_SIZE 1024
+#define LTO_IP_CONFIG_LIST_SIZE 108
+
+/* One firmware segment of length bytes at offset; last & 1 marks the final
+ * one. Offset and length are 24-bit fields: anything outside 0..FFFFFFh is
+ * refused unsent. */
+int32 lto_download_fwsegment(DRIVE *drv, int32 offset, int32 length, u_int8 *data, int32 last);
+int32 lto_reboot_fw(DRIVE *drv, int32 swap);
+/* The allocation length carries the low 16 bits of length. */
+int32 lto_report_fwinfo(DRIVE *drv, u_int8 *info, int32 length);
+int32 lto_read_lih_table(DRIVE *drv, int32 report_type, u_int8 *table, int32 length);
+int32 lto_get_ext_firmware_trace(DRIVE *drv, u_int8 whichlog, u_int8 whichbank, u_int8 *buffer, int32 length);
+/* At most nelems entries of the trace list; returns how many, or the failed
+ * trace command's result. */
+int32 lto_get_fwtracelist(DRIVE *drv, LTOfwtlistType *tlist, int32 nelems);
+/* Zeroes *pConfig and fills it from the drive's descriptors; the bytes
+ * received, or -1. An unknown descriptor is logged and passed over. */
+int32 lto_get_ip_config(DRIVE *drv, LTOIPConfigType *pConfig);
+/* Sends the settable fields as the 108-byte list; the bytes sent, or -1. */
+int32 lto_set_ip_config(DRIVE *drv, LTOIPConfigType *pConfig);
+
+
 #endif

@@ -209,8 +209,9 @@ TEST_F(DriveAnswers, ModeSenseByPageControlAndSubpage)
             out.push_back((d[at] & 0x3F) << 8 | ((d[at] & 0x40) ? d[at + 1] : 0));
         return out;
     };
-    EXPECT_EQ(codes(0), (std::vector<int>{0x0100, 0x0A00, 0x0F00, 0x1000, 0x1100, 0x1C00}));
-    EXPECT_EQ(codes(0xFF), (std::vector<int>{0x0100, 0x0A00, 0x0F00, 0x1000, 0x1001, 0x1100, 0x1C00}));
+    EXPECT_EQ(codes(0), (std::vector<int>{0x0100, 0x0A00, 0x0F00, 0x1000, 0x1100, 0x1C00, 0x3C00}));
+    EXPECT_EQ(codes(0xFF),
+              (std::vector<int>{0x0100, 0x0A00, 0x0AF0, 0x0F00, 0x1000, 0x1001, 0x1100, 0x1C00, 0x3C00}));
 }
 
 TEST_F(DriveAnswers, ModeSelectChangesOnlyWhatTheDriveLetsChange)
@@ -255,9 +256,10 @@ TEST_F(DriveAnswers, LogPagesCarryRealParameters)
     EXPECT_EQ(failure(send(1, {0x4D, 0, 0x02, 0, 0, 0, 0, 0, 0xFF, 0}, 255)), "5/24/00");
 
     EXPECT_EQ(send(0, {0x4D, 0, 0x40, 0, 0, 0, 0, 0, 0xFF, 0}, 255).data,
-              (Bytes{0, 0, 0, 5, 0x00, 0x02, 0x03, 0x2E, 0x31}));
+              (Bytes{0, 0, 0, 8, 0x00, 0x02, 0x03, 0x0D, 0x2E, 0x30, 0x31, 0x32}));
     EXPECT_EQ(send(0, {0x4D, 0, 0x40, 0xFF, 0, 0, 0, 0, 0xFF, 0}, 255).data,
-              (Bytes{0x40, 0xFF, 0, 12, 0, 0, 0, 0xFF, 0x02, 0, 0x03, 0, 0x2E, 0, 0x31, 0}));
+              (Bytes{0x40, 0xFF, 0, 18,   0, 0,    0, 0xFF, 0x02, 0,    0x03,
+                     0,    0x0D, 0, 0x2E, 0, 0x30, 0, 0x31, 0,    0x32, 0}));
     EXPECT_EQ(failure(send(0, {0x4D, 0, 0x42, 0x01, 0, 0, 0, 0, 0xFF, 0}, 255)), "5/24/00");
 }
 
@@ -265,7 +267,9 @@ TEST_F(DriveAnswers, Diagnostics)
 {
     EXPECT_EQ(failure(send(0, {0x1D, 0x04 | 0x20, 0, 0, 0, 0}, 0)), "5/24/00");  // self-test with a code
     EXPECT_EQ(failure(send(0, {0x1C, 0, 0, 0, 0xFF, 0}, 255)), "5/2C/00");       // nothing sent yet
-    EXPECT_EQ(send(0, {0x1C, 0x01, 0x00, 0, 0xFF, 0}, 255).data, (Bytes{0, 0, 0, 1, 0}));
+    // Page 00h and the LTO drive's vendor pages.
+    EXPECT_EQ(send(0, {0x1C, 0x01, 0x00, 0, 0xFF, 0}, 255).data,
+              (Bytes{0, 0, 0, 8, 0, 0x93, 0x95, 0x96, 0xA1, 0xA2, 0xB0, 0xB1}));
     EXPECT_EQ(failure(send(0, {0x1C, 0x01, 0x80, 0, 0xFF, 0}, 255)), "5/24/00");
 }
 

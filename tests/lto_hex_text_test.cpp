@@ -120,33 +120,15 @@ TEST(HexText, StopsAtTheLengthOrTheFirstNul)
 
 TEST(HexText, LiteralsMatchAsInAFormat)
 {
-    struct Row {
-        const char *text;
-        bool ok;
-        u_int32 value;
-    };
-    const Row rows[] = {
-        {"Variant = 0x80040200", true, 0x80040200},
-        {"Variant=0x  12", true, 0x12},  // blanks in the format match none or many
-        {"Variant =\t\n 0x-1", true, 0xFFFFFFFF},
-        {"Variant = 0X12", false, 0},  // letters match only themselves
-        {"Variant = 0x", false, 0},
-        {"Variant = ", false, 0},
-        {"Variant", false, 0},
-    };
-    for (const Row &r : rows) {
-        const std::string s = r.text;
+    const char *rows[] = {"Variant = 0x80040200", "Variant=0x  12", "Variant =\t\n 0x-1",
+                          "Variant = 0X12",       "Variant = 0x",   "Variant"};
+    for (const std::string s : rows) {
         unsigned want = 0;
-        const bool sscanf_ok = std::sscanf(s.c_str(), "Variant = 0x%X", &want) == 1;
+        const bool want_ok = std::sscanf(s.c_str(), "Variant = 0x%X", &want) == 1;
         HexText t(s.data(), s.size());
         u_int32 got = 0;
-        const bool ok = t.match("Variant = 0x") && t.next(got);
-        EXPECT_EQ(ok, r.ok) << s;
-        EXPECT_EQ(ok, sscanf_ok) << s;
-        if (ok) {
-            EXPECT_EQ(got, r.value) << s;
-            EXPECT_EQ(got, want) << s;
-        }
+        EXPECT_EQ(t.match("Variant = 0x") && t.next(got), want_ok) << s;
+        EXPECT_EQ(got, want_ok ? want : 0u) << s;
     }
     HexText t("Vx", 2);
     EXPECT_FALSE(t.match("Variant"));

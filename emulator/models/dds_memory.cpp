@@ -23,21 +23,13 @@ constexpr uint8_t kServoReadEeprom = 0x61;
 // "buffer.<id>.<mode>.<offset hex>"
 bool parse_region_key(const std::string &key, int &id, int &mode, uint32_t &offset)
 {
-    static const std::string prefix = "buffer.";
-    if (key.compare(0, prefix.size(), prefix) != 0)
+    auto n = key_numbers(key, "buffer.", {10, 10, 16});
+    if (!n || n->size() != 3)
         return false;
-    const char *p = key.c_str() + prefix.size();
-    char *end = nullptr;
-    id = static_cast<int>(std::strtol(p, &end, 10));
-    if (end == p || *end != '.')
-        return false;
-    p = end + 1;
-    mode = static_cast<int>(std::strtol(p, &end, 10));
-    if (end == p || *end != '.')
-        return false;
-    p = end + 1;
-    offset = static_cast<uint32_t>(std::strtoul(p, &end, 16));
-    return end != p && *end == '\0';
+    id = static_cast<int>((*n)[0]);
+    mode = static_cast<int>((*n)[1]);
+    offset = static_cast<uint32_t>((*n)[2]);
+    return true;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "diagnostics.h"
 
 #include <algorithm>
+#include <set>
 
 #include "scsilib/byte_order.h"
 #include "scsilib/scsi_codes.h"
@@ -24,8 +25,12 @@ Reply sequence_error() { return check_condition(kSenseIllegalRequest, kAscComman
 Bytes Diagnostics::supported_pages() const
 {
     Bytes d = {kSupportedPages, 0, 0, 0, kSupportedPages};
+    std::set<uint8_t> codes;
     for (const auto &p : pages_)
-        d.push_back(p.first);
+        codes.insert(p.first);
+    for (const auto &p : standing_)
+        codes.insert(p.first);
+    d.insert(d.end(), codes.begin(), codes.end());
     put_be_at(d, 2, d.size() - 4, 2);
     return d;
 }
@@ -85,6 +90,9 @@ Reply Diagnostics::receive_diagnostic_results(const Command &cmd) const
         return good(supported_pages());
     auto it = results_.find(code);
     if (it != results_.end())
+        return good(it->second);
+    it = standing_.find(code);
+    if (it != standing_.end())
         return good(it->second);
     // A page the drive takes but has not been sent yet has no results.
     return pages_.count(code) ? sequence_error() : invalid_field_in_cdb();

@@ -24,6 +24,9 @@ public:
 
     void on_page(uint8_t code, PageHandler handler) { pages_[code] = std::move(handler); }
     void on_vendor_list(ListHandler handler) { vendor_ = std::move(handler); }
+    // A page the drive reports without being sent (a log it keeps): RECEIVE
+    // DIAGNOSTIC RESULTS with PCV 1 answers `result` until the page is sent.
+    void answer(uint8_t code, Bytes result) { standing_[code] = std::move(result); }
 
     Reply send_diagnostic(const Command &cmd);
     Reply receive_diagnostic_results(const Command &cmd) const;
@@ -33,8 +36,9 @@ private:
 
     std::map<uint8_t, PageHandler> pages_;
     ListHandler vendor_;
-    std::map<uint8_t, Bytes> results_;  // by page, for PCV 1
-    std::optional<Bytes> last_;         // for PCV 0
+    std::map<uint8_t, Bytes> results_;   // by page, for PCV 1
+    std::map<uint8_t, Bytes> standing_;  // pages answered without being sent
+    std::optional<Bytes> last_;          // for PCV 0
 };
 
 }  // namespace kvemu

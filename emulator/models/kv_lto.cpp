@@ -19,8 +19,14 @@ Reply unit_attention_reply() { return check_condition(kSenseUnitAttention, kAscP
 
 }  // namespace
 
-KvLto::KvLto(const Config &c) : KvDrive(c, "ULTRIUM TAPE", Commit::Mode5, {30, 19, "FIRMWARE="}, lto_tables())
+KvLto::KvLto(const Config &c)
+    : KvDrive(c, "ULTRIUM TAPE", Commit::Mode5, {30, 19, "FIRMWARE="}, lto_tables()), memories(cfg),
+      maintenance(cfg)
 {
+    timestamp = static_cast<uint64_t>(cfg.get_int("timestamp", 0)) & 0xFFFFFFFFFFFFull;
+    timestamp_origin = static_cast<uint8_t>(cfg.get_int("timestamp_origin", 0));
+    add_vendor_diagnostics();
+
     std::string busy = cfg.get("busy", "0");
     busy_left = busy == "*" ? -1 : cfg.get_int("busy", 0);
     unit_attention = cfg.get_int("unit_attention", 0) != 0;
@@ -79,6 +85,11 @@ Reply KvLto::dispatch(const Command &cmd)
         return request_sense(cmd);
     case kOpReportDensitySupport:
         return report_density_support(cmd);
+    case kOpMaintenanceIn:
+    case kOpMaintenanceOut:
+        if (auto r = maintenance.command(cmd))
+            return *r;
+        return op == kOpMaintenanceIn ? maintenance_in(cmd) : maintenance_out(cmd);
     default:
         return KvDrive::dispatch(cmd);
     }
@@ -102,7 +113,21 @@ void KvLto::finish_inquiry(Bytes &d) const
         d[47 + i] = static_cast<uint8_t>(vuma[i]);
 }
 
-Reply KvLto::report_density_support(const Command &) { return good(density_report); }
+// With MEDIA set the report is of the loaded cartridge, which must be there.
+Reply KvLto::report_density_support(const Command &cmd)
+{
+    const bool media = cmd.cdb.size() > 1 && (cmd.cdb[1] & 0x01) != 0;
+    if (media && !cartridge_present())
+        return check_condition(kSenseNotReady, kAscMediumNotPresent, 0);
+    return good(density_report);
+}
+
+bool KvLto::cartridge_present() const
+{
+    const Bytes s = standing_sense(cfg);
+    return !(s.size() > kSenseAscByte && (s[kSenseKeyByte] & 0x0F) == kSenseNotReady &&
+             s[kSenseAscByte] == kAscMediumNotPresent);
+}
 
 std::unique_ptr<Device> make_kv_lto(const Config &cfg) { return std::make_unique<KvLto>(cfg); }
 

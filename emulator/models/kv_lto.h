@@ -5,6 +5,8 @@
 #define KVEMU_KV_LTO_H
 
 #include "kv_drive.h"
+#include "lto_maintenance.h"
+#include "lto_memory.h"
 
 namespace kvemu {
 
@@ -19,11 +21,26 @@ public:
     Reply request_sense(const Command &cmd);
     Reply report_density_support(const Command &cmd);
 
-    long busy_left = 0;           // BUSY answers still to give; -1: for ever
-    bool unit_attention = false;  // pending: the next command reports it
-    Bytes density_report;         // REPORT DENSITY SUPPORT reply
+    // lto_timestamp.cpp: SET TIMESTAMP and REPORT TIMESTAMP (service action
+    // 0Fh); service action 1Fh goes to `maintenance` first.
+    Reply maintenance_out(const Command &cmd);
+    Reply maintenance_in(const Command &cmd);
+
+    // False while "tur" says no cartridge is loaded (02h/3Ah).
+    bool cartridge_present() const;
+
+    long busy_left = 0;            // BUSY answers still to give; -1: for ever
+    bool unit_attention = false;   // pending: the next command reports it
+    Bytes density_report;          // REPORT DENSITY SUPPORT reply
+    LtoMemories memories;          // by id and width; id 16 width 8 the cartridge memory
+    uint64_t timestamp = 0;        // device clock, milliseconds (48 bits)
+    uint8_t timestamp_origin = 0;  // REPORT TIMESTAMP byte 2
+    LtoMaintenance maintenance;    // MAINTENANCE IN/OUT, service action 1Fh
 
 protected:
+    // lto_diagnostics.cpp: the vendor diagnostic pages and the memories behind them.
+    void add_vendor_diagnostics();
+
     Reply dispatch(const Command &cmd) override;
     void finish_inquiry(Bytes &d) const override;
 };

@@ -33,24 +33,12 @@ Bytes page_with_body(uint8_t page, uint8_t byte1, const Bytes &body)
 // "log.<pp>" (whole page) or "log.<pp>.<code>", both in hex.
 bool parse_key(const std::string &key, uint8_t &page, long &code)
 {
-    static const std::string prefix = "log.";
-    if (key.compare(0, prefix.size(), prefix) != 0)
+    auto n = key_numbers(key, "log.", {16, 16});
+    if (!n || (*n)[0] > 0x3F || (n->size() == 2 && (*n)[1] > 0xFFFF))
         return false;
-    const char *p = key.c_str() + prefix.size();
-    char *end = nullptr;
-    unsigned long pp = std::strtoul(p, &end, 16);
-    if (end == p || pp > 0x3F)
-        return false;
-    page = static_cast<uint8_t>(pp);
-    code = -1;
-    if (*end == '.') {
-        p = end + 1;
-        unsigned long c = std::strtoul(p, &end, 16);
-        if (end == p || c > 0xFFFF)
-            return false;
-        code = static_cast<long>(c);
-    }
-    return *end == '\0';
+    page = static_cast<uint8_t>((*n)[0]);
+    code = n->size() == 2 ? static_cast<long>((*n)[1]) : -1;
+    return true;
 }
 
 }  // namespace

@@ -30,25 +30,11 @@ size_t stated_length(const Bytes &page, uint8_t subpage) { return subpage ? be_a
 // "mode.<pp>" or "mode.<pp>.<ss>", page and subpage in hex.
 bool parse_page_key(const std::string &key, uint8_t &code, uint8_t &subpage)
 {
-    static const std::string prefix = "mode.";
-    if (key.compare(0, prefix.size(), prefix) != 0)
+    auto n = key_numbers(key, "mode.", {16, 16});
+    if (!n || (*n)[0] > kAllPages || (n->size() == 2 && (*n)[1] > 0xFE))
         return false;
-    const char *p = key.c_str() + prefix.size();
-    char *end = nullptr;
-    unsigned long c = std::strtoul(p, &end, 16);
-    if (end == p || c > kAllPages)
-        return false;
-    unsigned long s = 0;
-    if (*end == '.') {
-        p = end + 1;
-        s = std::strtoul(p, &end, 16);
-        if (end == p || s > 0xFE)
-            return false;
-    }
-    if (*end != '\0')
-        return false;
-    code = static_cast<uint8_t>(c);
-    subpage = static_cast<uint8_t>(s);
+    code = static_cast<uint8_t>((*n)[0]);
+    subpage = static_cast<uint8_t>(n->size() == 2 ? (*n)[1] : 0);
     return true;
 }
 

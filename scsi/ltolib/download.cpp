@@ -3,6 +3,7 @@
 // 5 of length 0 ends the download.
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ltolib.h"
@@ -33,9 +34,8 @@ int32 percent_sent(long long sent, long long size)
 
 int32 lto_download_firmware(DRIVE *drv, char *filename, pfvi callback, int32 granularity)
 {
-    char text[600];
-    std::snprintf(text, sizeof text, "Download firmware from %s", filename != nullptr ? filename : "");
-    scsi_log(drv, "Sys", text);
+    const std::string text = std::string("Download firmware from ") + (filename != nullptr ? filename : "");
+    scsi_log(drv, "Sys", text.c_str());
 
     File fp(filename != nullptr ? std::fopen(filename, "rb") : nullptr);
     if (!fp) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "page_layouts.h"
 #include "replies.h"
 #include "scsilib/byte_order.h"
 #include "scsilib/scsi_codes.h"
@@ -23,29 +24,26 @@ constexpr char kUnknownSerial[] = "UnknownSN";
 constexpr int32 kDensityLength = 56;
 constexpr u_int16 kMediumNotPresent = scsilib::kAscMediumNotPresent << 8;
 
-constexpr int32 kClockPage = 0x3C;
-constexpr int32 kClockLength = 48;
-constexpr int32 kClockNeeded = 32;  // through the clock at bytes 28..31
-constexpr int32 kClockCtimeNeeded = 48;
-constexpr int32 kProtectionPage = 0x0A;
-constexpr int32 kProtectionSubpage = 0xF0;
-constexpr int32 kProtectionLength = 20;
-constexpr int32 kProtectionNeeded = 19;  // through the LBP_W/LBP_R byte
-
-constexpr int kPageAt = 12;  // 4-byte header and one 8-byte block descriptor
+// A clock reply must hold the clock; ctime is read when it came whole.
+constexpr int32 kClockNeeded = kClockWtime.offset + kClockWtime.width;
+constexpr int32 kClockCtimeNeeded = kClockCtime.offset + kClockCtime.width;
+constexpr int32 kProtectionNeeded = kProtectionBits + 1;
 constexpr u_int8 kBlockDescriptorLength = 8;
 
 constexpr int32 kTimestampLength = 12;
 // Service action 0Fh of MAINTENANCE OUT and IN.
 constexpr u_int8 kTimestampAction = 0x0F;
 
-u_int32 be(const u_int8 *reply, int at, int n) { return static_cast<u_int32>(get_be(reply + at, n)); }
+u_int32 field(const u_int8 *reply, LogField f)
+{
+    return static_cast<u_int32>(get_be(reply + f.offset, f.width));
+}
 
 // MODE SELECT wants a zero mode data length and the write-protect bit clear.
 void prepare_select(u_int8 *reply)
 {
-    reply[0] = 0;
-    reply[2] &= 0x7F;
+    reply[kModeDataLengthByte] = 0;
+    reply[kDeviceSpecificByte] &= 0x7F;
 }
 
 void set_bit(u_int8 &byte, u_int8 mask, bool on)
@@ -86,11 +84,11 @@ int32 decode_drive_number(const u_int8 *reply, int32 len, char *driveno)
 
 bool mode_reply_holds(const u_int8 *reply, int32 len, int32 page, int32 subpage, int32 needed)
 {
-    if (reply == nullptr || len < needed || len < kPageAt + 2)
+    if (reply == nullptr || len < needed || len < kModePageAt + 2)
         return false;
-    if (reply[3] != kBlockDescriptorLength || (reply[kPageAt] & 0x3F) != page)
+    if (reply[kBlockDescriptorLengthByte] != kBlockDescriptorLength || (reply[kModePageAt] & 0x3F) != page)
         return false;
-    return subpage == 0 || reply[kPageAt + 1] == subpage;
+    return subpage == 0 || reply[kModePageAt + 1] == subpage;
 }
 
 int32 decode_drive_time(const u_int8 *reply, int32 len, u_int32 *wtime, u_int32 *ptime, u_int32 *poc,
@@ -98,17 +96,16 @@ int32 decode_drive_time(const u_int8 *reply, int32 len, u_int32 *wtime, u_int32 
 {
     if (!mode_reply_holds(reply, len, kClockPage, 0, kClockNeeded))
         return -1;
-    int32 f = 0;
-    f |= reply[14] & 0x03;
-    if (reply[26] & 0x01)
+    int32 f = reply[kClockControl] & 0x03;
+    if (reply[kClockOptions] & 0x01)
         f |= 0x20;
-    if (reply[26] & 0x02)
+    if (reply[kClockOptions] & 0x02)
         f |= 0x10;
-    *poc = be(reply, 18, 2);
-    *ptime = be(reply, 20, 4);
-    *wtime = be(reply, 28, 4);
+    *poc = field(reply, kClockPoc);
+    *ptime = field(reply, kClockPtime);
+    *wtime = field(reply, kClockWtime);
     if (len >= kClockCtimeNeeded) {
-        *ctime = be(reply, 44, 4);
+        *ctime = field(reply, kClockCtime);
         f |= 0x1000;
     }
     *flags = f;
@@ -120,10 +117,10 @@ int32 edit_drive_time(u_int8 *reply, int32 len, u_int32 newtime, int32 flags)
     if (!mode_reply_holds(reply, len, kClockPage, 0, kClockNeeded))
         return -1;
     prepare_select(reply);
-    reply[14] = 0x02;
-    set_bit(reply[26], 0x01, (flags & 0x20) != 0);
-    set_bit(reply[26], 0x02, (flags & 0x10) != 0);
-    put_be(reply + 28, newtime, 4);
+    reply[kClockControl] = 0x02;
+    set_bit(reply[kClockOptions], 0x01, (flags & 0x20) != 0);
+    set_bit(reply[kClockOptions], 0x02, (flags & 0x10) != 0);
+    put_be(reply + kClockWtime.offset, newtime, kClockWtime.width);
     return 0;
 }
 
@@ -134,9 +131,9 @@ int32 edit_protection(u_int8 *reply, int32 len, int32 protection_type)
         return -1;
     prepare_select(reply);
     // Any protection uses the CRC method with four bytes of protection information.
-    reply[16] = protection_type == 0 ? 0 : 1;
-    reply[17] = protection_type == 0 ? 0 : 4;
-    reply[18] = static_cast<u_int8>((protection_type & 3) << 6);
+    reply[kProtectionMethod] = protection_type == 0 ? 0 : 1;
+    reply[kProtectionInfoLength] = protection_type == 0 ? 0 : 4;
+    reply[kProtectionBits] = static_cast<u_int8>((protection_type & 3) << 6);
     return 0;
 }
 

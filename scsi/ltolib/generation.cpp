@@ -77,7 +77,7 @@ using namespace ltolib;
 
 int32 lto_get_drive_generation(DRIVE *drv)
 {
-    u_int8 reply[kVariantPageLength] = {};
+    u_int8 reply[kVariantPageLength + 2] = {};  // a spare byte and a NUL after the reply
     int32 n = scsi_evpd_inquiry(drv, 1, kVariantPage, reply, kVariantPageLength);
     if (n < 0)
         return -1;

@@ -1,43 +1,26 @@
 // LTO log pages: error counters, tape usage, compression and transfer, and the
-// drive temperature. Every field sits at a fixed offset of the page.
+// drive temperature. Every field sits at a fixed offset of the page
+// (page_layouts.h).
 #include <array>
 
+#include "page_layouts.h"
 #include "replies.h"
-#include "scsilib/byte_order.h"
 #include "scsilib.h"
+#include "scsilib/byte_order.h"
 
 namespace ltolib {
-
-using scsilib::get_be;
 namespace {
 
 constexpr int32 kCumulativeValues = 1;  // LOG SENSE page control
-constexpr int32 kTapeLogPage = 0x30;
-constexpr int32 kTransferPage = 0x32;
-constexpr int32 kTemperaturePage = 0x0D;
-
-constexpr int32 kErrCounterLength = 60;
-constexpr int32 kTapeLogLength = 76;
-constexpr int32 kTransferLength = 80;
-constexpr int32 kTemperatureLength = 16;
-constexpr int kTemperatureByte = 9;
-
 constexpr double kMegabyte = 1048576.0;
 
-u_int32 be32(const u_int8 *page, int at) { return static_cast<u_int32>(get_be(page + at, 4)); }
-int32 be16(const u_int8 *page, int at) { return static_cast<int32>(get_be(page + at, 2)); }
-
-// The 64-bit counter whose high word is the BE32 at `at`, its low word after it.
-double counter64(const u_int8 *page, int at) { return static_cast<double>(get_be(page + at, 8)); }
-
-// Megabytes and the bytes beyond them, both unsigned 32-bit.
-double byte_count(const u_int8 *page, int mb_at, int rest_at)
+u_int32 unsigned_at(const u_int8 *page, int offset, int width)
 {
-    return be32(page, mb_at) * kMegabyte + be32(page, rest_at);
+    return static_cast<u_int32>(scsilib::get_be(page + offset, width));
 }
 
 struct LogPage {
-    std::array<u_int8, kTransferLength> bytes{};
+    std::array<u_int8, kLargestLogPage> bytes{};
     int32 length = 0;
 };
 
@@ -57,10 +40,10 @@ int32 decode_errcounters(const u_int8 *page, int32 len, int32 *softerrs, int32 *
 {
     if (page == nullptr || len < kErrCounterLength)
         return -1;
-    *softerrs = static_cast<int32>(be32(page, 32));
-    *err_corrected = static_cast<int32>(be32(page, 40));
-    *num_datasets = static_cast<int32>(be32(page, 48));
-    *harderrs = static_cast<int32>(be32(page, 56));
+    int32 *const outs[] = {softerrs, err_corrected, num_datasets, harderrs};
+    for (size_t i = 0; i < kErrCounterFields.size(); ++i)
+        *outs[i] = static_cast<int32>(
+            unsigned_at(page, kErrCounterFields[i].offset, kErrCounterFields[i].width));
     return 0;
 }
 
@@ -69,15 +52,11 @@ int32 decode_tape_log(const u_int8 *page, int32 len, LTOTapelogtype *log)
     if (page == nullptr || len < kTapeLogLength)
         return -1;
     LTOTapelogtype t{};
-    t.loadCount = static_cast<int32>(be32(page, 8));
-    t.writtenSets = counter64(page, 16);
-    t.writeRetries = static_cast<int32>(be32(page, 28));
-    t.unrecoveredWrites = be16(page, 36);
-    t.suspendedWrites = be16(page, 42);
-    t.fatalSuspWrites = be16(page, 48);
-    t.readSets = counter64(page, 54);
-    t.readRetries = static_cast<int32>(be32(page, 66));
-    t.unrecoveredReads = be16(page, 74);
+    for (const auto &f : kTapeLogInts)
+        t.*f.member = static_cast<int32>(unsigned_at(page, f.offset, f.width));
+    // High and low words together, unsigned.
+    for (const auto &c : kTapeLogCounters)
+        t.*c.member = static_cast<double>(scsilib::get_be64(page + c.offset));
     *log = t;
     return 0;
 }
@@ -87,21 +66,19 @@ int32 decode_dc_performance(const u_int8 *page, int32 len, LTODCtfrtype *perform
     if (page == nullptr || len < kTransferLength)
         return -1;
     LTODCtfrtype p{};
-    p.read_compression = be16(page, 8) / 100.0;
-    p.write_compression = be16(page, 14) / 100.0;
-    p.bytes_to_host = byte_count(page, 20, 28);
-    p.bytes_from_tape = byte_count(page, 36, 44);
-    p.bytes_from_host = byte_count(page, 52, 60);
-    p.bytes_to_tape = byte_count(page, 68, 76);
+    for (const auto &r : kTransferRatios)
+        p.*r.member = unsigned_at(page, r.offset, 2) / 100.0;
+    for (const auto &c : kTransferCounts)
+        p.*c.member = unsigned_at(page, c.megabytes, 4) * kMegabyte + unsigned_at(page, c.bytes, 4);
     *performance = p;
     return 0;
 }
 
 int32 decode_temperature(const u_int8 *page, int32 len, int32 *temp)
 {
-    if (page == nullptr || len <= kTemperatureByte)
+    if (page == nullptr || len < kTemperature.offset + kTemperature.width)
         return -1;
-    *temp = page[kTemperatureByte];
+    *temp = static_cast<int32>(unsigned_at(page, kTemperature.offset, kTemperature.width));
     return 0;
 }
 

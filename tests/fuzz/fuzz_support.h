@@ -25,6 +25,17 @@ namespace fuzz {
 // True when a NUL ends the text within its first `size` bytes.
 inline bool terminated(const char *text, size_t size) { return std::memchr(text, 0, size) != nullptr; }
 
+// A text a report handed its sink: terminated within `longest` bytes, and
+// whole lines (empty only where `may_be_empty`, the dump of nothing).
+inline void check_sink_text(const void *p, size_t longest, bool may_be_empty)
+{
+    const char *text = static_cast<const char *>(p);
+    FUZZ_CHECK(text != nullptr);
+    FUZZ_CHECK(terminated(text, longest));
+    const size_t n = std::strlen(text);
+    FUZZ_CHECK(n == 0 ? may_be_empty : text[n - 1] == '\n');
+}
+
 // Takes values from the front of the input; past its end every value is 0 and
 // every piece empty.
 class Input {

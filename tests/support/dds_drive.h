@@ -1,80 +1,12 @@
-// Test fixture: one emulated KV DDS drive at adapter 0, target 2, opened as sg0,
-// with its commands read back from the trace and its log caught in memory.
+// Test fixture: one emulated KV DDS drive (see emulated_drive.h).
 #ifndef TESTS_SUPPORT_DDS_DRIVE_H
 #define TESTS_SUPPORT_DDS_DRIVE_H
 
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <vector>
+#include "emulated_drive.h"
 
-#include <gtest/gtest.h>
-
-#include "kvemu.h"
-#include "scsilib.h"
-#include "stlsg.h"
-
-class DdsDriveTest : public ::testing::Test {
-public:
-    using Lines = std::vector<std::string>;
-
-    // CHECK CONDITION, ILLEGAL REQUEST, for an "override =" setting.
-    static constexpr const char *kCheck = "status=2 sense=700005000000000A00000000240000000000";
-
+class DdsDriveTest : public EmulatedDriveTest {
 protected:
-    // Opens a fresh drive. The first of repeated keys counts, so `settings`
-    // (one "key = value" per line) win over `defaults`.
-    void open_drive(const std::string &settings = "", const std::string &defaults = "")
-    {
-        TearDown();
-        kvemu::load_bus_text("[device]\n" + settings + defaults +
-                             "host = 0\ntarget = 2\ntype = 1\nmodel = kv_dds\n");
-        drv = DRIVE{};
-        drv.bus_addr = 2;
-        ASSERT_EQ(scsi_open_device(&drv), 0);
-        kvemu::clear_trace();
-    }
-
-    // Log lines of the handle at `level`, with "T" as the timestamp.
-    void log_at(log_level_type level)
-    {
-        logfp = open_memstream(&logbuf, &loglen);
-        scsi_set_timedate_format("T");
-        scsi_configure_logging(&drv, logfp, level);
-    }
-
-    std::string log_text()
-    {
-        std::fflush(logfp);
-        return std::string(logbuf, loglen);
-    }
-
-    void TearDown() override
-    {
-        if (drv.fd > 0 && kvemu::bus_loaded())
-            scsi_close_device(&drv);
-        if (logfp)
-            std::fclose(logfp);
-        std::free(logbuf);
-        logfp = nullptr;
-        logbuf = nullptr;
-        kvemu::unload_bus();
-    }
-
-    // "cmd <CDB>" and "out <data>" lines of the trace, without the node name.
-    static Lines commands()
-    {
-        Lines out;
-        for (const auto &l : kvemu::trace())
-            if (l.rfind("cmd sg0 ", 0) == 0 || l.rfind("out sg0 ", 0) == 0)
-                out.push_back(l.substr(0, 4) + l.substr(8));
-        return out;
-    }
-
-    DRIVE drv{};
-    FILE *logfp = nullptr;
-    char *logbuf = nullptr;
-    size_t loglen = 0;
+    DdsDriveTest() : EmulatedDriveTest("kv_dds") {}
 };
 
 #endif

@@ -8,6 +8,7 @@
 #include "ddslib.h"
 #include "engine.h"
 #include "kvemu.h"
+#include "ltolib/generation.h"
 
 namespace support {
 
@@ -24,9 +25,10 @@ std::string working_directory()
 ProcessSettings::ProcessSettings()
     : open_mode_(scsi_open_mode), exception_handler_(scsi_exception_handler), datalog_level_(datalog_level),
       log_fn_(scsilib_log_fn), td_format_(td_format), new_td_format_(new_td_format),
-      tape_format_(dds_tape_format), drive_hwconfig_(dds_drive_hwconfig), logfile_(logfile),
-      debug_cmdline_(debug_cmdline), debug_config_(debug_config), debug_discover_(debug_discover),
-      debug_upgrade_(debug_upgrade), debug_xml_(debug_xml), cwd_(working_directory())
+      tape_format_(dds_tape_format), drive_hwconfig_(dds_drive_hwconfig), lto_hwconfig_(lto_drive_hwconfig),
+      lto_generation_(lto_drive_gen), logfile_(logfile), debug_cmdline_(debug_cmdline),
+      debug_config_(debug_config), debug_discover_(debug_discover), debug_upgrade_(debug_upgrade),
+      debug_xml_(debug_xml), cwd_(working_directory())
 {
 }
 
@@ -40,6 +42,8 @@ void ProcessSettings::restore() const
     td_format = td_format_;
     dds_tape_format = tape_format_;
     dds_drive_hwconfig = drive_hwconfig_;
+    lto_drive_hwconfig = lto_hwconfig_;
+    lto_drive_gen = lto_generation_;
     logfile = logfile_;
     debug_cmdline = debug_cmdline_;
     debug_config = debug_config_;

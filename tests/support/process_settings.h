@@ -25,6 +25,8 @@ private:
     std::string new_td_format_;
     unsigned char tape_format_;
     int32 drive_hwconfig_;
+    int32 lto_hwconfig_;
+    int32 lto_generation_;
     const char *logfile_;
     int debug_cmdline_, debug_config_, debug_discover_, debug_upgrade_, debug_xml_;
     std::string cwd_;
