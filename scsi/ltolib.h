@@ -372,4 +372,280 @@ int32 lto_get_ip_config(DRIVE *drv, LTOIPConfigType *pConfig);
 int32 lto_set_ip_config(DRIVE *drv, LTOIPConfigType *pConfig);
 
 
+/* ---- LTO diagnostic logs: fault log, write-fault log, C1 counters ----
+ *
+ * The drives report these logs as text: a 4-byte page header, then hexadecimal
+ * numbers separated by white space. The parsers read exactly len bytes of
+ * diagres (stopping early at a NUL), never write into it, and give 0 for a len
+ * of 4 or less. Tick sizes and channel counts follow lto_drive_gen and
+ * lto_drive_hwconfig at the time of the call.
+ */
+
+/* Room of every time text: hours:minutes:seconds.fraction and a NUL. */
+#define LTO_TIMESTAMP_SIZE 24
+/* Most records one fault log reply holds: 65535 bytes of reply, six numbers a
+ * record, each number but the first taking at least two characters. The
+ * caller's fault log array holds this many. */
+#define LTO_FAULT_LOG_MAX ((65535 - 4 + 1) / 12)
+/* Records of the old fault log layout: 500 numbers, five a record. */
+#define LTO_OLD_FAULT_LOG_MAX 100
+/* The write-fault log array is indexed by wrap number and holds this many
+ * records; a line for a wrap at or above it is skipped. */
+#define LTO_WRFAULT_LOG_WRAPS 256
+/* Channel records of LTOC1CountType; 8 or 16 are filled. */
+#define LTO_C1_CHANNELS 16
+
+typedef struct {
+    char timestamp[LTO_TIMESTAMP_SIZE]; /* hhh:mm:ss.uuuuuu */
+    u_int32 pwrcycount;                 /* 0 in the old layout */
+    u_int32 errcode;
+    u_int32 dataset;
+    u_int32 wrapno;
+    u_int32 tapepos_mm;
+} LTOFaultLogType;
+
+/* Write-fault counters of one wrap. */
+typedef struct {
+    u_int32 writecount;
+    u_int32 offtrackfaults;
+    u_int32 otherfaults;
+    u_int32 dsetrewrites;
+} LTOWrFaultLogType;
+
+typedef struct {
+    int32 chan_no;
+    int32 c1_errs;
+    int32 c1_uncorr;
+    int32 hdr_errs;
+    int32 wrpass_errs;
+    int32 ccps;
+    double c1_errate;
+    double bit_errate;
+} LTOC1ChannelType;
+
+/* C1 error counters of one pass. The write layout (pages 88h and 34h) fills
+ * ccqset_rewrites and unwritable_datasets, any other page the three read
+ * counters; fields of the other layout keep what the caller put there. */
+typedef struct {
+    int32 datasets;
+    int32 ccqsets;
+    int32 ccqset_rewrites;
+    int32 unwritable_datasets;
+    int32 subds_c2_errs;
+    int32 ds_c2_errs;
+    int32 xchan_interps;
+    double mean_c1_errate;
+    double mean_bit_errate;
+    LTOC1ChannelType channel[LTO_C1_CHANNELS];
+} LTOC1CountType;
+
+/* Page A5h (new layout) when the variant keeps it, else or when it fails page
+ * 85h (old layout). -1 when no page could be read, else the records stored
+ * into log (at most LTO_FAULT_LOG_MAX), sorted by lto_compare_faults. */
+int32 lto_get_fault_log(DRIVE *drv, LTOFaultLogType *log);
+/* The records of one reply, stored and sorted; at most LTO_FAULT_LOG_MAX, or
+ * LTO_OLD_FAULT_LOG_MAX in the old layout. */
+int32 lto_deasciify_fault_log(LTOFaultLogType *log, boolean is_old_style, u_int8 *diagres, int32 len);
+/* count ticks as "hhh:mm:ss.uuuuuu" (milliseconds for 1000) into string, which
+ * holds LTO_TIMESTAMP_SIZE bytes. us_per_tick is 16, 10, 9 (ticks of 9.99 us)
+ * or 1000; any other, or a NULL string, gives NULL and writes nothing. Hours
+ * above 4294967295 wrap. */
+char *lto_translate_timestamp48(u_int64 count, char *string, u_int32 us_per_tick);
+/* Page 89h into log, indexed by wrap (LTO_WRFAULT_LOG_WRAPS records); -1, or
+ * the lines stored. */
+int32 lto_get_writefault_log(DRIVE *drv, LTOWrFaultLogType *log);
+/* C1 counters of pagecode; -1 when the page cannot be read, else 0. */
+int32 lto_get_c1_counters(DRIVE *drv, int32 pagecode, LTOC1CountType *counts);
+/* The numbers read (at most 128); numbers the reply lacks count as 0. */
+int32 lto_deasciify_c1_counters(int32 pagecode, LTOC1CountType *counts, u_int8 *diagres, int32 len);
+/* qsort order of LTOFaultLogType: power cycles, then the time text. */
+int lto_compare_faults(const void *e1, const void *e2);
+
+
+/* ---- LTO command histories and interface configurations ----
+ *
+ * Each fetch reads its page (up to 65535 bytes) and parses it into at most
+ * maxdepth records, sorted by power-on count and time; -1 when the page cannot
+ * be read. The parsers follow the rules of the diagnostic logs above and
+ * return the records counted (0 for maxdepth 0 or less).
+ */
+
+/* Room of a WWN text: 16 characters in colon-separated pairs and a NUL. */
+#define LTO_WWN_SIZE 24
+/* The longest WWN token kept. */
+#define LTO_WWN_DIGITS 16
+
+typedef struct {
+    u_int32 pwrOnCount;
+    u_int32 extrCount;
+    char timestamp[LTO_TIMESTAMP_SIZE];
+    u_int32 exectime;
+    char execstamp[LTO_TIMESTAMP_SIZE];
+    u_int32 xid;
+    u_int32 iterationCount;
+    u_int8 layoutversion;
+    u_int8 ASC;
+    u_int8 ASCQ;
+    u_int8 status;
+    u_int8 lun;
+    u_int8 cdblen;
+    u_int8 port;
+    u_int8 isTMF;
+    u_int8 cdb[16];
+    u_int32 initiator;
+    u_int32 datalength;
+    u_int8 entryCode;
+    u_int8 target;
+    u_int16 tag;
+    u_int16 response;
+    u_int8 sense[24];
+} LTOScsiHistoryType;
+
+typedef struct {
+    u_int32 pwrOnCount;
+    char timestamp[LTO_TIMESTAMP_SIZE];
+    u_int8 entryType;
+    u_int8 cmdSeqNo;
+    u_int8 primitive;
+    u_int8 payloadInUse;
+    u_int8 payload[6];
+} LTOAciHistoryType;
+
+typedef struct {
+    u_int32 pwrOnCount;
+    char timestamp[LTO_TIMESTAMP_SIZE];
+    u_int8 entryType;
+    u_int8 payload[12]; /* bytes 0..10 filled */
+} LTOAdiHistoryType;
+
+typedef struct {
+    u_int8 isDT;
+    u_int8 isWide;
+    u_int8 isDisc;
+    u_int8 period;
+    u_int8 offset;
+    u_int8 hasTalked;
+} LTOScsiInitiatorType;
+
+typedef struct {
+    u_int32 pwrOnCount;
+    char timestamp[LTO_TIMESTAMP_SIZE];
+    u_int8 address;
+    u_int8 isLVD;
+    u_int8 speedLimit;
+    u_int8 reserved;
+    LTOScsiInitiatorType initiator[16];
+} LTOScsiConfigType;
+
+typedef struct {
+    u_int32 pwrOnCount;
+    char timestamp[LTO_TIMESTAMP_SIZE];
+    u_int32 baudrate;
+    u_int8 stopbits;
+    u_int8 autoflags;
+    u_int8 notifyflags;
+    u_int8 respPeriod;
+} LTOAciConfigType;
+
+typedef struct {
+    u_int32 pwrOnCount;
+    char timestamp[LTO_TIMESTAMP_SIZE];
+    u_int8 adt_major;
+    u_int8 adt_minor;
+    u_int32 baudrate;
+    u_int16 ackOffset;
+    u_int16 maxPayload;
+    u_int8 rmc_LU_b6;
+    u_int8 rmc_LU_b7;
+    u_int8 rmc_LU_b8;
+    u_int8 smc_LU_b6;
+    u_int8 adc_LU_b6;
+    u_int8 pad;
+} LTOAdiConfigType;
+
+/* One Fibre Channel port; every field is text, cut to its room. */
+typedef struct {
+    char initialised[4];
+    char loop_id[6];
+    char alpa[6];
+    char speed[12];
+    char topology[20];
+    char wwn[LTO_WWN_SIZE];
+} LTOFcPortType;
+
+typedef struct {
+    u_int32 pwrOnCount;
+    char timestamp[LTO_TIMESTAMP_SIZE];
+    char device_wwn[LTO_WWN_SIZE];
+    LTOFcPortType port[2];
+} LTOFcConfigType;
+
+/* Page AFh, or A6h when AFh fails or is empty: the page code in bits 16..23 and
+ * the records in the low bits (0xAF0000 alone when AFh has no version header or
+ * an unsupported layout, which is logged); -1 when neither page could be read. */
+int32 lto_get_scsi_cmdhistory(DRIVE *drv, int32 maxdepth, LTOScsiHistoryType *histlog);
+int32 lto_get_aci_cmdhistory(DRIVE *drv, int32 maxdepth, LTOAciHistoryType *histlog); /* A7h */
+int32 lto_get_adi_cmdhistory(DRIVE *drv, int32 maxdepth, LTOAdiHistoryType *histlog); /* B5h */
+int32 lto_get_ami_cmdhistory(DRIVE *drv, int32 maxdepth, LTOAdiHistoryType *histlog); /* BEh */
+int32 lto_get_scsi_config(DRIVE *drv, int32 maxdepth, LTOScsiConfigType *histlog);    /* AAh */
+int32 lto_get_aci_config(DRIVE *drv, int32 maxdepth, LTOAciConfigType *histlog);      /* ABh */
+int32 lto_get_adi_config(DRIVE *drv, int32 maxdepth, LTOAdiConfigType *histlog);      /* B6h */
+int32 lto_get_ami_config(DRIVE *drv, int32 maxdepth, LTOAdiConfigType *histlog);      /* BFh */
+int32 lto_get_fc_config(DRIVE *drv, int32 maxdepth, LTOFcConfigType *histlog);        /* ACh */
+
+/* Page A6h. */
+int32 lto_deasciify_scsi_cmdhistory(LTOScsiHistoryType *histlog, int32 maxdepth, u_int8 *diagres, int32 len);
+/* Page AFh: 0 without its version header, -2 for a version above 3.0 (or not a
+ * number); layout 3 above 2.5, else layout 2. */
+int32 lto_deasciify_new_scsi_cmdhistory(LTOScsiHistoryType *histlog, int32 maxdepth, u_int8 *diagres,
+                                        int32 len);
+int32 lto_deasciify_aci_cmdhistory(LTOAciHistoryType *histlog, int32 maxdepth, u_int8 *diagres, int32 len);
+/* Pages B5h and BEh. */
+int32 lto_deasciify_adi_cmdhistory(LTOAdiHistoryType *histlog, int32 maxdepth, u_int8 *diagres, int32 len);
+int32 lto_deasciify_scsi_config(LTOScsiConfigType *histlog, int32 maxdepth, u_int8 *diagres, int32 len);
+int32 lto_deasciify_aci_config(LTOAciConfigType *histlog, int32 maxdepth, u_int8 *diagres, int32 len);
+/* Pages B6h and BFh. */
+int32 lto_deasciify_adi_config(LTOAdiConfigType *histlog, int32 maxdepth, u_int8 *diagres, int32 len);
+int32 lto_deasciify_fc_config(LTOFcConfigType *histlog, int32 maxdepth, u_int8 *diagres, int32 len);
+
+/* instr with a ':' after every second character but the last, into outstr,
+ * which holds strlen(instr) * 3 / 2 + 1 bytes (LTO_WWN_SIZE for 16 characters).
+ * Returns 0. */
+int32 lto_format_wwn(char *instr, char *outstr);
+
+/* qsort orders, ascending: power-on count (then extrCount for the SCSI
+ * history), then the time text. */
+int lto_compare_scsihist(const void *e1, const void *e2);
+int lto_compare_acihist(const void *e1, const void *e2);
+int lto_compare_adihist(const void *e1, const void *e2);
+int lto_compare_scsicfg(const void *e1, const void *e2);
+int lto_compare_acicfg(const void *e1, const void *e2);
+int lto_compare_adicfg(const void *e1, const void *e2);
+int lto_compare_fccfg(const void *e1, const void *e2);
+/* For an array of char *: strcmp of the texts its elements point at. */
+int lto_compare_eventlog(const void *e1, const void *e2);
+
+
+/* ---- LTO EEPROM log reports ----
+ *
+ * Each turns the raw bytes of one EEPROM log into text lines, one sink call per
+ * line, by the layout of lto_drive_gen and the channel count of
+ * lto_drive_hwconfig. 0 after the report; -1, and nothing written, when
+ * output_handle is NULL. log holds the bytes below (fewer are read for the
+ * smaller layouts of older generations and 8-channel drives).
+ */
+#define LTO_EE_FAULTLOG_SIZE 4802     /* 200 slots of 24 bytes, start offset */
+#define LTO_EE_WRFLTLOG_SIZE 804      /* load count, up to 80 wraps of 10 bytes */
+#define LTO_EE_WERTLOG_SIZE 340       /* summary, 16 channels of 20 bytes */
+#define LTO_EE_RERTLOG_SIZE 344       /* summary, 16 channels of 20 bytes */
+#define LTO_EE_TAPESUSEDLOG_SIZE 2688 /* four tapes of up to 672 bytes */
+
+/* Also -1, with no output, when the start offset is above 4776. */
+int32 lto_decode_ee_faultlog(u_int8 *log, pfvv output_handle);
+int32 lto_decode_ee_wrfltlog(u_int8 *log, pfvv output_handle);
+int32 lto_decode_ee_wertlog(u_int8 *log, pfvv output_handle);
+int32 lto_decode_ee_rertlog(u_int8 *log, pfvv output_handle);
+int32 lto_decode_ee_tapesusedlog(u_int8 *log, pfvv output_handle);
+
+
 #endif

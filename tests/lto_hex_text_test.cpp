@@ -135,4 +135,61 @@ TEST(HexText, LiteralsMatchAsInAFormat)
     EXPECT_EQ(t.consumed(), 0u);  // a literal that fails takes nothing
 }
 
+TEST(HexText, WordsAndFloatsReadAsSscanfReadsThem)
+{
+    // clang-format off
+    const char *cases[] = {
+        "3.0", " 2.5 x", "\t2.6\n", "3.1", "1e3", "-0.5", "+4", ".5", "nan", "inf", "INFINITY", "0x1p3",
+        "x", "", "  ", "3.0.1", "2,5", "500110A000112233 1", "abc\x80z", "1234567890123456789012345",
+    };
+    // clang-format on
+    for (const char *c : cases) {
+        const std::string s = c;
+        char want[64] = {}, got[64] = {};
+        int n = 0;
+        const bool word_ok = std::sscanf(s.c_str(), "%63s%n", want, &n) == 1;
+        HexText w(s.data(), s.size());
+        EXPECT_EQ(w.word(got, sizeof got), word_ok) << '[' << s << ']';
+        if (word_ok) {
+            EXPECT_STREQ(got, want);
+            EXPECT_EQ(w.consumed(), static_cast<size_t>(n)) << '[' << s << ']';
+        }
+
+        float fwant = 0, fgot = 0;
+        n = 0;
+        const bool float_ok = std::sscanf(s.c_str(), "%f%n", &fwant, &n) == 1;
+        HexText f(s.data(), s.size());
+        EXPECT_EQ(f.next(fgot), float_ok) << '[' << s << ']';
+        if (float_ok) {
+            EXPECT_TRUE(fgot == fwant || (fgot != fgot && fwant != fwant)) << '[' << s << ']';
+            EXPECT_EQ(f.consumed(), static_cast<size_t>(n)) << '[' << s << ']';
+        }
+    }
+}
+
+TEST(HexText, WordsAreCutToTheirRoomButReadWhole)
+{
+    const std::string s = "0123456789ABCDEF0123 next";
+    HexText t(s.data(), s.size());
+    char word[17];
+    ASSERT_TRUE(t.word(word, sizeof word));
+    EXPECT_STREQ(word, "0123456789ABCDEF");
+    ASSERT_TRUE(t.word(word, sizeof word));
+    EXPECT_STREQ(word, "next");
+    EXPECT_FALSE(t.word(word, sizeof word));
+}
+
+TEST(HexText, GroupsReadAllOrLeaveTheCursor)
+{
+    const std::string s = "1 2 3 x";
+    HexText t(s.data(), s.size());
+    u_int32 a = 0, b = 0, c = 0, d = 0;
+    u_int64 wide = 0;
+    EXPECT_FALSE(t.group(a, b, c, d));
+    EXPECT_EQ(t.consumed(), 0u);
+    ASSERT_TRUE(t.group(a, wide, c));
+    EXPECT_EQ(wide, 2u);
+    EXPECT_EQ(t.consumed(), 5u);
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 // One pass over a hexadecimal text, with sscanf's conversion rules for "%X".
 #include "hex_text.h"
 
+#include <cstdlib>
 #include <initializer_list>
 
 namespace ltolib {
@@ -101,6 +102,46 @@ bool HexText::match(const char *literal)
         }
     }
     pos_ = at;
+    return true;
+}
+
+bool HexText::word(char *out, size_t size)
+{
+    size_t at = pos_;
+    while (is_space(peek(at)))
+        ++at;
+    const size_t start = at;
+    while (peek(at) != '\0' && !is_space(peek(at)))
+        ++at;
+    if (at == start || size == 0)
+        return false;
+    const size_t keep = at - start < size - 1 ? at - start : size - 1;
+    for (size_t i = 0; i < keep; ++i)
+        out[i] = text_[start + i];
+    out[keep] = '\0';
+    pos_ = at;
+    return true;
+}
+
+bool HexText::next(float &value)
+{
+    size_t at = pos_;
+    while (is_space(peek(at)))
+        ++at;
+    // strtof needs a terminated text; a number longer than this is cut.
+    char copy[64];
+    size_t n = 0;
+    while (n < sizeof copy - 1 && peek(at + n) != '\0' && !is_space(peek(at + n))) {
+        copy[n] = peek(at + n);
+        ++n;
+    }
+    copy[n] = '\0';
+    char *end = nullptr;
+    const float v = std::strtof(copy, &end);
+    if (end == copy)
+        return false;
+    value = v;
+    pos_ = at + static_cast<size_t>(end - copy);
     return true;
 }
 

@@ -1,7 +1,8 @@
 // Reader of the drives' hexadecimal diagnostic texts: numbers separated by white
-// space, read one at a time. It gives what sscanf gives for "%X%n" (and for a
-// literal part of a format), but walks the text once: calling sscanf per number
-// rescans the rest of the text each time, which is quadratic on long replies.
+// space, read one at a time. It gives what sscanf gives for "%X%n", "%llX%n",
+// "%s%n", "%f%n" and a literal part of a format, but walks the text once:
+// calling sscanf per number rescans the rest of the text each time, which is
+// quadratic on long replies.
 #ifndef LTOLIB_HEX_TEXT_H
 #define LTOLIB_HEX_TEXT_H
 
@@ -32,6 +33,26 @@ public:
     // A literal part of a scanf format: white space in `literal` matches any
     // run of white space (none included), every other character itself.
     bool match(const char *literal);
+    // "%s": skips white space and takes the whole run of characters up to the
+    // next white space; keeps at most size - 1 of them and a NUL in `out`
+    // (size 1 or more). Fails, writing nothing, where the text has no word left.
+    bool word(char *out, size_t size);
+    // "%f": skips white space and reads the longest prefix strtof takes of the
+    // next word, looking at no more than its first 63 characters.
+    bool next(float &value);
+
+    // Several conversions of one format: all of them, or none (the cursor
+    // stays where it was, as sscanf leaves "%n" unwritten when a conversion
+    // fails). Values read before the failing one are written all the same.
+    template <typename... T>
+    bool group(T &...values)
+    {
+        const size_t at = pos_;
+        if ((next(values) && ...))
+            return true;
+        pos_ = at;
+        return false;
+    }
 
     // Characters consumed so far: what "%n" stores.
     size_t consumed() const { return pos_; }

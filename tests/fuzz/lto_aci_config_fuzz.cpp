@@ -1,0 +1,9 @@
+// The ACI configuration history parser (page ABh) over any reply.
+#include "lto_log_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    ltofuzz::parse_history(data, size, lto_deasciify_aci_config,
+                           [](const LTOAciConfigType &r) { FUZZ_CHECK(ltofuzz::text_field(r.timestamp)); });
+    return 0;
+}

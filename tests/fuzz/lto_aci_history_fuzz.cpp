@@ -1,0 +1,9 @@
+// The ACI command history parser (page A7h) over any reply.
+#include "lto_log_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    ltofuzz::parse_history(data, size, lto_deasciify_aci_cmdhistory,
+                           [](const LTOAciHistoryType &r) { FUZZ_CHECK(ltofuzz::text_field(r.timestamp)); });
+    return 0;
+}

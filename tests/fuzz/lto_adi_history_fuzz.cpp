@@ -1,0 +1,9 @@
+// The ADI and AMI command history parser (pages B5h and BEh) over any reply.
+#include "lto_log_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    ltofuzz::parse_history(data, size, lto_deasciify_adi_cmdhistory,
+                           [](const LTOAdiHistoryType &r) { FUZZ_CHECK(ltofuzz::text_field(r.timestamp)); });
+    return 0;
+}
