@@ -271,6 +271,17 @@ TEST_F(LtoMaintenance, IpConfigurationSetAndGet)
     EXPECT_EQ(got.ipv6_global[0], 0);
     EXPECT_EQ(std::vector<u_int8>(got.macaddr, got.macaddr + 6),
               (std::vector<u_int8>{0x02, 0x4B, 0x56, 0x00, 0x00, 0x01}));
+
+    // A flag value wider than its field is cut to the field; it never spills
+    // into the neighbouring setting that shares its byte.
+    set.disable = 2;
+    set.ipv6acq = 0x15;
+    EXPECT_EQ(lto_set_ip_config(&drv, &set), 108);
+    ASSERT_GT(lto_get_ip_config(&drv, &got), 0);
+    EXPECT_EQ(got.iadtdisc, 1);
+    EXPECT_EQ(got.disable, 0);
+    EXPECT_EQ(got.ipv4acq, 0xA);
+    EXPECT_EQ(got.ipv6acq, 0x5);
 }
 
 }  // namespace
