@@ -110,7 +110,9 @@ TEST(CmPages, TapeAndStatusPages)
         {"tapedir_v5_unknown", lto_cm_decode_tapedir_page, tapedir(5, 0, 0)},
         {"eod_v0", lto_cm_decode_eod_page, eod(0, 0x104, 0)},
         {"eod_v1_partition1", lto_cm_decode_eod_page, eod(1, 0x10E, 3).text(40, "KVDRSN12345678")},
-        {"eod_v2_partition1", lto_cm_decode_eod_page, eod(2, 0x10E, 7).text(40, "KVDRIVE2SN12345678901234")},
+        // A maker's name shorter than its field stands right-aligned in it.
+        {"eod_v2_partition1", lto_cm_decode_eod_page,
+         eod(2, 0x10E, 7).text(40, std::string("KVDR\0\0\0\0SN12345678901234", 24))},
         {"eod_v2_partition0", lto_cm_decode_eod_page, eod(2, 0x104, 1).text(40, "KVDRIVE2SN12345678901234")},
         {"eod_v3", lto_cm_decode_eod_page, eod(3, 0x10E, 2)},
         {"cartstat_v0", lto_cm_decode_cartstat_page, cartstat(0, 1)},
@@ -157,7 +159,8 @@ TEST(CmPages, UsageAndErrorPages)
         {"usage_v1", usage3, Page(1, 0x10B, 96).ramp().text(4, "KVUSAGE0").text(12, "DRIVEID012345678")},
         {"usage_v2_as_v0", usage3, Page(2, 0x10B, 64).ramp().text(4, "KVUSAGE0").text(12, "DRIVEID012")},
         {"fatalerror_v0_rw", lto_cm_decode_fatalerror_page, fatal(0, 128, 64)},
-        {"fatalerror_v1_worm", lto_cm_decode_fatalerror_page, fatal(1, 128, 64)},
+        {"fatalerror_v1_worm", lto_cm_decode_fatalerror_page,
+         fatal(1, 128, 64).text(8, std::string("WSER\0IAL01", 10))},
         {"fatalerror_v2_rw", lto_cm_decode_fatalerror_page, fatal(2, 160, 80)},
         {"fatalerror_v3_worm", lto_cm_decode_fatalerror_page, fatal(3, 160, 80)},
     });

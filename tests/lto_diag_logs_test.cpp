@@ -39,12 +39,13 @@ TEST(LtoTicks, CountsAsTimeText)
         {100100, 9, "000:00:01.000000"},
         {1, 9, "000:00:00.000009"},  // 9.99 us, truncated
         {100099, 9, "000:00:00.999989"},
+        {360360360, 9, "001:00:00.000000"},  // not 3600 times the ticks of a second
         {1, 10, "000:00:00.000010"},
         {3600000, 1000, "001:00:00.000"},
         {0xFFFFFFFFFFFFull, 16, "1250999:53:47.370480"},
-        // Any 64-bit count: minutes and seconds below 60, hours cut to 32 bits.
+        // Any 64-bit count: the rest from the whole quotient, hours cut to 32 bits.
         {~0ull, 16, "381150592:29:12.825840"},
-        {~0ull, 9, "3945125738:18:36.000149"},
+        {~0ull, 9, "3945074599:44:01.394115"},
     };
     for (const auto &r : rows) {
         char text[LTO_TIMESTAMP_SIZE];

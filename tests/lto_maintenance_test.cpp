@@ -40,10 +40,10 @@ Block ip_list(const std::vector<std::pair<u_int8, std::vector<u_int8>>> &descrip
 
 TEST_F(LtoMaintenance, CommandFrames)
 {
-    open_drive(key("reply.a31f05", kvemu::Bytes(40, 0x11)) + key("reply.a31f06", kvemu::Bytes(16, 0x22)) +
+    open_drive(key("reply.a31f05", kvemu::Bytes(600, 0x11)) + key("reply.a31f06", kvemu::Bytes(16, 0x22)) +
                key("reply.a31f10", kvemu::Bytes(24, 0x33)));
     scsi_set_link(&drv, 0x5A);
-    std::vector<u_int8> segment(0x8000, 0xC3), buffer(0x10000);
+    std::vector<u_int8> segment(0x8000, 0xC3), buffer(0x10400);
 
     constexpr int32 kAny = -2;  // the size of the drive's own list
     struct Case {
@@ -59,7 +59,7 @@ TEST_F(LtoMaintenance, CommandFrames)
          "A4 1F 05 00 00 00 00 00 10 00 00 00", 16},
         {"reboot", [&] { return lto_reboot_fw(&drv, 3); }, "A4 1F 06 01 00 00 00 00 00 00 00 00", 0},
         {"firmware information", [&] { return lto_report_fwinfo(&drv, buffer.data(), 66051); },
-         "A3 1F 05 00 00 00 02 03 00 00 00 00", 40},
+         "A3 1F 05 00 00 00 02 03 00 00 00 00", 515},  // the drive sends what bytes 6..7 allow
         {"LIH table", [&] { return lto_read_lih_table(&drv, 0x1F, buffer.data(), 0x102); },
          "A3 1F 06 0F 00 00 00 00 01 02 00 00", 16},
         {"trace", [&] { return lto_get_ext_firmware_trace(&drv, 2, 3, buffer.data(), 0x10000); },

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ddslib.h"
+#include "scsilib/file_owner.h"
 #include "scsilib.h"
 
 namespace {
@@ -13,10 +14,7 @@ constexpr int32 kDownloadBufferId = 1;
 constexpr int32 kModeKeepCalibration = 4;
 constexpr int32 kModeEraseCalibration = 5;
 
-struct FileCloser {
-    void operator()(FILE *fp) const { std::fclose(fp); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
+using scsilib::File;
 
 enum class Load { ok, cannot_open, read_failed, bad_size };
 

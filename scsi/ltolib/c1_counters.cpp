@@ -39,7 +39,12 @@ void rates(LTOC1ChannelType &c)
     c.bit_errate = c.c1_errate / kBitsPerCodeword;
 }
 
-int32 parse_c1(int32 pagecode, LTOC1CountType *counts, const u_int8 *diagres, int32 len)
+}  // namespace
+}  // namespace ltolib
+
+using namespace ltolib;
+
+int32 lto_deasciify_c1_counters(int32 pagecode, LTOC1CountType *counts, u_int8 *diagres, int32 len)
 {
     HexText text = log_text(diagres, len);
     // Numbers the reply does not carry read as 0.
@@ -82,21 +87,10 @@ int32 parse_c1(int32 pagecode, LTOC1CountType *counts, const u_int8 *diagres, in
     return static_cast<int32>(tokens);
 }
 
-}  // namespace
-}  // namespace ltolib
-
-using namespace ltolib;
-
-int32 lto_deasciify_c1_counters(int32 pagecode, LTOC1CountType *counts, u_int8 *diagres, int32 len)
-{
-    return parse_c1(pagecode, counts, diagres, len);
-}
-
 int32 lto_get_c1_counters(DRIVE *drv, int32 pagecode, LTOC1CountType *counts)
 {
-    const int32 n = fetch_log(drv, pagecode, kC1Alloc, "lto_get_c1_counters",
-                              [&](const u_int8 *reply, int32 len) {
-                                  return parse_c1(pagecode, counts, reply, len);
-                              });
+    const int32 n = fetch_log(drv, pagecode, kC1Alloc, "lto_get_c1_counters", [&](u_int8 *reply, int32 len) {
+        return lto_deasciify_c1_counters(pagecode, counts, reply, len);
+    });
     return n < 0 ? -1 : 0;
 }

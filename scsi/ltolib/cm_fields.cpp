@@ -47,6 +47,9 @@ void show_field(CmLines &out, const CmView &page, const char *label, Show show, 
     case Show::text:
         out.text(label, page, at, slot.width);
         break;
+    case Show::text_right:
+        out.text_right(label, page, at, slot.width);
+        break;
     case Show::hex:
         out.line("%s0x%X\n", label, value);
         break;

@@ -137,8 +137,8 @@ constexpr std::array<Row<4>, 14> kEodRows = {{
     {"EOD validity          : ", Show::eod_validity, {{{32, 2}, {32, 2}, {32, 2}, {32, 2}}}},
     {"First EOD CQ set ACN  : ", Show::hex, {{{34, 2}, {34, 2}, {34, 2}, {34, 2}}}},
     {"EOD at LPOS value     : ", Show::hex, {{{36, 4}, {36, 4}, {36, 4}, {36, 4}}}},
-    {"Last drive mfr        : ", Show::text, {{kNone, {40, 4}, {40, 8}, kNone}}},
-    {"Last drive serialno   : ", Show::text, {{kNone, {44, 10}, {48, 16}, kNone}}},
+    {"Last drive mfr        : ", Show::text_right, {{kNone, {40, 4}, {40, 8}, kNone}}},
+    {"Last drive serialno   : ", Show::text_right, {{kNone, {44, 10}, {48, 16}, kNone}}},
     {"Last drive generation : ", Show::hex4, {{kNone, {54, 2}, {64, 2}, kNone}}},
     {"Last drive f/w ident  : ", Show::hex4, {{kNone, {56, 4}, {66, 4}, kNone}}},
     {kCrcLabel, Show::hex, {{{60, 4}, {60, 4}, {92, 4}, kNone}}},
@@ -233,8 +233,8 @@ constexpr size_t usage_layout(unsigned version) { return version == 1 ? 1 : 0; }
 
 // The write-error block; the read-error block has the same rows, moved.
 constexpr std::array<Row<4>, 19> kFatalBlockRows = {{
-    {"  Last drive mfr      : ", Show::text, {{{4, 4}, {4, 4}, {4, 8}, {4, 8}}}},
-    {"  Last drive serialno : ", Show::text, {{{8, 10}, {8, 10}, {12, 16}, {12, 16}}}},
+    {"  Last drive mfr      : ", Show::text_right, {{{4, 4}, {4, 4}, {4, 8}, {4, 8}}}},
+    {"  Last drive serialno : ", Show::text_right, {{{8, 10}, {8, 10}, {12, 16}, {12, 16}}}},
     {"  Last drive gen      : ", Show::hex4, {{{18, 2}, {18, 2}, {28, 2}, {28, 2}}}},
     {"  Last drive f/w ident: ", Show::hex4, {{{20, 4}, {20, 4}, {32, 4}, {32, 4}}}},
     {"  Suspended writes    : ", Show::hex4, {{{24, 2}, {24, 2}, {36, 2}, {36, 2}}}},

@@ -70,6 +70,19 @@ void CmLines::text(const char *label, const CmView &page, size_t offset, size_t 
     put(buffer_.data());
 }
 
+void CmLines::text_right(const char *label, const CmView &page, size_t offset, size_t width)
+{
+    char field[64] = {};
+    const size_t room = sizeof field - 1;
+    if (page.has(offset + width)) {
+        const u_int8 *bytes = page.at(offset);
+        for (size_t i = 0; i < width && i < room && bytes[i] != 0; i++)
+            field[i] = static_cast<char>(bytes[i]);
+    }
+    // A text shorter than its field is padded with leading blanks to the width.
+    line("%s%*s\n", label, static_cast<int>(width < room ? width : room), field);
+}
+
 void CmLines::crc(const CmView &page, size_t offset)
 {
     line("CRC                   : 0x%X\n", page.be32(offset));

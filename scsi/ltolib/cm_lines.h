@@ -58,6 +58,8 @@ public:
     void title(const char *title);
     // The label, then the field's bytes up to its width or a NUL, as they are.
     void text(const char *label, const CmView &page, size_t offset, size_t width);
+    // The same text, right-aligned in the field's width ("%W.Ws" of the field).
+    void text_right(const char *label, const CmView &page, size_t offset, size_t width);
     void crc(const CmView &page, size_t offset);
     // "n.abc (0xHHHHHHHH)" from a 4-byte identity field.
     void firmware_identity(const CmView &page, size_t offset);
@@ -83,6 +85,7 @@ struct Slot {
 // the others belong to one page each.
 enum class Show {
     text,         // label and the text field
+    text_right,   // the same, right-aligned in the field's width
     hex,          // "0x%X"
     hex4,         // "0x%4.4X"
     hex8,         // "0x%8.8X"

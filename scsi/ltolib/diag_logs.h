@@ -40,10 +40,10 @@ int32 fetch_log(DRIVE *drv, int32 page, int32 alloc, const char *who, Parse pars
 // maxdepth records of out; -1 when the page cannot be read.
 template <typename T>
 int32 fetch_entries(DRIVE *drv, int32 page, const char *who, int32 maxdepth, T *out,
-                    int32 (*parse)(T *, int32, const u_int8 *, int32))
+                    int32 (*parse)(T *, int32, u_int8 *, int32))
 {
     return fetch_log(drv, page, kLogAlloc, who,
-                     [&](const u_int8 *reply, int32 len) { return parse(out, maxdepth, reply, len); });
+                     [&](u_int8 *reply, int32 len) { return parse(out, maxdepth, reply, len); });
 }
 
 // Tick count as time text; false (nothing written) for an unknown tick code.

@@ -77,6 +77,8 @@ public:
         return n;
     }
     const u_int8 *data() const { return bytes_.get(); }
+    // For the parsers whose public form takes a writable reply.
+    u_int8 *data() { return bytes_.get(); }
     int32 length() const { return length_; }
 
 private:

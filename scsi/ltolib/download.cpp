@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ltolib.h"
+#include "scsilib/file_owner.h"
 #include "scsilib.h"
 
 namespace {
@@ -16,10 +17,7 @@ constexpr int32 kBufferId = 0;
 constexpr int32 kModeChunk = 4;
 constexpr int32 kModeClose = 5;
 
-struct FileCloser {
-    void operator()(FILE *fp) const { std::fclose(fp); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
+using scsilib::File;
 
 // Share of the file sent, 0..100. A file that grew after its size was taken
 // still reads 100 at most; an empty one is all sent.

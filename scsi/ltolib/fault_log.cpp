@@ -49,12 +49,17 @@ Step new_entry(HexText &text, LTOFaultLogType &r, u_int32 tick)
     return Step::counted;
 }
 
-int32 parse_fault_log(LTOFaultLogType *log, bool old_style, const u_int8 *diagres, int32 len)
+}  // namespace
+}  // namespace ltolib
+
+using namespace ltolib;
+
+int32 lto_deasciify_fault_log(LTOFaultLogType *log, boolean is_old_style, u_int8 *diagres, int32 len)
 {
     if (log == nullptr)
         return 0;
     HexText text = log_text(diagres, len);
-    if (!old_style) {
+    if (!is_old_style) {
         const u_int32 tick = tick_code();
         return parse_entries(text, log, LTO_FAULT_LOG_MAX, lto_compare_faults,
                              [tick](HexText &t, LTOFaultLogType &r) { return new_entry(t, r, tick); });
@@ -64,27 +69,17 @@ int32 parse_fault_log(LTOFaultLogType *log, bool old_style, const u_int8 *diagre
     return n;
 }
 
-}  // namespace
-}  // namespace ltolib
-
-using namespace ltolib;
-
-int32 lto_deasciify_fault_log(LTOFaultLogType *log, boolean is_old_style, u_int8 *diagres, int32 len)
-{
-    return parse_fault_log(log, is_old_style != 0, diagres, len);
-}
-
 int32 lto_get_fault_log(DRIVE *drv, LTOFaultLogType *log)
 {
-    auto parse_as = [log](bool old_style) {
-        return [log, old_style](const u_int8 *reply, int32 len) {
-            return parse_fault_log(log, old_style, reply, len);
+    auto parse_as = [log](boolean old_style) {
+        return [log, old_style](u_int8 *reply, int32 len) {
+            return lto_deasciify_fault_log(log, old_style, reply, len);
         };
     };
     if (new_style_fault_log()) {
-        const int32 n = fetch_log(drv, kFaultLogPage, kLogAlloc, "lto_get_fault_log", parse_as(false));
+        const int32 n = fetch_log(drv, kFaultLogPage, kLogAlloc, "lto_get_fault_log", parse_as(0));
         if (n >= 0)
             return n;
     }
-    return fetch_log(drv, kOldFaultLogPage, kLogAlloc, "lto_get_fault_log", parse_as(true));
+    return fetch_log(drv, kOldFaultLogPage, kLogAlloc, "lto_get_fault_log", parse_as(1));
 }

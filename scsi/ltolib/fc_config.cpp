@@ -84,13 +84,6 @@ Step fc_entry(HexText &text, LTOFcConfigType &r, u_int32 tick)
     return step;
 }
 
-int32 parse_fc(LTOFcConfigType *histlog, int32 maxdepth, const u_int8 *diagres, int32 len)
-{
-    const u_int32 tick = tick_code();
-    return parse_entries(diagres, len, histlog, maxdepth, lto_compare_fccfg,
-                         [tick](HexText &text, LTOFcConfigType &r) { return fc_entry(text, r, tick); });
-}
-
 }  // namespace
 }  // namespace ltolib
 
@@ -110,10 +103,12 @@ int32 lto_format_wwn(char *instr, char *outstr)
 
 int32 lto_deasciify_fc_config(LTOFcConfigType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
 {
-    return parse_fc(histlog, maxdepth, diagres, len);
+    const u_int32 tick = tick_code();
+    return parse_entries(diagres, len, histlog, maxdepth, lto_compare_fccfg,
+                         [tick](HexText &text, LTOFcConfigType &r) { return fc_entry(text, r, tick); });
 }
 
 int32 lto_get_fc_config(DRIVE *drv, int32 maxdepth, LTOFcConfigType *histlog)
 {
-    return fetch_entries(drv, kFcConfigPage, "lto_get_fc_config", maxdepth, histlog, parse_fc);
+    return fetch_entries(drv, kFcConfigPage, "lto_get_fc_config", maxdepth, histlog, lto_deasciify_fc_config);
 }

@@ -28,7 +28,12 @@ LTOScsiInitiatorType initiator_of(u_int32 v)
     return i;
 }
 
-int32 parse_scsi(LTOScsiConfigType *histlog, int32 maxdepth, const u_int8 *diagres, int32 len)
+}  // namespace
+}  // namespace ltolib
+
+using namespace ltolib;
+
+int32 lto_deasciify_scsi_config(LTOScsiConfigType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
 {
     const u_int32 tick = tick_code();
     return parse_entries(diagres, len, histlog, maxdepth, lto_compare_scsicfg,
@@ -50,7 +55,7 @@ int32 parse_scsi(LTOScsiConfigType *histlog, int32 maxdepth, const u_int8 *diagr
                          });
 }
 
-int32 parse_aci(LTOAciConfigType *histlog, int32 maxdepth, const u_int8 *diagres, int32 len)
+int32 lto_deasciify_aci_config(LTOAciConfigType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
 {
     const u_int32 tick = tick_code();
     return parse_entries(diagres, len, histlog, maxdepth, lto_compare_acicfg,
@@ -70,7 +75,7 @@ int32 parse_aci(LTOAciConfigType *histlog, int32 maxdepth, const u_int8 *diagres
                          });
 }
 
-int32 parse_adi(LTOAdiConfigType *histlog, int32 maxdepth, const u_int8 *diagres, int32 len)
+int32 lto_deasciify_adi_config(LTOAdiConfigType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
 {
     const u_int32 tick = tick_code();
     return parse_entries(diagres, len, histlog, maxdepth, lto_compare_adicfg,
@@ -98,42 +103,26 @@ int32 parse_adi(LTOAdiConfigType *histlog, int32 maxdepth, const u_int8 *diagres
                          });
 }
 
-}  // namespace
-}  // namespace ltolib
-
-using namespace ltolib;
-
-int32 lto_deasciify_scsi_config(LTOScsiConfigType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
-{
-    return parse_scsi(histlog, maxdepth, diagres, len);
-}
-
-int32 lto_deasciify_aci_config(LTOAciConfigType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
-{
-    return parse_aci(histlog, maxdepth, diagres, len);
-}
-
-int32 lto_deasciify_adi_config(LTOAdiConfigType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
-{
-    return parse_adi(histlog, maxdepth, diagres, len);
-}
-
 int32 lto_get_scsi_config(DRIVE *drv, int32 maxdepth, LTOScsiConfigType *histlog)
 {
-    return fetch_entries(drv, kScsiConfigPage, "lto_get_scsi_config", maxdepth, histlog, parse_scsi);
+    return fetch_entries(drv, kScsiConfigPage, "lto_get_scsi_config", maxdepth, histlog,
+                         lto_deasciify_scsi_config);
 }
 
 int32 lto_get_aci_config(DRIVE *drv, int32 maxdepth, LTOAciConfigType *histlog)
 {
-    return fetch_entries(drv, kAciConfigPage, "lto_get_aci_config", maxdepth, histlog, parse_aci);
+    return fetch_entries(drv, kAciConfigPage, "lto_get_aci_config", maxdepth, histlog,
+                         lto_deasciify_aci_config);
 }
 
 int32 lto_get_adi_config(DRIVE *drv, int32 maxdepth, LTOAdiConfigType *histlog)
 {
-    return fetch_entries(drv, kAdiConfigPage, "lto_get_adi_config", maxdepth, histlog, parse_adi);
+    return fetch_entries(drv, kAdiConfigPage, "lto_get_adi_config", maxdepth, histlog,
+                         lto_deasciify_adi_config);
 }
 
 int32 lto_get_ami_config(DRIVE *drv, int32 maxdepth, LTOAdiConfigType *histlog)
 {
-    return fetch_entries(drv, kAmiConfigPage, "lto_get_ami_config", maxdepth, histlog, parse_adi);
+    return fetch_entries(drv, kAmiConfigPage, "lto_get_ami_config", maxdepth, histlog,
+                         lto_deasciify_adi_config);
 }

@@ -25,7 +25,12 @@ Step payload(HexText &text, u_int8 *bytes, size_t count)
     return Step::counted;
 }
 
-int32 parse_aci(LTOAciHistoryType *histlog, int32 maxdepth, const u_int8 *diagres, int32 len)
+}  // namespace
+}  // namespace ltolib
+
+using namespace ltolib;
+
+int32 lto_deasciify_aci_cmdhistory(LTOAciHistoryType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
 {
     const u_int32 tick = tick_code();
     return parse_entries(diagres, len, histlog, maxdepth, lto_compare_acihist,
@@ -42,7 +47,7 @@ int32 parse_aci(LTOAciHistoryType *histlog, int32 maxdepth, const u_int8 *diagre
                          });
 }
 
-int32 parse_adi(LTOAdiHistoryType *histlog, int32 maxdepth, const u_int8 *diagres, int32 len)
+int32 lto_deasciify_adi_cmdhistory(LTOAdiHistoryType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
 {
     const u_int32 tick = tick_code();
     return parse_entries(diagres, len, histlog, maxdepth, lto_compare_adihist,
@@ -56,32 +61,21 @@ int32 parse_adi(LTOAdiHistoryType *histlog, int32 maxdepth, const u_int8 *diagre
                          });
 }
 
-}  // namespace
-}  // namespace ltolib
-
-using namespace ltolib;
-
-int32 lto_deasciify_aci_cmdhistory(LTOAciHistoryType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
-{
-    return parse_aci(histlog, maxdepth, diagres, len);
-}
-
-int32 lto_deasciify_adi_cmdhistory(LTOAdiHistoryType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
-{
-    return parse_adi(histlog, maxdepth, diagres, len);
-}
 
 int32 lto_get_aci_cmdhistory(DRIVE *drv, int32 maxdepth, LTOAciHistoryType *histlog)
 {
-    return fetch_entries(drv, kAciHistoryPage, "lto_get_aci_cmdhistory", maxdepth, histlog, parse_aci);
+    return fetch_entries(drv, kAciHistoryPage, "lto_get_aci_cmdhistory", maxdepth, histlog,
+                         lto_deasciify_aci_cmdhistory);
 }
 
 int32 lto_get_adi_cmdhistory(DRIVE *drv, int32 maxdepth, LTOAdiHistoryType *histlog)
 {
-    return fetch_entries(drv, kAdiHistoryPage, "lto_get_adi_cmdhistory", maxdepth, histlog, parse_adi);
+    return fetch_entries(drv, kAdiHistoryPage, "lto_get_adi_cmdhistory", maxdepth, histlog,
+                         lto_deasciify_adi_cmdhistory);
 }
 
 int32 lto_get_ami_cmdhistory(DRIVE *drv, int32 maxdepth, LTOAdiHistoryType *histlog)
 {
-    return fetch_entries(drv, kAmiHistoryPage, "lto_get_ami_cmdhistory", maxdepth, histlog, parse_adi);
+    return fetch_entries(drv, kAmiHistoryPage, "lto_get_ami_cmdhistory", maxdepth, histlog,
+                         lto_deasciify_adi_cmdhistory);
 }

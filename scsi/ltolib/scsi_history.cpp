@@ -165,12 +165,17 @@ Step layout3_entry(HexText &text, LTOScsiHistoryType &r)
     return Step::counted;
 }
 
-int32 parse_old_history(LTOScsiHistoryType *histlog, int32 maxdepth, const u_int8 *diagres, int32 len)
+}  // namespace
+}  // namespace ltolib
+
+using namespace ltolib;
+
+int32 lto_deasciify_scsi_cmdhistory(LTOScsiHistoryType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
 {
     return parse_entries(diagres, len, histlog, maxdepth, lto_compare_scsihist, old_entry);
 }
 
-int32 parse_new_history(LTOScsiHistoryType *histlog, int32 maxdepth, const u_int8 *diagres, int32 len)
+int32 lto_deasciify_new_scsi_cmdhistory(LTOScsiHistoryType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
 {
     HexText text = log_text(diagres, len);
     float version = 0;
@@ -183,28 +188,14 @@ int32 parse_new_history(LTOScsiHistoryType *histlog, int32 maxdepth, const u_int
     return parse_entries(text, histlog, maxdepth, lto_compare_scsihist, layout2_entry);
 }
 
-}  // namespace
-}  // namespace ltolib
-
-using namespace ltolib;
-
-int32 lto_deasciify_scsi_cmdhistory(LTOScsiHistoryType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
-{
-    return parse_old_history(histlog, maxdepth, diagres, len);
-}
-
-int32 lto_deasciify_new_scsi_cmdhistory(LTOScsiHistoryType *histlog, int32 maxdepth, u_int8 *diagres, int32 len)
-{
-    return parse_new_history(histlog, maxdepth, diagres, len);
-}
-
 int32 lto_get_scsi_cmdhistory(DRIVE *drv, int32 maxdepth, LTOScsiHistoryType *histlog)
 {
     const int32 tagged = fetch_log(drv, kHistoryPage, kLogAlloc, "lto_get_scsi_cmdhistory",
-                                   [&](const u_int8 *reply, int32 len) -> int32 {
+                                   [&](u_int8 *reply, int32 len) -> int32 {
                                        if (len <= 0)
                                            return -1;
-                                       const int32 n = parse_new_history(histlog, maxdepth, reply, len);
+                                       const int32 n = lto_deasciify_new_scsi_cmdhistory(histlog, maxdepth,
+                                                                                         reply, len);
                                        if (n == kUnsupportedLayout) {
                                            scsi_log(drv, "Sys", "Unsupported layout revision encountered");
                                            return kHistoryPage << 16;
@@ -213,9 +204,7 @@ int32 lto_get_scsi_cmdhistory(DRIVE *drv, int32 maxdepth, LTOScsiHistoryType *hi
                                    });
     if (tagged >= 0)
         return tagged;
-    const int32 n = fetch_log(drv, kOldHistoryPage, kLogAlloc, "lto_get_scsi_cmdhistory",
-                              [&](const u_int8 *reply, int32 len) {
-                                  return parse_old_history(histlog, maxdepth, reply, len);
-                              });
+    const int32 n = fetch_entries(drv, kOldHistoryPage, "lto_get_scsi_cmdhistory", maxdepth, histlog,
+                                  lto_deasciify_scsi_cmdhistory);
     return n < 0 ? -1 : (kOldHistoryPage << 16) | n;
 }

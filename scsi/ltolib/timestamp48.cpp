@@ -6,8 +6,13 @@
 namespace ltolib {
 namespace {
 
+// Each unit has its own tick count: with 9.99 us ticks a minute and an hour
+// are not whole multiples of a second's count, and deriving them from it
+// drifts by 3.6 ms an hour.
 struct TickSize {
     u_int32 code;
+    u_int64 per_hour;
+    u_int64 per_minute;
     u_int64 per_second;
     // The fraction printed, from the ticks left over in the second.
     u_int64 (*fraction)(u_int64 ticks);
@@ -20,10 +25,10 @@ constexpr char kMilliseconds[] = "%3.3u:%2.2u:%2.2u.%3.3u";
 // Code 9 stands for ticks of 9.99 us; the product is truncated, and integer
 // arithmetic keeps it exact.
 constexpr TickSize kTickSizes[] = {
-    {16, 62500, [](u_int64 t) { return t * 16; }, kMicroseconds},
-    {10, 100000, [](u_int64 t) { return t * 10; }, kMicroseconds},
-    {9, 100100, [](u_int64 t) { return t * 999 / 100; }, kMicroseconds},
-    {1000, 1000, [](u_int64 t) { return t; }, kMilliseconds},
+    {16, 225000000, 3750000, 62500, [](u_int64 t) { return t * 16; }, kMicroseconds},
+    {10, 360000000, 6000000, 100000, [](u_int64 t) { return t * 10; }, kMicroseconds},
+    {9, 360360360, 6006006, 100100, [](u_int64 t) { return t * 999 / 100; }, kMicroseconds},
+    {1000, 3600000, 60000, 1000, [](u_int64 t) { return t; }, kMilliseconds},
 };
 
 }  // namespace
@@ -33,14 +38,14 @@ bool format_ticks(u_int64 count, u_int32 tick, char *out)
     for (const TickSize &size : kTickSizes) {
         if (size.code != tick)
             continue;
-        // The whole quotient, however large, leaves minutes and seconds below
-        // 60; only the hours printed are cut to 32 bits, so the text always
-        // fits its 24 bytes.
-        const u_int64 per_minute = size.per_second * 60, per_hour = per_minute * 60;
-        const u_int64 hours = count / per_hour;
-        u_int64 rest = count % per_hour;
-        const u_int64 minutes = rest / per_minute;
-        rest %= per_minute;
+        // The remainder comes from the whole quotient, however large, so the
+        // minutes stay below 60 (the seconds reach 60 only in the last six
+        // 9.99 us ticks of a minute); only the hours printed are cut to 32
+        // bits, so the text always fits its 24 bytes.
+        const u_int64 hours = count / size.per_hour;
+        u_int64 rest = count % size.per_hour;
+        const u_int64 minutes = rest / size.per_minute;
+        rest %= size.per_minute;
         const u_int64 seconds = rest / size.per_second;
         rest %= size.per_second;
         std::snprintf(out, LTO_TIMESTAMP_SIZE, size.format, static_cast<unsigned>(hours),

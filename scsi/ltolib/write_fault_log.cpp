@@ -33,7 +33,7 @@ int32 decode_writefault_log(const u_int8 *diagres, int32 len, LTOWrFaultLogType 
 int32 lto_get_writefault_log(DRIVE *drv, LTOWrFaultLogType *log)
 {
     return ltolib::fetch_log(drv, ltolib::kWriteFaultPage, ltolib::kWriteFaultAlloc, "lto_get_writefault_log",
-                             [log](const u_int8 *reply, int32 len) {
+                             [log](u_int8 *reply, int32 len) {
                                  return ltolib::decode_writefault_log(reply, len, log);
                              });
 }
