@@ -1,7 +1,6 @@
 // The cartridge-memory page decoders never read past the bytes they are
 // given, and say so when a page is cut short.
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -38,6 +37,11 @@ struct Layout {
     size_t end;  // the bytes the layout spans
 };
 
+void usage1(const u_int8 *page, size_t available, pfvv sink)
+{
+    ltolib::cm_decode_usage_page(page, available, 1, sink);
+}
+
 const Layout kLayouts[] = {
     {"cartmfr", ltolib::cm_decode_cartmfr_page, 0, 0x001, 64},
     {"mediamfr", ltolib::cm_decode_mediamfr_page, 0, 0x002, 64},
@@ -53,10 +57,8 @@ const Layout kLayouts[] = {
     {"cartstat v3", ltolib::cm_decode_cartstat_page, 3, 0x105, 64},
     {"mech", ltolib::cm_decode_mech_page, 0, 0x106, 384},
     {"suspapp v1", ltolib::cm_decode_suspapp_page, 1, 0x107, 184},
-    {"usage v0", [](const u_int8 *p, size_t n, pfvv s) { ltolib::cm_decode_usage_page(p, n, 1, s); }, 0, 0x109,
-     64},
-    {"usage v1", [](const u_int8 *p, size_t n, pfvv s) { ltolib::cm_decode_usage_page(p, n, 1, s); }, 1, 0x109,
-     96},
+    {"usage v0", usage1, 0, 0x109, 64},
+    {"usage v1", usage1, 1, 0x109, 96},
     {"fatal v1", ltolib::cm_decode_fatalerror_page, 1, 0x10C, 128},
     {"fatal v2", ltolib::cm_decode_fatalerror_page, 2, 0x10C, 160},
 };
@@ -95,20 +97,53 @@ TEST(CmBounds, SubpageAtTheEndAndOnePast)
     EXPECT_EQ(lines.size(), 18u);
 }
 
-TEST(CmBounds, VendorDumpStopsAtTheBytesAvailable)
+// A public form as a bounded one: it reads at most what its header gives.
+template <void (*Public)(u_int8 *, pfvv)>
+void whole(const u_int8 *page, size_t, pfvv sink)
 {
-    Page page = Page(0, 0x181, 100).ramp().length(0xFFFF);
-    char *dump = dds_sdump_buffer(page.data(), 100);
-    const std::string dump100 = dump;
-    std::free(dump);
-    const std::string owner = "Partner #1 Mechanism-specific page: no decoder\n";
-    EXPECT_EQ(decode(ltolib::cm_decode_mechspec_page, page.data(), 100),
-              (std::vector<std::string>{kSep, owner, kSep, dump100, overrun(0x181)}));
-    // Without the page length there is nothing to dump.
-    std::vector<u_int8> header(page.bytes().begin(), page.bytes().begin() + 3);
-    EXPECT_EQ(decode(ltolib::cm_decode_mechspec_page, header.data(), 3),
-              (std::vector<std::string>{kSep, owner, kSep, overrun(0x181)}));
+    Public(const_cast<u_int8 *>(page), sink);
 }
+
+// A vendor page dumps its page length, or the bytes available when fewer and
+// then the notice; without the length field it dumps nothing. Only 180h-184h
+// and 200h have an owner line.
+TEST(CmBounds, VendorPageDumps)
+{
+    const std::string p1 = "Partner #1 Mechanism-specific page: no decoder\n",
+                      p2 = "Partner #2 Mechanism-specific page: no decoder\n",
+                      app = "App-specific page (0x200): no decoder\n";
+    struct Case {
+        Bounded decoder;
+        unsigned id;
+        u_int32 length;
+        size_t available, dumped;
+        std::vector<std::string> head;
+    };
+    const Case cases[] = {
+        {whole<lto_cm_decode_mechspec_page>, 0x182, 64, 80, 64, {kSep, p2, kSep}},
+        {whole<lto_cm_decode_mechspec_page>, 0x185, 64, 80, 64, {kSep, kSep}},
+        {whole<lto_cm_decode_appspec_page>, 0x200, 64, 80, 64, {kSep, app, kSep}},
+        {ltolib::cm_decode_mechspec_page, 0x181, 0xFFFF, 100, 100, {kSep, p1, kSep}},
+        {ltolib::cm_decode_mechspec_page, 0x181, 0xFFFF, 3, 0, {kSep, p1, kSep}},
+    };
+    for (const Case &c : cases) {
+        Page page = Page(0, c.id, 100).ramp().length(c.length);
+        std::vector<u_int8> view(page.bytes().begin(),
+                                 page.bytes().begin() + static_cast<std::ptrdiff_t>(c.available));
+        std::vector<std::string> want = c.head;
+        if (c.dumped > 0) {
+            char *dump = dds_sdump_buffer(view.data(), static_cast<int>(c.dumped));
+            want.push_back(dump);
+            std::free(dump);
+        }
+        if (c.dumped < c.length)
+            want.push_back(overrun(c.id));
+        EXPECT_EQ(decode(c.decoder, view.data(), view.size()), want) << std::hex << c.id << " " << c.available;
+    }
+}
+
+void usage0(u_int8 *page, pfvv sink) { lto_cm_decode_usage_page(page, 0, sink); }
+void subpage0(u_int8 *page, pfvv sink) { lto_cm_decode_mech_subpage(page, 0, sink); }
 
 TEST(CmBounds, NullPageOrSinkWritesNothing)
 {
@@ -126,23 +161,14 @@ TEST(CmBounds, NullPageOrSinkWritesNothing)
         lto_cm_decode_fatalerror_page,
         lto_cm_decode_mechspec_page,
         lto_cm_decode_appspec_page,
-        [](u_int8 *p, pfvv s) { lto_cm_decode_usage_page(p, 0, s); },
-        [](u_int8 *p, pfvv s) { lto_cm_decode_mech_subpage(p, 0, s); },
+        usage0,
+        subpage0,
     };
     std::vector<u_int8> page(LTO_CM_VENDOR_PAGE_MAX, 0);
     for (auto decoder : publics) {
         EXPECT_TRUE(cmtest::capture([&](pfvv sink) { decoder(nullptr, sink); }).empty());
         decoder(page.data(), nullptr);
     }
-}
-
-TEST(CmBounds, BreakTimeCutsALongLabel)
-{
-    const std::string label(500, 'x');
-    const char *text = lto_break_time(label.c_str(), 59);
-    ASSERT_EQ(std::strlen(text), LTO_BREAK_TIME_SIZE - 1u);
-    EXPECT_EQ(std::string(text), std::string(LTO_BREAK_TIME_SIZE - 2, 'x') + "\n");
-    EXPECT_STREQ(lto_break_time(label.c_str() + 500 - 130, 59), (label.substr(0, 130) + "59 secs\n").c_str());
 }
 
 }  // namespace

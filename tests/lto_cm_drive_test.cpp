@@ -98,7 +98,6 @@ TEST_F(LtoCmDrive, DriveLog)
         {"ABCDEFGHIJKLMNO", 0x1234, 0, 1001, 4, 1, "ABCDEFGHIJKL"},
         // Error code 0 counts a use only, whatever set_state says.
         {"KV1", 0, 1, 1001, 3, 1, std::string("KV1\0\0\0\0\0\0\0\0\0", 12)},
-        {"", 0, 0, 1001, 3, 1, std::string(12, '\0')},
     };
     for (const Case &c : cases) {
         load(cmtest::full_image(4096));
@@ -144,25 +143,19 @@ TEST_F(LtoCmDrive, DriveLog)
     EXPECT_EQ(lto_update_cmma_drivelog(&drv, nullptr, 5, 1), -1);
 }
 
-TEST_F(LtoCmDrive, ReportOfTheImageRead)
-{
-    // What lto_read_cm brings back reports as the image itself does.
-    Image image = cmtest::full_image(8192);
-    load(image);
-    std::vector<u_int8> read(8192);
-    ASSERT_EQ(lto_read_cm(&drv, read.data(), 8192), 8192);
-    auto from_drive = cmtest::capture(
-        [&](pfvv sink) { EXPECT_EQ(lto_decode_cm_contents(read.data(), LTO_CM_ALL, sink), 0); });
-    auto direct = cmtest::capture([&](pfvv sink) { lto_decode_cm_contents(image.data(), LTO_CM_ALL, sink); });
-    EXPECT_EQ(from_drive, direct);
-}
-
 TEST_F(LtoCmDrive, TapeNumber)
 {
     // Page 001h at 64 holds "KV12345678" at 76..85.
     Image at64 = Image(4096).table(36, {{0, 0x002, 0x80}, {0, 0x001, 64}}, 0x100, 0).text(76, "KV12345678XY");
     Image at235 = Image(4096).table(36, {{0, 0x001, 235}}, 0x100, 0);
+    // The serial of page 001h at 234 ends at byte 255, the last of the 256 scanned.
+    Image at234 = Image(4096).table(36, {{0, 0x001, 234}}, 0x100, 0).text(246, "KV12345678");
+    Image nul = Image(4096).table(36, {{0, 0x001, 64}}, 0x100, 0).text(76, std::string("AB\0CD", 5));
     Image ended = Image(4096).table(36, {}, 0x100, 0).be16(44, 0x001).be16(46, 64).text(76, "KV12345678");
+    // No end entry before byte 256, page 001h's entry just past it.
+    Image unended = Image(4096).be16(256, 0x001).be16(258, 64).text(76, "KV12345678");
+    for (size_t at = 36; at < 256; at += 4)
+        unended.be16(at, 0x101);
     const std::string serial = key("reply.ab01",
                                    kvemu::Bytes{0,   0,   0,   16,  'S', 'E', 'R', 'I', 'A', 'L',
                                                 'N', 'U', 'M', 'B', 'E', 'R', '0', '1', '2', '3'});
@@ -179,8 +172,11 @@ TEST_F(LtoCmDrive, TapeNumber)
         {"a short one", at64, key("reply.ab01", kvemu::Bytes{0, 0, 0, 3, 'A', 'B', 'C'}), 0, "ABC", 1},
         {"refused: the cartridge memory", at64, "", 0, "KV12345678", 3},
         {"a reply of the header alone", at64, key("reply.ab01", kvemu::Bytes{0, 0, 0, 0}), 0, "KV12345678", 3},
+        {"page 001h at 234", at234, "", 0, "KV12345678", 3},
         {"page 001h at 235", at235, "", -1, "untouched", 3},
+        {"a NUL ends it", nul, "", 0, "AB", 3},
         {"the end entry first", ended, "", -1, "untouched", 3},
+        {"no end entry in the bytes scanned", unended, "", -1, "untouched", 3},
         {"no cartridge memory", at64, kFailReceive, -1, "untouched", 3},
     };
     for (const Case &c : cases) {

@@ -16,9 +16,7 @@ Self &Fields<Self>::put(size_t at, u_int32 value, size_t width)
 template <class Self>
 Self &Fields<Self>::text(size_t at, const std::string &chars)
 {
-    for (size_t i = 0; i < chars.size(); i++)
-        u8(at + i, static_cast<unsigned char>(chars[i]));
-    return static_cast<Self &>(*this);
+    return bytes_at(at, std::vector<u_int8>(chars.begin(), chars.end()));
 }
 
 template <class Self>
@@ -51,14 +49,6 @@ Image::Image(size_t size) : Fields(size)
 {
     u8(5, static_cast<u_int32>(size / 1024));
     be16(6, size > 4096 ? 2 : 1);
-}
-
-Image &Image::mfr(u_int32 chip_serial, u_int8 check, u_int8 last_protected, u_int8 block1)
-{
-    scsilib::put_le32(data(), chip_serial);
-    u8(4, check);
-    u8(32, last_protected);
-    return u8(33, block1);
 }
 
 Image &Image::table(size_t at, const std::vector<Entry> &entries, u_int32 next, u_int32 crc)
@@ -109,7 +99,9 @@ Image full_image(size_t size)
     pages.push_back(Page(0, 0x200, 64).ramp());
 
     Image image(size);
-    image.mfr(0x12345678, 0x5A, 0x03, 0x01);
+    // Chip serial (little-endian), check byte, the two write-protect bytes.
+    scsilib::put_le32(image.data(), 0x12345678);
+    image.u8(4, 0x5A).u8(32, 0x03).u8(33, 0x01);
 
     // Pages from 100h on, in table order, around the CMMA area at F00h.
     size_t cursor = 0x100;
@@ -141,29 +133,14 @@ Image full_image(size_t size)
     image.table(unprotected, second, 0, 0xC1C1C1C1);
 
     // The CMMA area.
-    image.u8(0xF00, 2)
-        .u8(0xF01, 1)
-        .be32(0xF02, 1000)
-        .be32(0xF06, 3)
-        .u8(0xF0A, 0x81)
-        .u8(0xF0B, 0x42)
-        .u8(0xF0C, 7)
-        .bytes_at(0xF10, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD,
-                          0xEE, 0xFF})
-        .be32(0xF20, 1234)
-        .be32(0xF24, 5678)
-        .be32(0xF40, 0x5F5E1000)
-        .text(0xF44, "KVQUAL000001")
-        .be16(0xF50, 0x1800)
-        .be16(0xF52, 0xFF38)
-        .be16(0xF54, 9)
-        .u8(0xF56, 'A')
-        .be16(0xF64, 0x0100)
-        .be16(0xF66, 0xFF00)
-        .u8(0xF70, 1)
-        .be32(0xF80, 0x60000000)
-        .text(0xF84, "KVDRIVE00042")
-        .be32(0xF90, 0xDEADBEEF);
+    image.u8(0xF00, 2).u8(0xF01, 1).be32(0xF02, 1000).be32(0xF06, 3);
+    image.u8(0xF0A, 0x81).u8(0xF0B, 0x42).u8(0xF0C, 7);
+    for (u_int8 i = 0; i < 16; i++)
+        image.u8(0xF10 + i, i * 0x11u);
+    image.be32(0xF20, 1234).be32(0xF24, 5678).be32(0xF40, 0x5F5E1000).text(0xF44, "KVQUAL000001");
+    image.be16(0xF50, 0x1800).be16(0xF52, 0xFF38).be16(0xF54, 9).u8(0xF56, 'A').be16(0xF64, 0x0100);
+    image.be16(0xF66, 0xFF00).u8(0xF70, 1).be32(0xF80, 0x60000000).text(0xF84, "KVDRIVE00042");
+    image.be32(0xF90, 0xDEADBEEF);
     return image;
 }
 

@@ -67,9 +67,6 @@ struct Entry {
 class Image : public Fields<Image> {
 public:
     explicit Image(size_t size);
-    // The manufacturer's bytes: chip serial (little-endian), check byte and
-    // the two write-protect bytes.
-    Image &mfr(u_int32 chip_serial, u_int8 check, u_int8 last_protected, u_int8 block1);
     // A table at `at`: the entries, the end entry pointing at `next`, the CRC.
     Image &table(size_t at, const std::vector<Entry> &entries, u_int32 next, u_int32 crc);
     // Another block of bytes (a page, the CMMA area) from `address` on.
