@@ -146,7 +146,6 @@ TEST(LtoC1Counters, LayoutsRatesAndMeans)
     // 10 errors in 50 CCPs.
     const std::tuple<u_int32, int32, Tokens, int> cases[] = {
         {0x80020100, 0x88, {"100", "200", "3", "4"}, 8},
-        {0x80020100, 0x34, {"100", "200", "3", "4"}, 8},
         {0, 0x89, {"100", "200", "3", "4", "5"}, 16},
     };
     for (const auto &c : cases) {
