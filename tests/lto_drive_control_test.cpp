@@ -22,7 +22,7 @@ std::string c1_page(const std::string &text)
 }
 
 // NOT READY, MEDIUM NOT PRESENT.
-const std::string kNoTape = "status=2 sense=70000200000000 0A 00000000 3A00 0000000000";
+const std::string kNoTape = "status=2 sense=700002000000000A000000003A0000000000";
 
 TEST_F(LtoControl, GenerationFromTheVariant)
 {
