@@ -49,8 +49,6 @@ TEST_F(LtoCommands, VendorPagesAsSent)
           "FF FF FF FE 00 00 00 03"}},
         {[](DRIVE *d) { return lto_exit_datacollection_mode(d); },
          {"cmd 1D 11 00 00 04 5A", "out A2 00 00 00"}},
-        {[](DRIVE *d) { return lto_send_mech_cmd(d, 0x2014, 0, nullptr); },
-         {"cmd 1D 11 00 00 08 5A", "out 93 00 00 04 00 00 20 14"}},
         {[&](DRIVE *d) { return lto_send_mech_cmd(d, 0x200F, 38, parms); },
          {"cmd 1D 11 00 00 A0 5A", "out 93 00 00 9C 00 00 20 0F" + all38}},
         {[](DRIVE *d) { return lto_run_ert(d, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 1); },
