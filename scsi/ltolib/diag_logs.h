@@ -16,8 +16,9 @@ namespace ltolib {
 // Allocation length of the log fetches: the builder sends at most 65535.
 constexpr int32 kLogAlloc = 65536;
 
-// The text of a log reply: the len bytes after its 4-byte header, the last one
-// included; none when len is 4 or less. The reply is only read.
+// The text of a diagnostic text reply (a log, mechanism data, memory words):
+// the bytes after its 4-byte header up to len; none when len is 4 or less. The
+// reply is only read.
 inline HexText log_text(const u_int8 *diagres, int32 len)
 {
     if (diagres == nullptr || len <= 4)
