@@ -75,6 +75,21 @@ enum class Step {
     stop,     // the entry does not count, the parse ends
 };
 
+// The numbers that close an entry, one per slot of out[0..count), each stored
+// as as(number). A text that ends before the last ends the parse, but the
+// entry still counts.
+template <typename T, typename As>
+Step read_tail(HexText &text, T *out, size_t count, As as)
+{
+    for (size_t i = 0; i < count; ++i) {
+        u_int32 v = 0;
+        if (!text.next(v))
+            return Step::last;
+        out[i] = as(v);
+    }
+    return Step::counted;
+}
+
 // The first n records in the order of `order` (records with equal keys in no
 // defined order).
 template <typename T>
