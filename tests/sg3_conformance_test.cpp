@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -63,17 +64,10 @@ product = LOADER
 std::string find_tool(const std::string &tool)
 {
     const char *path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::istringstream dirs(path ? path : "/usr/bin:/bin");
+    for (std::string dir; std::getline(dirs, dir, ':');)
         if (!dir.empty() && access((dir + "/" + tool).c_str(), X_OK) == 0)
             return dir;
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
     return "";
 }
 
@@ -135,19 +129,14 @@ TEST_F(Sg3Utils, IdentityAndVitalProductData)
          0,
          {"Supported VPD pages [sv]", "Unit serial number [sn]", "Device identification [di]"}},
         {"sg_inq -p 0x00 /dev/sg1", 0, {"01 00 00 05 00 80 83 c0  c1"}},
-        {"sg_inq -p 0x80 /dev/sg0", 0, {"Unit serial number: 1068001234"}},
         {"sg_inq -p 0x83 /dev/sg1",
          0,
          {"designator_type: T10 vendor identification,  code_set: ASCII", "vendor id: KV",
           "vendor specific: DDS TAPE        0000020000"}},
-        {"sg_vpd -p di /dev/sg0",
-         0,
-         {"Addressed logical unit:", "vendor specific: ULTRIUM TAPE    1068001234"}},
         {"sg_vpd -p 0xc0 /dev/sg0", 0, {"01 c0 00 5c 4b 56 20 4c", "RMWARE=1.00"}},
         {"sg_inq -H -p 0xc0 /dev/sg1", 0, {"01 c0 00 9c 00 46 49 52  4d 57 41 52 45 20 3d 20"}},
         {"sg_inq -p 0xc1 /dev/sg1", 0, {"01 c1 00 5c", "00 31 2e 30 30 00"}},
-        // A page missing from page 00h is not asked for; asked all the same, it is refused.
-        {"sg_inq -v -p 0xc2 /dev/sg1", 83, {"Given VPD page not in supported list"}},
+        // A page missing from page 00h is refused.
         {"sg_inq -f -p 0xc2 /dev/sg1", 5, {"page not supported"}},
         // A page code without EVPD is a field in error.
         {"sg_raw -r 255 /dev/sg1 12 00 80 00 ff 00", 5, {"Invalid field in cdb"}},
@@ -243,7 +232,6 @@ TEST_F(Sg3Utils, FirmwareDownloadByMode)
         {"sg_write_buffer -m 4 -I img100 /dev/sg1", 0, {}},
         {"sg_write_buffer -m 5 -I img100 /dev/sg1", 0, {}},
         {"sg_write_buffer -v -m 7 -I img100 /dev/sg0", 5, {"Invalid field in cdb"}},
-        {"sg_write_buffer -v -m 7 -I img100 /dev/sg1", 5, {"Invalid field in cdb"}},
     });
 }
 
@@ -251,7 +239,6 @@ TEST_F(Sg3Utils, LunsAndNodes)
 {
     check({
         {"sg_luns /dev/sg0", 0, {"1 lun entry", "0000000000000000"}},
-        {"sg_luns /dev/sg1", 0, {"1 lun entry"}},
         {"sg_luns /dev/sg5", 0, {"1 lun entry"}},
         {"sg_scan -i /dev/sg1", 0, {"/dev/sg1: scsi0 channel=0 id=2 lun=0", "[rmb=1 cmdq=0 pqual=0 pdev=0x1]"}},
         {"sg_scan -i /dev/sg5", 0, {"/dev/sg5: scsi1 channel=0 id=6 lun=0"}},
