@@ -3,7 +3,6 @@
 // through SG_IO, answers that depend on an earlier command, and the nodes as
 // the sg driver shows them.
 #include <fcntl.h>
-#include <scsi/scsi.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -108,8 +107,7 @@ protected:
     int fd[4] = {-1, -1, -1, -1};
 };
 
-// Nodes: 0 LTO, 1 DDS with settings, 2 DDS without a cartridge, 3 a disk at
-// adapter 2, channel 1, target 1, LUN 2.
+// Nodes: 0 LTO, 1 DDS with settings, 2 DDS without a cartridge, 3 a disk.
 TEST_F(DriveAnswers, RepliesAndRefusals)
 {
     struct Case {
@@ -128,10 +126,6 @@ TEST_F(DriveAnswers, RepliesAndRefusals)
         {"configured reply", 1, {0xC8, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 6, {1, 2, 3, 4, 5, 6}, 6},
         {"vpd 00h lists configured pages", 1, {0x12, 1, 0, 0, 0xFF, 0}, 255,
          {1, 0, 0, 6, 0x00, 0x80, 0x83, 0xC0, 0xC1, 0xC2}, 10},
-        {"serial from host, channel, target, lun", 3, {0x12, 1, 0x80, 0, 0xFF, 0}, 255,
-         {0, 0x80, 0, 10, '0', '2', '0', '1', '0', '1', '0', '0', '0', '2'}, 14},
-        {"report luns of lun 2", 3, {0xA0, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0, 0}, 16,
-         {0, 0, 0, 8, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0}, 16},
         {"report luns, well-known only", 0, {0xA0, 0, 1, 0, 0, 0, 0, 0, 0x10, 0, 0, 0}, 16, Bytes(8, 0), 8},
         // The parameter pointer starts the list at the first code at or past it.
         {"log sense from parameter 5", 1, {0x4D, 0, 0x42, 0, 0, 0, 5, 0, 0xFF, 0}, 255,
@@ -199,17 +193,6 @@ TEST_F(DriveAnswers, NodesLookLikeSgDevices)
     EXPECT_EQ(minor(st.st_rdev), 1u);
     ASSERT_EQ(stat("/dev/sg3", &st), 0);
     EXPECT_EQ(minor(st.st_rdev), 3u);
-
-    int idlun[2] = {};
-    ASSERT_EQ(ioctl(fd[3], SCSI_IOCTL_GET_IDLUN, idlun), 0);
-    EXPECT_EQ(idlun[0], 0x02010201);  // host 2, channel 1, lun 2, target 1
-    sg_scsi_id id{};
-    ASSERT_EQ(ioctl(fd[3], SG_GET_SCSI_ID, &id), 0);
-    EXPECT_EQ((std::vector<int>{id.host_no, id.channel, id.scsi_id, id.lun, id.scsi_type}),
-              (std::vector<int>{2, 1, 1, 2, 0}));
-    int bus_number = -1;
-    ASSERT_EQ(ioctl(fd[3], SCSI_IOCTL_GET_BUS_NUMBER, &bus_number), 0);
-    EXPECT_EQ(bus_number, 2);
 
     // The device list reads through a plain descriptor too; the KV models list as tapes.
     int list = open("/proc/scsi/sg/devices", O_RDONLY);

@@ -19,7 +19,8 @@ namespace {
 const std::string kPreload = KV_BINARY_DIR "/emulator/libkvemu_preload.so";
 
 // sg0 LTO, sg1 DDS, sg2 LTO answering BUSY once, sg3 LTO with a pending
-// UNIT ATTENTION, sg4 DDS without a cartridge, sg5 another maker's changer.
+// UNIT ATTENTION, sg4 DDS without a cartridge, sg5 another maker's changer at
+// adapter 1, channel 1, target 6, LUN 2.
 const char kBus[] = R"(
 [device]
 host = 0
@@ -54,7 +55,9 @@ model = kv_dds
 tur = 02 3A 00
 [device]
 host = 1
+channel = 1
 target = 6
+lun = 2
 type = 8
 vendor = OTHERCO
 product = LOADER
@@ -125,6 +128,7 @@ TEST_F(Sg3Utils, IdentityAndVitalProductData)
           "Unit serial number: 1068001234"}},
         {"sg_inq /dev/sg1", 0, {"RMB=1", "Product identification: DDS TAPE", "Unit serial number: 0000020000"}},
         {"sg_inq /dev/sg5", 0, {"PDT=8  RMB=0", "Peripheral device type: medium changer", "OTHERCO"}},
+        {"sg_inq -p 0x80 /dev/sg5", 0, {"Unit serial number: 0101060002"}},
         {"sg_vpd /dev/sg1",
          0,
          {"Supported VPD pages [sv]", "Unit serial number [sn]", "Device identification [di]"}},
@@ -239,12 +243,13 @@ TEST_F(Sg3Utils, LunsAndNodes)
 {
     check({
         {"sg_luns /dev/sg0", 0, {"1 lun entry", "0000000000000000"}},
-        {"sg_luns /dev/sg5", 0, {"1 lun entry"}},
+        {"sg_luns /dev/sg5", 0, {"1 lun entry", "0002000000000000"}},
         {"sg_scan -i /dev/sg1", 0, {"/dev/sg1: scsi0 channel=0 id=2 lun=0", "[rmb=1 cmdq=0 pqual=0 pdev=0x1]"}},
-        {"sg_scan -i /dev/sg5", 0, {"/dev/sg5: scsi1 channel=0 id=6 lun=0"}},
-        {"sg_map -i",
+        {"sg_scan -i /dev/sg5", 0, {"/dev/sg5: scsi1 channel=1 id=6 lun=2"}},
+        {"sg_map -i -x",
          0,
-         {"/dev/sg0  KV        ULTRIUM TAPE", "/dev/sg4  KV        DDS TAPE", "/dev/sg5  OTHERCO"}},
+         {"/dev/sg0  0 0 1 0  1  KV        ULTRIUM TAPE", "/dev/sg4  0 0 5 0  1  KV        DDS TAPE",
+          "/dev/sg5  1 1 6 2  8  OTHERCO"}},
     });
 }
 
