@@ -13,10 +13,9 @@ namespace {
 using namespace scsilib;
 
 constexpr uint8_t kServiceAction = 0x1F;
-constexpr uint8_t kSegment = 0x05;       // out
-constexpr uint8_t kReboot = 0x06;        // out
-constexpr uint8_t kIpConfig = 0x12;      // in and out
-constexpr uint8_t kFirmwareInfo = 0x05;  // in
+constexpr uint8_t kSegment = 0x05;   // out
+constexpr uint8_t kReboot = 0x06;    // out
+constexpr uint8_t kIpConfig = 0x12;  // in and out
 
 constexpr size_t kListHeader = 4;
 constexpr size_t kDescriptorHeader = 4;
@@ -103,16 +102,6 @@ std::optional<Reply> LtoMaintenance::command(const Command &cmd)
     default:
         return invalid_cdb();
     }
-}
-
-void LtoMaintenance::limit(const Command &cmd, Reply &reply)
-{
-    if (cmd.cdb.size() < 12 || cmd.cdb[0] != kOpMaintenanceIn || cmd.cdb[1] != kServiceAction ||
-        cmd.cdb[2] != kFirmwareInfo)
-        return;
-    const size_t allocation = static_cast<size_t>(be_at(cmd.cdb, 6, 2));
-    if (reply.data.size() > allocation)
-        reply.data.resize(allocation);
 }
 
 // The CDB's length must be what was sent.
