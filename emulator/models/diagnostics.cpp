@@ -18,8 +18,6 @@ constexpr uint8_t kPageFormat = 0x10;     // PF, SEND DIAGNOSTIC byte 1
 constexpr uint8_t kSelfTest = 0x04;       // SELFTEST, SEND DIAGNOSTIC byte 1
 constexpr uint8_t kPageCodeValid = 0x01;  // PCV, RECEIVE DIAGNOSTIC RESULTS byte 1
 
-Reply sequence_error() { return check_condition(kSenseIllegalRequest, kAscCommandSequenceError, 0); }
-
 }  // namespace
 
 Bytes Diagnostics::supported_pages() const

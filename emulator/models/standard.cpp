@@ -73,6 +73,8 @@ Reply invalid_field_in_parameters()
     return check_condition(kSenseIllegalRequest, kAscInvalidFieldInParameterList, 0);
 }
 
+Reply sequence_error() { return check_condition(kSenseIllegalRequest, kAscCommandSequenceError, 0); }
+
 std::string serial_number(const Config &cfg)
 {
     if (cfg.has("serial"))

@@ -12,9 +12,10 @@
 
 namespace kvemu {
 
-// CHECK CONDITION, ILLEGAL REQUEST with the two most common codes.
+// CHECK CONDITION, ILLEGAL REQUEST with its most common codes.
 Reply invalid_field_in_cdb();         // 24h/00h
 Reply invalid_field_in_parameters();  // 26h/00h
+Reply sequence_error();               // 2Ch/00h, command sequence error
 
 // INQUIRY: the "inquiry" setting or `standard` for EVPD 0 (page code 0 only);
 // for EVPD 1 the setting "inquiry.<pp>", else pages 00h, 80h, 83h and the
