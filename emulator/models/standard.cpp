@@ -36,17 +36,6 @@ std::set<uint8_t> configured_pages(const Config &cfg)
     return pages;
 }
 
-// A page of `body` under the 4-byte header of page `code`.
-Bytes vpd_page(uint8_t peripheral, uint8_t code, const Bytes &body)
-{
-    Bytes p(4 + body.size(), 0);
-    p[0] = peripheral;
-    p[1] = code;
-    put_be_at(p, 2, body.size(), 2);
-    std::copy(body.begin(), body.end(), p.begin() + 4);
-    return p;
-}
-
 // One designator of type T10 vendor ID: vendor, product and serial number,
 // the designation every device can give of itself.
 Bytes identification_body(const Bytes &standard, const std::string &serial)
@@ -65,6 +54,16 @@ Bytes identification_body(const Bytes &standard, const std::string &serial)
 }
 
 }  // namespace
+
+Bytes page_with_body(uint8_t byte0, uint8_t byte1, const Bytes &body)
+{
+    Bytes p(4 + body.size(), 0);
+    p[0] = byte0;
+    p[1] = byte1;
+    put_be_at(p, 2, std::min<size_t>(body.size(), 0xFFFF), 2);
+    std::copy(body.begin(), body.end(), p.begin() + 4);
+    return p;
+}
 
 Reply invalid_field_in_cdb() { return check_condition(kSenseIllegalRequest, kAscInvalidFieldInCdb, 0); }
 
@@ -106,14 +105,14 @@ Reply inquiry_reply(const Config &cfg, const Command &cmd, const Bytes &standard
         codes.insert({kPageSupported, kPageSerial, kPageIdentification});
         for (const auto &p : vendor_pages)
             codes.insert(p.first);
-        return good(vpd_page(peripheral, page, Bytes(codes.begin(), codes.end())));
+        return good(page_with_body(peripheral, page, Bytes(codes.begin(), codes.end())));
     }
     case kPageSerial: {
         std::string serial = serial_number(cfg);
-        return good(vpd_page(peripheral, page, Bytes(serial.begin(), serial.end())));
+        return good(page_with_body(peripheral, page, Bytes(serial.begin(), serial.end())));
     }
     case kPageIdentification:
-        return good(vpd_page(peripheral, page, identification_body(standard, serial_number(cfg))));
+        return good(page_with_body(peripheral, page, identification_body(standard, serial_number(cfg))));
     default:
         break;
     }

@@ -12,6 +12,11 @@
 
 namespace kvemu {
 
+// A page as SPC lays out vital product data, log and diagnostic pages: `byte0`
+// and `byte1`, the body's length in bytes 2-3 (FFFFh when it does not fit),
+// then the body.
+Bytes page_with_body(uint8_t byte0, uint8_t byte1, const Bytes &body);
+
 // CHECK CONDITION, ILLEGAL REQUEST with its most common codes.
 Reply invalid_field_in_cdb();         // 24h/00h
 Reply invalid_field_in_parameters();  // 26h/00h
