@@ -21,6 +21,21 @@ constexpr uint8_t kPageSerial = 0x80;
 constexpr uint8_t kPageIdentification = 0x83;
 constexpr uint8_t kDescriptorSense = 0x01;  // REQUEST SENSE byte 1: DESC
 
+// The answer the setting "inquiry" (standard data) or "inquiry.<pp>" (EVPD page
+// pp) gives; nullopt without one.
+std::optional<Bytes> configured_inquiry(const Config &cfg, bool evpd, uint8_t page)
+{
+    std::string key = "inquiry";
+    if (evpd) {
+        char suffix[8];
+        std::snprintf(suffix, sizeof suffix, ".%02x", static_cast<unsigned>(page));
+        key += suffix;
+    }
+    if (!cfg.has(key))
+        return std::nullopt;
+    return cfg.get_bytes(key);
+}
+
 // "inquiry.<pp>" settings, by page code.
 std::set<uint8_t> configured_pages(const Config &cfg)
 {
@@ -93,7 +108,7 @@ Reply inquiry_reply(const Config &cfg, const Command &cmd, const Bytes &standard
     const bool evpd = cmd.cdb[1] & kEvpd;
     if (!evpd && page != 0)
         return invalid_field_in_cdb();
-    if (auto d = configured_inquiry(cfg, cmd))
+    if (auto d = configured_inquiry(cfg, evpd, page))
         return good(*d);
     if (!evpd)
         return good(standard);
@@ -135,12 +150,18 @@ Reply request_sense_reply(const Command &cmd, const Bytes &fixed)
     return good(d);
 }
 
-Bytes standing_sense(const Config &cfg)
+Reply configured_tur(const Config &cfg)
 {
     Bytes s = cfg.get_bytes("tur");
-    if (s.size() < 3)
-        return {};
-    return check_condition(s[0], s[1], s[2]).sense;
+    if (s.size() >= 3)
+        return check_condition(s[0], s[1], s[2]);
+    return good();
+}
+
+Bytes standing_sense(const Config &cfg)
+{
+    Reply tur = configured_tur(cfg);
+    return tur.sense.empty() ? check_condition(kSenseNoSense, 0, 0).sense : tur.sense;
 }
 
 Reply report_luns(const Config &cfg, const Command &cmd)

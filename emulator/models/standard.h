@@ -36,8 +36,12 @@ std::string serial_number(const Config &cfg);
 // CDB's DESC bit asks for it.
 Reply request_sense_reply(const Command &cmd, const Bytes &fixed_sense);
 
+// TEST UNIT READY as "tur = <key> <asc> <ascq>" sets it: CHECK CONDITION with
+// that sense (a drive without a cartridge, say); GOOD without the setting.
+Reply configured_tur(const Config &cfg);
+
 // The sense that stands while the drive stays as configured: that of
-// "tur = <key> <asc> <ascq>" (a drive without a cartridge, say); empty without it.
+// configured_tur(), else NO SENSE.
 Bytes standing_sense(const Config &cfg);
 
 // REPORT LUNS: the node's own LUN ("lun", default 0).
