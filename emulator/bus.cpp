@@ -111,6 +111,9 @@ void add_node(const Config &cfg, bool raw)
     auto n = std::make_unique<Node>();
     n->number = static_cast<int>(bus().nodes.size());
     n->cfg = cfg;
+    // Read once: every SG_IO asks it. "record = 0" keeps long runs (benchmarks)
+    // from storing every byte sent.
+    n->record = cfg.get_int("record", 1) != 0;
     if (raw) {
         n->line = cfg.get("line");
     } else {
