@@ -35,11 +35,9 @@ Opts fixed(int32 rec, boolean f = 1) { return opts(0, 0, f, rec, 0); }
 Opts sili(boolean v) { return opts(0, v, 0, 0, 0); }
 
 using Call = std::function<int32(DRIVE *, unsigned char *)>;
-#define CALL(expr)                                                                                             \
-    [](DRIVE *d, unsigned char *b) {                                                                           \
-        (void)b;                                                                                               \
-        return expr;                                                                                           \
-    }
+// clang-format off
+#define CALL(expr) [](DRIVE *d, unsigned char *b) { (void)b; return expr; }
+// clang-format on
 
 struct Row {
     const char *what;
@@ -279,6 +277,7 @@ TEST_F(Commands, RefusedRequestsSendNothing)
     unsigned char *b = pattern();
     unsigned char cdb[17] = {0x12, 0, 0, 0, 0x60, 0};
     DRIVE *d = &drv;
+    // clang-format off
     const std::vector<std::function<int32()>> refused = {
         [&] { return scsi_request_sense(d, b, -1); },
         [&] { return scsi_read(d, b, -1); },
@@ -313,19 +312,11 @@ TEST_F(Commands, RefusedRequestsSendNothing)
         [&] { return scsi_general(d, cdb, 17, b, 0); },
         [&] { return scsi_general(d, nullptr, 6, b, 0); },
         [&] { return scsi_general(d, cdb, 6, b, -1); },
-        [&] {
-            apply(fixed(0x1000));
-            return scsi_read(d, b, 0x800000);
-        },
-        [&] {
-            apply(fixed(-1));
-            return scsi_write(d, b, 1);
-        },
-        [&] {
-            apply(fixed(0x1000));
-            return scsi_verify(d, 1, b, 0xFFFFFF);
-        },
+        [&] { apply(fixed(0x1000)); return scsi_read(d, b, 0x800000); },
+        [&] { apply(fixed(-1)); return scsi_write(d, b, 1); },
+        [&] { apply(fixed(0x1000)); return scsi_verify(d, 1, b, 0xFFFFFF); },
     };
+    // clang-format on
     for (size_t i = 0; i < refused.size(); ++i) {
         SCOPED_TRACE(i);
         apply({});

@@ -1,6 +1,5 @@
 // The LTO reply decoders on bytes alone, where the emulated drive cannot reach:
-// replies ending one byte before their last field, word widths, the rules
-// derived from the drive generation, and sense data.
+// replies ending one byte before their last field, word widths and sense data.
 #include <cstring>
 #include <functional>
 #include <string>
@@ -9,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "ltolib.h"
-#include "ltolib/generation.h"
 #include "ltolib/replies.h"
 
 namespace {
@@ -51,70 +49,15 @@ TEST(LtoReplies, AReplyEndingBeforeItsLastFieldLeavesTheOutputs)
     }
 }
 
-TEST(LtoReplies, MemoryTextByWordWidth)
+TEST(LtoReplies, MemoryTextOfOtherWidthsStoresBytesUpToTheRoom)
 {
     const char text[] = "\xB0\x00\x00\x10"
                         "12345678 ABCD 1FF zz 9";
-    const Bytes reply(text, text + sizeof text - 1);
-    struct Row {
-        int32 wsize;
-        std::vector<u_int32> want;
-    };
-    const Row rows[] = {
-        {16, {0x5678, 0xABCD, 0x1FF}}, {12, {0x78, 0xCD, 0xFF}},  // any width but 16 and 32 stores bytes
-    };
-    for (const Row &row : rows) {
-        u_int32 raw[8];
-        std::memset(raw, 0xEE, sizeof raw);
-        ASSERT_EQ(decode_memory_text(reply.data(), int32(reply.size()), row.wsize, raw, 8), 3) << row.wsize;
-        for (size_t k = 0; k < row.want.size(); ++k) {
-            u_int32 got = row.wsize == 32   ? raw[k]
-                          : row.wsize == 16 ? reinterpret_cast<u_int16 *>(raw)[k]
-                                            : reinterpret_cast<u_int8 *>(raw)[k];
-            EXPECT_EQ(got, row.want[k]) << row.wsize << " word " << k;
-        }
-    }
-    u_int8 two[3] = {0, 0, 0xEE};
-    EXPECT_EQ(decode_memory_text(reply.data(), int32(reply.size()), 8, two, 2), 2);
-    EXPECT_EQ(two[2], 0xEE);
-    EXPECT_EQ(decode_memory_text(reply.data(), 3, 8, two, 2), 0);  // not even a header
-}
-
-TEST(LtoReplies, RulesDerivedFromTheGeneration)
-{
-    struct Row {
-        u_int32 variant;
-        int32 generation, channels;
-        u_int32 tick;
-        bool new_fault_log;
-    };
-    const Row rows[] = {
-        {0x80000000, 0, 8, 16, false},   {0x80040200, 0, 16, 16, true}, {0x80020200, 1, 8, 16, true},
-        {0x80090200, 2, 16, 16, true},   {0x80070300, 3, 16, 16, true}, {0x4ABCDEF0, 153, 16, 9, true},
-        {0x40000000, 153, 16, 9, false}, {0x80110400, 4, 16, 9, true},  {0, 4, 16, 9, false},
-    };
-    for (const Row &r : rows) {
-        lto_drive_hwconfig = static_cast<int32>(r.variant);
-        lto_drive_gen = generation_of(r.variant);
-        EXPECT_EQ(lto_drive_gen, r.generation) << std::hex << r.variant;
-        EXPECT_EQ(channel_count(), r.channels) << std::hex << r.variant;
-        EXPECT_EQ(tick_code(), r.tick) << std::hex << r.variant;
-        EXPECT_EQ(new_style_fault_log(), r.new_fault_log) << std::hex << r.variant;
-    }
-    // The generation alone moves the tick code; the variant keeps the channels.
-    lto_drive_hwconfig = static_cast<int32>(0x80000100);
-    lto_drive_gen = 1;
-    EXPECT_EQ(lto_set_drive_generation(7), 1);
-    EXPECT_EQ(tick_code(), 9u);
-    EXPECT_EQ(channel_count(), 8);
-    EXPECT_EQ(lto_set_drive_generation(-3), 7);
-    EXPECT_EQ(tick_code(), 16u);
-    EXPECT_EQ(lto_drive_hwconfig, static_cast<int32>(0x80000100));
-
-    const int32 bases[] = {36, 12, 0, 24, -1};
-    for (u_int32 band = 0; band < 5; ++band)
-        EXPECT_EQ(wrap_base(band), bases[band]);
-    EXPECT_EQ(wrap_base(0xFFFFFFFF), -1);
+    const int32 n = sizeof text - 1;
+    u_int8 bytes[3] = {0, 0, 0xEE};
+    EXPECT_EQ(decode_memory_text(reinterpret_cast<const u_int8 *>(text), n, 12, bytes, 2), 2);
+    EXPECT_EQ(Bytes(bytes, bytes + 3), (Bytes{0x78, 0xCD, 0xEE}));
+    EXPECT_EQ(decode_memory_text(reinterpret_cast<const u_int8 *>(text), 3, 8, bytes, 2), 0);  // no header
 }
 
 TEST(LtoReplies, DriveErrorOrFieldPointer)

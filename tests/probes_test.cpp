@@ -250,31 +250,23 @@ TEST_F(Probe, LtoAnswers)
         boolean is_lto;
         std::vector<std::string> sent;
     } cases[] = {
+        // clang-format off
         {"LTO drive", "", 1, {kDensities}},
         {"other organisation", "density_org = OTHERORG\n", 0, {kDensities}},
-        {"LTO-CVE only in the second descriptor",
-         "density_org = OTHERORG\ndensity_org = LTO-CVE\n",
-         0,
+        {"LTO-CVE only in the second descriptor", "density_org = OTHERORG\ndensity_org = LTO-CVE\n", 0,
          {kDensities}},
         {"busy three times", "busy = 3\n", 1, {kDensities, kDensities, kDensities, kDensities}},
         {"unit attention first", "unit_attention = 1\n", 1, {kDensities, kRequestSense, kDensities}},
-        {"busy, then unit attention",
-         "busy = 2\nunit_attention = 1\n",
-         1,
+        {"busy, then unit attention", "busy = 2\nunit_attention = 1\n", 1,
          {kDensities, kDensities, kDensities, kRequestSense, kDensities}},
-        {"refused twice",
-         "override = 44 times=2 status=2 sense=700005000000000A0000000020000000\n",
-         0,
+        {"refused twice", "override = 44 times=2 status=2 sense=700005000000000A0000000020000000\n", 0,
          {kDensities, kRequestSense, kDensities}},
-        {"not ready: no second try",
-         "override = 44 status=2 sense=700002000000000A0000000004010000\n",
-         0,
+        {"not ready: no second try", "override = 44 status=2 sense=700002000000000A0000000004010000\n", 0,
          {kDensities}},
         // The sense byte is compared whole: NOT READY with ILI set is tried again.
-        {"not ready with ILI",
-         "override = 44 status=2 sense=700022000000000A0000000004010000\n",
-         1,
+        {"not ready with ILI", "override = 44 status=2 sense=700022000000000A0000000004010000\n", 1,
          {kDensities, kRequestSense, kDensities}},
+        // clang-format on
         {"reply cut before the organisation", "override = 44 short=32\n", 0, {kDensities}},
         {"organisation cut short", "override = 44 short=30\n", 0, {kDensities}},
         {"organisation received whole", "override = 44 short=29\n", 1, {kDensities}},

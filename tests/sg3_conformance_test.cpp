@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,8 @@ namespace {
 const std::string kPreload = KV_BINARY_DIR "/emulator/libkvemu_preload.so";
 
 // sg0 LTO, sg1 DDS, sg2 LTO answering BUSY once, sg3 LTO with a pending
-// UNIT ATTENTION, sg4 DDS without a cartridge, sg5 another maker's changer.
+// UNIT ATTENTION, sg4 DDS without a cartridge, sg5 another maker's changer at
+// adapter 1, channel 1, target 6, LUN 2.
 const char kBus[] = R"(
 [device]
 host = 0
@@ -53,7 +55,9 @@ model = kv_dds
 tur = 02 3A 00
 [device]
 host = 1
+channel = 1
 target = 6
+lun = 2
 type = 8
 vendor = OTHERCO
 product = LOADER
@@ -63,17 +67,10 @@ product = LOADER
 std::string find_tool(const std::string &tool)
 {
     const char *path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::istringstream dirs(path ? path : "/usr/bin:/bin");
+    for (std::string dir; std::getline(dirs, dir, ':');)
         if (!dir.empty() && access((dir + "/" + tool).c_str(), X_OK) == 0)
             return dir;
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
     return "";
 }
 
@@ -131,23 +128,19 @@ TEST_F(Sg3Utils, IdentityAndVitalProductData)
           "Unit serial number: 1068001234"}},
         {"sg_inq /dev/sg1", 0, {"RMB=1", "Product identification: DDS TAPE", "Unit serial number: 0000020000"}},
         {"sg_inq /dev/sg5", 0, {"PDT=8  RMB=0", "Peripheral device type: medium changer", "OTHERCO"}},
+        {"sg_inq -p 0x80 /dev/sg5", 0, {"Unit serial number: 0101060002"}},
         {"sg_vpd /dev/sg1",
          0,
          {"Supported VPD pages [sv]", "Unit serial number [sn]", "Device identification [di]"}},
         {"sg_inq -p 0x00 /dev/sg1", 0, {"01 00 00 05 00 80 83 c0  c1"}},
-        {"sg_inq -p 0x80 /dev/sg0", 0, {"Unit serial number: 1068001234"}},
         {"sg_inq -p 0x83 /dev/sg1",
          0,
          {"designator_type: T10 vendor identification,  code_set: ASCII", "vendor id: KV",
           "vendor specific: DDS TAPE        0000020000"}},
-        {"sg_vpd -p di /dev/sg0",
-         0,
-         {"Addressed logical unit:", "vendor specific: ULTRIUM TAPE    1068001234"}},
         {"sg_vpd -p 0xc0 /dev/sg0", 0, {"01 c0 00 5c 4b 56 20 4c", "RMWARE=1.00"}},
         {"sg_inq -H -p 0xc0 /dev/sg1", 0, {"01 c0 00 9c 00 46 49 52  4d 57 41 52 45 20 3d 20"}},
         {"sg_inq -p 0xc1 /dev/sg1", 0, {"01 c1 00 5c", "00 31 2e 30 30 00"}},
-        // A page missing from page 00h is not asked for; asked all the same, it is refused.
-        {"sg_inq -v -p 0xc2 /dev/sg1", 83, {"Given VPD page not in supported list"}},
+        // A page missing from page 00h is refused.
         {"sg_inq -f -p 0xc2 /dev/sg1", 5, {"page not supported"}},
         // A page code without EVPD is a field in error.
         {"sg_raw -r 255 /dev/sg1 12 00 80 00 ff 00", 5, {"Invalid field in cdb"}},
@@ -200,8 +193,7 @@ TEST_F(Sg3Utils, LogPages)
     check({
         {"sg_logs /dev/sg1",
          0,
-         {"Supported log pages  [0x0]", "0x02        Write error", "0x03        Read error", "0x2d", "0x2e",
-          "0x30", "0x31", "0x34", "0x35", "0x39"}},
+         {"Supported log pages  [0x0]", "0x02        Write error", "0x03        Read error"}},
         {"sg_logs -p 0x00,0xff /dev/sg0", 0, {"Supported log pages and subpages", "0x2e        Tape alert"}},
         {"sg_logs -p 0x02 /dev/sg1",
          0,
@@ -243,7 +235,6 @@ TEST_F(Sg3Utils, FirmwareDownloadByMode)
         {"sg_write_buffer -m 4 -I img100 /dev/sg1", 0, {}},
         {"sg_write_buffer -m 5 -I img100 /dev/sg1", 0, {}},
         {"sg_write_buffer -v -m 7 -I img100 /dev/sg0", 5, {"Invalid field in cdb"}},
-        {"sg_write_buffer -v -m 7 -I img100 /dev/sg1", 5, {"Invalid field in cdb"}},
     });
 }
 
@@ -251,13 +242,13 @@ TEST_F(Sg3Utils, LunsAndNodes)
 {
     check({
         {"sg_luns /dev/sg0", 0, {"1 lun entry", "0000000000000000"}},
-        {"sg_luns /dev/sg1", 0, {"1 lun entry"}},
-        {"sg_luns /dev/sg5", 0, {"1 lun entry"}},
+        {"sg_luns /dev/sg5", 0, {"1 lun entry", "0002000000000000"}},
         {"sg_scan -i /dev/sg1", 0, {"/dev/sg1: scsi0 channel=0 id=2 lun=0", "[rmb=1 cmdq=0 pqual=0 pdev=0x1]"}},
-        {"sg_scan -i /dev/sg5", 0, {"/dev/sg5: scsi1 channel=0 id=6 lun=0"}},
-        {"sg_map -i",
+        {"sg_scan -i /dev/sg5", 0, {"/dev/sg5: scsi1 channel=1 id=6 lun=2"}},
+        {"sg_map -i -x",
          0,
-         {"/dev/sg0  KV        ULTRIUM TAPE", "/dev/sg4  KV        DDS TAPE", "/dev/sg5  OTHERCO"}},
+         {"/dev/sg0  0 0 1 0  1  KV        ULTRIUM TAPE", "/dev/sg4  0 0 5 0  1  KV        DDS TAPE",
+          "/dev/sg5  1 1 6 2  8  OTHERCO"}},
     });
 }
 

@@ -110,15 +110,11 @@ TEST(Conversions, HexValue)
         const char *in;
         u_int32 out;
     } cases[] = {
-        {"1A2B", 0x1A2B},
-        {"  0x1a2b", 0x1A2B},
-        {"0X00C0FFEE|", 0xC0FFEE},
-        {"12G4", 0x12},
-        {"G", 0},
-        {"", 0},
-        {"0x", 0},
-        {"123456789", 0xFFFFFFFFu},
-        {"-1", 0xFFFFFFFFu},
+        // clang-format off
+        {"1A2B", 0x1A2B}, {"  0x1a2b", 0x1A2B}, {"0X00C0FFEE|", 0xC0FFEE},
+        {"12G4", 0x12},   {"G", 0},             {"", 0},
+        {"0x", 0},        {"123456789", 0xFFFFFFFFu}, {"-1", 0xFFFFFFFFu},
+        // clang-format on
     };
     for (const auto &c : cases)
         EXPECT_EQ(hex_value(c.in), c.out) << "input [" << c.in << "]";
@@ -147,14 +143,10 @@ TEST(Conversions, IntValue)
         const char *in;
         int out;
     } cases[] = {
-        {"3", 3},
-        {" 12 ", 12},
-        {"+7x", 7},
-        {"-2", -2},
-        {"abc", 0},
-        {"", 0},
-        {"99999999999999999999", 2147483647},
-        {"-99999999999999999999", -2147483647 - 1},
+        // clang-format off
+        {"3", 3}, {" 12 ", 12}, {"+7x", 7}, {"-2", -2}, {"abc", 0}, {"", 0},
+        {"99999999999999999999", 2147483647}, {"-99999999999999999999", -2147483647 - 1},
+        // clang-format on
     };
     for (const auto &c : cases)
         EXPECT_EQ(int_value(c.in), c.out) << "input [" << c.in << "]";

@@ -24,10 +24,8 @@ namespace {
 
 class XmlFile : public ::testing::Test {
 protected:
-    // The reader's log lines go to the scratch directory.
+    // The reader's log lines go to the scratch directory (the test listener puts the path back).
     void SetUp() override { logfile = "Component.log"; }
-    void TearDown() override { logfile = kLogfile; }
-    const char *const kLogfile = logfile;
 
     driveinfo &add(unsigned id, const char *product, int card, int bus, int lun, double fw, double active,
                    const char *action)
@@ -311,10 +309,6 @@ TEST_F(XmlFile, ReaderStopsRunawayEntityExpansion)
     write_file("bomb.xml", bomb + "]><r><devices><device><product_id value=\"&d;\"/></device></devices></r>");
     EXPECT_EQ(read("bomb.xml"), 1);
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(XmlFile, AFailedWriteKeepsTheEarlierPlanWhole)
 {

@@ -16,8 +16,9 @@ namespace ltolib {
 // Allocation length of the log fetches: the builder sends at most 65535.
 constexpr int32 kLogAlloc = 65536;
 
-// The text of a log reply: the len bytes after its 4-byte header, the last one
-// included; none when len is 4 or less. The reply is only read.
+// The text of a diagnostic text reply (a log, mechanism data, memory words):
+// the bytes after its 4-byte header up to len; none when len is 4 or less. The
+// reply is only read.
 inline HexText log_text(const u_int8 *diagres, int32 len)
 {
     if (diagres == nullptr || len <= 4)
@@ -73,6 +74,21 @@ enum class Step {
     last,     // the entry counts, the parse ends
     stop,     // the entry does not count, the parse ends
 };
+
+// The numbers that close an entry, one per slot of out[0..count), each stored
+// as as(number). A text that ends before the last ends the parse, but the
+// entry still counts.
+template <typename T, typename As>
+Step read_tail(HexText &text, T *out, size_t count, As as)
+{
+    for (size_t i = 0; i < count; ++i) {
+        u_int32 v = 0;
+        if (!text.next(v))
+            return Step::last;
+        out[i] = as(v);
+    }
+    return Step::counted;
+}
 
 // The first n records in the order of `order` (records with equal keys in no
 // defined order).

@@ -1,6 +1,7 @@
 // LTO vendor diagnostic pages: data collection mode, servo defects, firmware
 // trace, mechanism commands and their text replies (mechanism data, LP0, the
 // physical position) and the error-rate test.
+#include "diag_logs.h"
 #include "diag_page.h"
 #include "generation.h"
 #include "hex_text.h"
@@ -24,12 +25,6 @@ constexpr int32 kWrapLength = 72;
 
 int32 sent(int32 result) { return result < 0 ? -1 : 0; }
 
-// The text of a reply: what follows its 4-byte page header.
-HexText text_of(const u_int8 *reply, int32 len)
-{
-    return len > 4 ? HexText(reply + 4, static_cast<size_t>(len - 4)) : HexText(reply, 0);
-}
-
 // One fixed-size mechanism reply, read after its command; exactly `expect`
 // bytes or -1.
 template <int32 N>
@@ -48,7 +43,7 @@ int32 decode_hex_values(const u_int8 *reply, int32 len, int32 *data, int32 max)
 {
     if (reply == nullptr || (data == nullptr && max > 0))
         return -1;
-    HexText text = text_of(reply, len);
+    HexText text = log_text(reply, len);
     int32 count = 0;
     u_int32 v = 0;
     while (count < max && text.next(v))
@@ -60,7 +55,7 @@ int32 decode_lp0(const u_int8 *reply, int32 len, int32 *lp0, boolean *is_valid)
 {
     if (reply == nullptr)
         return -1;
-    HexText text = text_of(reply, len);
+    HexText text = log_text(reply, len);
     u_int32 position = 0, valid = 0;
     if (!text.next(position) || !text.next(valid))
         return -1;
@@ -73,7 +68,7 @@ int32 decode_position(const u_int8 *reply, int32 len, int32 *posn)
 {
     if (reply == nullptr)
         return -1;
-    HexText text = text_of(reply, len);
+    HexText text = log_text(reply, len);
     u_int32 v = 0;
     if (!text.next(v))
         return -1;
@@ -85,7 +80,7 @@ int32 decode_wraps(const u_int8 *reply, int32 len, int32 *fwrap, int32 *bwrap)
 {
     if (reply == nullptr)
         return -1;
-    HexText text = text_of(reply, len);
+    HexText text = log_text(reply, len);
     u_int32 strk = 0, band = 0;
     if (!text.skip() || !text.next(strk) || !text.next(band))
         return -1;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "maintenance.h"
 #include "page_layouts.h"
 #include "replies.h"
 #include "scsilib/byte_order.h"
@@ -51,14 +52,11 @@ void set_bit(u_int8 &byte, u_int8 mask, bool on)
     byte = static_cast<u_int8>(on ? (byte | mask) : (byte & ~mask));
 }
 
-// A 12-byte CDB of the two timestamp commands, with the handle's control byte.
-std::array<u_int8, 12> timestamp_cdb(u_int8 opcode, const DRIVE *drv)
+// The CDB of the two timestamp commands, with the handle's control byte.
+MaintenanceCdb timestamp_cdb(u_int8 opcode, const DRIVE *drv)
 {
-    std::array<u_int8, 12> cdb{};
-    cdb[0] = opcode;
-    cdb[1] = kTimestampAction;
+    MaintenanceCdb cdb = service_action_cdb(opcode, kTimestampAction, drv, true);
     cdb[9] = kTimestampLength;
-    cdb[11] = static_cast<u_int8>(drv->link & 0xFF);
     return cdb;
 }
 
@@ -200,15 +198,14 @@ int32 lto_set_timestamp(DRIVE *drv, u_int64 tstamp)
     auto cdb = timestamp_cdb(scsilib::kOpMaintenanceOut, drv);
     std::array<u_int8, kTimestampLength> data{};
     put_be(data.data() + 4, tstamp, 6);
-    return scsi_general(drv, cdb.data(), static_cast<int32>(cdb.size()), data.data(), kTimestampLength);
+    return send_maintenance(drv, cdb, data.data(), kTimestampLength);
 }
 
 int32 lto_report_timestamp(DRIVE *drv, u_int64 *tstamp, u_int8 *origin)
 {
     auto cdb = timestamp_cdb(scsilib::kOpMaintenanceIn, drv);
     std::array<u_int8, kTimestampLength> data{};
-    if (scsi_general(drv, cdb.data(), static_cast<int32>(cdb.size()), data.data(), kTimestampLength) !=
-        kTimestampLength)
+    if (send_maintenance(drv, cdb, data.data(), kTimestampLength) != kTimestampLength)
         return -1;
     return decode_timestamp(data.data(), kTimestampLength, tstamp, origin);
 }

@@ -1,5 +1,7 @@
 // Configuration histories of the SCSI bus (page AAh), the ACI (page ABh) and
 // the ADI and AMI (pages B6h and BFh, one layout).
+#include <iterator>
+
 #include "diag_logs.h"
 #include "generation.h"
 
@@ -44,14 +46,7 @@ int32 lto_deasciify_scsi_config(LTOScsiConfigType *histlog, int32 maxdepth, u_in
                              r.address = low8(bus & 0x0F);
                              r.isLVD = bit(bus, 7);
                              r.speedLimit = low8((bus >> 4) & 0x07);
-                             // A cut list of initiators ends the parse, but its entry counts.
-                             for (LTOScsiInitiatorType &i : r.initiator) {
-                                 u_int32 v = 0;
-                                 if (!text.next(v))
-                                     return Step::last;
-                                 i = initiator_of(v);
-                             }
-                             return Step::counted;
+                             return read_tail(text, r.initiator, std::size(r.initiator), initiator_of);
                          });
 }
 

@@ -13,18 +13,6 @@ constexpr int32 kAmiHistoryPage = 0xBE;
 constexpr size_t kAciPayload = 6;
 constexpr size_t kAdiPayload = 11;
 
-// The payload ends the parse where it stops, but its entry still counts.
-Step payload(HexText &text, u_int8 *bytes, size_t count)
-{
-    for (size_t i = 0; i < count; ++i) {
-        u_int32 v = 0;
-        if (!text.next(v))
-            return Step::last;
-        bytes[i] = low8(v);
-    }
-    return Step::counted;
-}
-
 }  // namespace
 }  // namespace ltolib
 
@@ -43,7 +31,7 @@ int32 lto_deasciify_aci_cmdhistory(LTOAciHistoryType *histlog, int32 maxdepth, u
                              r.primitive = low8(primitive);
                              r.cmdSeqNo = low8(seq);
                              static_assert(sizeof r.payload >= kAciPayload, "payload room");
-                             return payload(text, r.payload, kAciPayload);
+                             return read_tail(text, r.payload, kAciPayload, low8);
                          });
 }
 
@@ -57,7 +45,7 @@ int32 lto_deasciify_adi_cmdhistory(LTOAdiHistoryType *histlog, int32 maxdepth, u
                                  return Step::stop;
                              r.entryType = low8(type);
                              static_assert(sizeof r.payload >= kAdiPayload, "payload room");
-                             return payload(text, r.payload, kAdiPayload);
+                             return read_tail(text, r.payload, kAdiPayload, low8);
                          });
 }
 

@@ -141,8 +141,7 @@ int32 lto_get_ip_config(DRIVE *drv, LTOIPConfigType *pConfig)
     std::array<u_int8, LTO_IP_CONFIG_REPLY_SIZE> reply{};
     MaintenanceCdb cdb = maintenance_cdb(scsilib::kOpMaintenanceIn, kSubIpConfig, drv, true);
     scsilib::put_be16(&cdb[8], static_cast<u_int16>(reply.size()));
-    const int32 n = scsi_general(drv, cdb.data(), static_cast<int32>(cdb.size()), reply.data(),
-                                 static_cast<int32>(reply.size()));
+    const int32 n = send_maintenance(drv, cdb, reply.data(), static_cast<int32>(reply.size()));
     if (n < 0)
         return -1;
     return decode_ip_config(reply.data(), std::min(n, static_cast<int32>(reply.size())), pConfig, drv);
@@ -156,6 +155,5 @@ int32 lto_set_ip_config(DRIVE *drv, LTOIPConfigType *pConfig)
     encode_ip_config(pConfig, list);
     MaintenanceCdb cdb = maintenance_cdb(scsilib::kOpMaintenanceOut, kSubIpConfig, drv, true);
     scsilib::put_be16(&cdb[8], static_cast<u_int16>(list.size()));
-    return scsi_general(drv, cdb.data(), static_cast<int32>(cdb.size()), list.data(),
-                        static_cast<int32>(list.size()));
+    return send_maintenance(drv, cdb, list.data(), static_cast<int32>(list.size()));
 }

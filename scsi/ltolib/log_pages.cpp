@@ -19,18 +19,17 @@ u_int32 unsigned_at(const u_int8 *page, int offset, int width)
     return static_cast<u_int32>(scsilib::get_be(page + offset, width));
 }
 
-struct LogPage {
-    std::array<u_int8, kLargestLogPage> bytes{};
-    int32 length = 0;
-};
-
-// Reads `page` with `alloc` bytes into a zeroed buffer; the LOG SENSE result.
-int32 read_log_page(DRIVE *drv, int32 page, int32 alloc, LogPage &lp)
+// Reads `page` with `alloc` bytes into a zeroed buffer and hands (bytes,
+// length received) to decode; the LOG SENSE result when it failed, else the
+// decoder's.
+template <typename Decode>
+int32 read_log_page(DRIVE *drv, int32 page, int32 alloc, Decode decode)
 {
-    int32 n = scsi_ext_log_sense(drv, kCumulativeValues, page, lp.bytes.data(), alloc);
-    if (n >= 0)
-        lp.length = n > alloc ? alloc : n;
-    return n;
+    std::array<u_int8, kLargestLogPage> bytes{};
+    const int32 n = scsi_ext_log_sense(drv, kCumulativeValues, page, bytes.data(), alloc);
+    if (n < 0)
+        return n;
+    return decode(bytes.data(), n > alloc ? alloc : n);
 }
 
 }  // namespace
@@ -91,37 +90,29 @@ int32 lto_get_errcounters(DRIVE *drv, int32 pagecode, int32 *softerrs, int32 *er
 {
     if (pagecode < 0 || pagecode > 0x3F)
         return -1;
-    LogPage lp;
-    int32 rc = read_log_page(drv, pagecode, kErrCounterLength, lp);
-    if (rc < 0)
-        return rc;
-    return decode_errcounters(lp.bytes.data(), lp.length, softerrs, err_corrected, num_datasets, harderrs);
+    return read_log_page(drv, pagecode, kErrCounterLength, [&](const u_int8 *page, int32 len) {
+        return decode_errcounters(page, len, softerrs, err_corrected, num_datasets, harderrs);
+    });
 }
 
 int32 lto_read_tape_log(DRIVE *drv, LTOTapelogtype *log)
 {
-    LogPage lp;
-    int32 rc = read_log_page(drv, kTapeLogPage, kTapeLogLength, lp);
-    if (rc < 0)
-        return rc;
-    return decode_tape_log(lp.bytes.data(), lp.length, log);
+    return read_log_page(drv, kTapeLogPage, kTapeLogLength,
+                         [&](const u_int8 *page, int32 len) { return decode_tape_log(page, len, log); });
 }
 
 int32 lto_read_DC_performance(DRIVE *drv, LTODCtfrtype *performance)
 {
-    LogPage lp;
-    int32 rc = read_log_page(drv, kTransferPage, kTransferLength, lp);
-    if (rc < 0)
-        return rc;
-    return decode_dc_performance(lp.bytes.data(), lp.length, performance);
+    return read_log_page(drv, kTransferPage, kTransferLength, [&](const u_int8 *page, int32 len) {
+        return decode_dc_performance(page, len, performance);
+    });
 }
 
 int32 lto_get_drive_temperature(DRIVE *drv, int32 *temp)
 {
     constexpr int32 kFailed = 255;
-    LogPage lp;
-    if (read_log_page(drv, kTemperaturePage, kTemperatureLength, lp) < 0 ||
-        decode_temperature(lp.bytes.data(), lp.length, temp) < 0) {
+    if (read_log_page(drv, kTemperaturePage, kTemperatureLength,
+                      [&](const u_int8 *page, int32 len) { return decode_temperature(page, len, temp); }) < 0) {
         *temp = kFailed;
         return -1;
     }

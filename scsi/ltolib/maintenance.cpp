@@ -17,24 +17,30 @@ constexpr int32 kTraceListReply = 1024;
 constexpr int32 kTraceHeader = 4;
 constexpr int32 kTraceEntry = 8;
 
-int32 send(DRIVE *drv, MaintenanceCdb &cdb, u_int8 *data, int32 length)
+}  // namespace
+
+MaintenanceCdb service_action_cdb(u_int8 opcode, u_int8 action, const DRIVE *drv, bool with_control)
+{
+    MaintenanceCdb cdb{};
+    cdb[0] = opcode;
+    cdb[1] = action;
+    if (with_control)
+        cdb[11] = static_cast<u_int8>(drv->link & 0xFF);
+    return cdb;
+}
+
+MaintenanceCdb maintenance_cdb(u_int8 opcode, u_int8 sub, const DRIVE *drv, bool with_control)
+{
+    MaintenanceCdb cdb = service_action_cdb(opcode, kMaintenanceAction, drv, with_control);
+    cdb[2] = sub;
+    return cdb;
+}
+
+int32 send_maintenance(DRIVE *drv, MaintenanceCdb &cdb, u_int8 *data, int32 length)
 {
     if (data == nullptr && length > 0)
         return -1;
     return scsi_general(drv, cdb.data(), static_cast<int32>(cdb.size()), data, length);
-}
-
-}  // namespace
-
-MaintenanceCdb maintenance_cdb(u_int8 opcode, u_int8 sub, const DRIVE *drv, bool with_control)
-{
-    MaintenanceCdb cdb{};
-    cdb[0] = opcode;
-    cdb[1] = kMaintenanceAction;
-    cdb[2] = sub;
-    if (with_control)
-        cdb[11] = static_cast<u_int8>(drv->link & 0xFF);
-    return cdb;
 }
 
 int32 decode_trace_list(const u_int8 *reply, int32 len, LTOfwtlistType *tlist, int32 nelems)
@@ -65,21 +71,21 @@ int32 lto_download_fwsegment(DRIVE *drv, int32 offset, int32 length, u_int8 *dat
     put_be(&cdb[3], static_cast<u_int32>(offset), 3);
     put_be(&cdb[6], static_cast<u_int32>(length), 3);
     cdb[10] = static_cast<u_int8>(last & 1);
-    return send(drv, cdb, data, length);
+    return send_maintenance(drv, cdb, data, length);
 }
 
 int32 lto_reboot_fw(DRIVE *drv, int32 swap)
 {
     MaintenanceCdb cdb = maintenance_cdb(scsilib::kOpMaintenanceOut, kSubReboot, drv, false);
     cdb[3] = static_cast<u_int8>(swap & 1);
-    return send(drv, cdb, nullptr, 0);
+    return send_maintenance(drv, cdb, nullptr, 0);
 }
 
 int32 lto_report_fwinfo(DRIVE *drv, u_int8 *info, int32 length)
 {
     MaintenanceCdb cdb = maintenance_cdb(scsilib::kOpMaintenanceIn, kSubFirmwareInfo, drv, false);
     put_be(&cdb[6], static_cast<u_int32>(length), 2);
-    return send(drv, cdb, info, length);
+    return send_maintenance(drv, cdb, info, length);
 }
 
 int32 lto_read_lih_table(DRIVE *drv, int32 report_type, u_int8 *table, int32 length)
@@ -87,7 +93,7 @@ int32 lto_read_lih_table(DRIVE *drv, int32 report_type, u_int8 *table, int32 len
     MaintenanceCdb cdb = maintenance_cdb(scsilib::kOpMaintenanceIn, kSubLihTable, drv, false);
     cdb[3] = static_cast<u_int8>(report_type & 0x0F);
     put_be(&cdb[6], static_cast<u_int32>(length), 4);
-    return send(drv, cdb, table, length);
+    return send_maintenance(drv, cdb, table, length);
 }
 
 int32 lto_get_ext_firmware_trace(DRIVE *drv, u_int8 whichlog, u_int8 whichbank, u_int8 *buffer, int32 length)
@@ -96,7 +102,7 @@ int32 lto_get_ext_firmware_trace(DRIVE *drv, u_int8 whichlog, u_int8 whichbank, 
     cdb[3] = whichlog;
     cdb[4] = whichbank;
     put_be(&cdb[6], static_cast<u_int32>(length), 4);
-    return send(drv, cdb, buffer, length);
+    return send_maintenance(drv, cdb, buffer, length);
 }
 
 int32 lto_get_fwtracelist(DRIVE *drv, LTOfwtlistType *tlist, int32 nelems)

@@ -1,6 +1,7 @@
 // Inside the LTO library: the MAINTENANCE IN/OUT frame of the vendor
-// maintenance commands, and the decoders of their replies over the bytes
-// received and their count (nothing past the count is read).
+// maintenance and timestamp commands, and the decoders of the maintenance
+// replies over the bytes received and their count (nothing past the count is
+// read).
 #ifndef LTOLIB_MAINTENANCE_H
 #define LTOLIB_MAINTENANCE_H
 
@@ -22,9 +23,14 @@ constexpr u_int8 kSubIpConfig = 0x12;         // in and out
 
 using MaintenanceCdb = std::array<u_int8, 12>;
 
-// Byte 0 the opcode, byte 1 the service action, byte 2 the sub-command, the
-// rest 0. with_control puts the handle's control byte in byte 11.
+// A 12-byte MAINTENANCE IN/OUT CDB: byte 0 the opcode, byte 1 the service
+// action, the rest 0. with_control puts the handle's control byte in byte 11.
+MaintenanceCdb service_action_cdb(u_int8 opcode, u_int8 action, const DRIVE *drv, bool with_control);
+// The vendor maintenance frame: service action 1Fh, the sub-command in byte 2.
 MaintenanceCdb maintenance_cdb(u_int8 opcode, u_int8 sub, const DRIVE *drv, bool with_control);
+// Sends the CDB with `length` bytes of data; the command's result, or -1 when
+// data is NULL but length is not 0.
+int32 send_maintenance(DRIVE *drv, MaintenanceCdb &cdb, u_int8 *data, int32 length);
 
 // The trace list: 8-byte entries after a 4-byte header; at most nelems are
 // stored. Returns how many.

@@ -3,6 +3,7 @@
 // cartridge memory is memory 16 with 8-bit words.
 #include <algorithm>
 
+#include "diag_logs.h"
 #include "diag_page.h"
 #include "hex_text.h"
 
@@ -35,7 +36,7 @@ int32 decode_memory_text(const u_int8 *reply, int32 len, int32 wsize, void *buff
 {
     if (reply == nullptr || (buffer == nullptr && max_words > 0))
         return -1;
-    HexText text = len > 4 ? HexText(reply + 4, static_cast<size_t>(len - 4)) : HexText(reply, 0);
+    HexText text = log_text(reply, len);
     int32 count = 0;
     u_int32 v = 0;
     while (count < max_words && text.next(v)) {

@@ -4,6 +4,7 @@
 
 #include "diag_logs.h"
 #include "scsilib.h"
+#include "scsilib/byte_order.h"
 
 namespace ltolib {
 namespace {
@@ -26,18 +27,6 @@ constexpr u_int8 kCdbLengthByGroup[8] = {6, 10, 10, 12, 16, 12, 12, 12};
 
 u_int8 cdb_length(u_int8 opcode) { return kCdbLengthByGroup[opcode >> 5]; }
 
-void put_be_word(u_int8 *to, u_int32 word)
-{
-    for (int i = 0; i < 4; ++i)
-        to[i] = static_cast<u_int8>(word >> (24 - 8 * i));
-}
-
-void put_le_word(u_int8 *to, u_int32 word)
-{
-    for (int i = 0; i < 4; ++i)
-        to[i] = static_cast<u_int8>(word >> (8 * i));
-}
-
 // CDB words, each most significant byte first, and the length they give.
 template <size_t N>
 bool read_cdb(HexText &text, LTOScsiHistoryType &r)
@@ -50,7 +39,7 @@ bool read_cdb(HexText &text, LTOScsiHistoryType &r)
             return false;
     text = t;
     for (size_t i = 0; i < N; ++i)
-        put_be_word(r.cdb + 4 * i, w[i]);
+        scsilib::put_be32(r.cdb + 4 * i, w[i]);
     r.cdblen = cdb_length(r.cdb[0]);
     return true;
 }
@@ -113,7 +102,7 @@ void put_sense(LTOScsiHistoryType &r, const u_int32 (&w)[5])
 {
     const bool little = ((w[0] >> 28) & 0x7) != 0x7 && (w[1] >> 24) == 0x10;
     for (size_t i = 0; i < 5; ++i)
-        (little ? put_le_word : put_be_word)(r.sense + 4 * i, w[i]);
+        (little ? scsilib::put_le32 : scsilib::put_be32)(r.sense + 4 * i, w[i]);
     r.ASC = r.sense[12];
     r.ASCQ = r.sense[13];
 }

@@ -84,14 +84,10 @@ void parse_bench(benchmark::State &state, std::vector<u_int8> (*make)(size_t),
 
 void BM_FaultLog(benchmark::State &state)
 {
-    std::vector<u_int8> r = fault_reply(static_cast<size_t>(state.range(0)));
-    std::vector<LTOFaultLogType> log(LTO_FAULT_LOG_MAX);
-    for (auto _ : state) {
-        int32 n = lto_deasciify_fault_log(log.data(), 0, r.data(), static_cast<int32>(r.size()));
-        benchmark::DoNotOptimize(n);
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(r.size()));
+    parse_bench(
+        state, fault_reply, +[](LTOFaultLogType *log, int32, u_int8 *reply, int32 length) {
+            return lto_deasciify_fault_log(log, 0, reply, length);
+        });
 }
 BENCHMARK(BM_FaultLog)->Arg(4096)->Arg(kMaxReply);
 

@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +21,7 @@
 #include "common.h"
 #include "kvemu.h"
 #include "ratio_report.h"
+#include "scratch.h"
 
 namespace {
 
@@ -52,38 +52,19 @@ class ImageDir {
 public:
     explicit ImageDir(long long size)
     {
-        char tmpl[] = "/tmp/kvupgbenchXXXXXX";
-        if (!getcwd(old_cwd_, sizeof old_cwd_) || !mkdtemp(tmpl))
+        std::error_code error;
+        if (mkdir("fwimage", 0755) != 0)
             return;
-        path_ = tmpl;
-        if (chdir(path_.c_str()) != 0 || mkdir("fwimage", 0755) != 0)
-            return;
-        int fd = open("fwimage/LTO.BIN", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        bool sized = fd >= 0 && ftruncate(fd, size) == 0;
-        if (fd >= 0)
-            close(fd);
-        FILE *fp = std::fopen("fwimage/firmware.cfg", "w");
-        ok_ = sized && fp && std::fputs("A1|LTO.BIN|2.00\n", fp) >= 0;
-        if (fp)
-            std::fclose(fp);
+        scratch::write_file("fwimage/firmware.cfg", "A1|LTO.BIN|2.00\n");
+        scratch::write_file("fwimage/LTO.BIN", "");
+        std::filesystem::resize_file("fwimage/LTO.BIN", static_cast<std::uintmax_t>(size), error);
+        ok_ = !error;
     }
-    ~ImageDir()
-    {
-        if (path_.empty())
-            return;
-        if (chdir(old_cwd_) != 0)
-            std::perror("chdir");
-        std::filesystem::remove_all(path_);
-    }
-    ImageDir(const ImageDir &) = delete;
-    ImageDir &operator=(const ImageDir &) = delete;
-
     bool ok() const { return ok_; }
-    const std::string &path() const { return path_; }
+    const std::string &path() const { return dir_.path(); }
 
 private:
-    char old_cwd_[PATH_MAX] = {};
-    std::string path_;
+    scratch::Dir dir_{true};
     bool ok_ = false;
 };
 

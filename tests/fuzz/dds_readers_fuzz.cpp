@@ -3,6 +3,7 @@
 // Input: operation (one byte), the DDS hardware code the readers go by (32
 // bits), four parameter bytes, then the script of the drive's answers.
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "ddslib.h"
@@ -45,7 +46,7 @@ void check_record(int32 rc, const std::unique_ptr<T[]> &out, size_t n)
         FUZZ_CHECK(untouched(out.get(), n));
 }
 
-void raw_command(DRIVE *drv, const uint8_t *param)
+void raw_command(DRIVE *drv, const uint8_t *param, const std::vector<uint8_t> &)
 {
     static const direction kDirections[] = {HOST_READ, HOST_WRITE, NO_TRANSFER, UNKNOWN_DIRECTION};
     const int32 asked = (param[1] << 8 | param[2]) & 0x1FFF;
@@ -69,54 +70,35 @@ void raw_command(DRIVE *drv, const uint8_t *param)
     FUZZ_CHECK((rc == -1) == (ds != 0 || drv->scsi_status != 0));
 }
 
-void mode_setter(DRIVE *drv, const uint8_t *param)
+void mode_setter(DRIVE *drv, const uint8_t *param, const std::vector<uint8_t> &)
 {
     const int32 a = static_cast<int8_t>(param[1]);
     const int32 b = param[2] << 8 | param[3];
-    int32 rc = 0;
-    switch (param[0] % 11) {
-    case 0:
-        rc = dds_set_rsm(drv, a & 1);
-        break;
-    case 1:
-        rc = dds_set_rew(drv, a & 1);
-        break;
-    case 2:
-        rc = dds_set_compression(drv, a & 1);
-        break;
-    case 3:
-        rc = dds_set_vuma_mode(drv, a & 1);
-        break;
-    case 4:
-        rc = dds_change_partition(drv, a);
-        break;
-    case 5:
-        rc = dds_config_ecc(drv, a & 1, (a >> 1) & 1, b - 0x100);
-        break;
-    case 6:
-        rc = dds_modify_partitions(drv, a, b - 0x100);
-        break;
-    case 7:
-        rc = dds_set_fixed_record_size(drv, b - 0x100);
-        break;
-    case 8:
-        rc = dds_set_buffering(drv, a);
-        break;
-    case 9: {
-        auto wp = marked<wpstate>(1);
-        rc = dds_get_WP(drv, wp.get());
-        FUZZ_CHECK(rc < 0 ? untouched(wp.get(), 1) : (wp[0] == write_enabled || wp[0] == write_protected));
-        break;
-    }
-    default: {
-        auto id = marked<char>(DDS_PRODUCT_ID_SIZE);
-        rc = dds_get_product_id(drv, id.get());
-        FUZZ_CHECK(rc < 0 ? untouched(id.get(), DDS_PRODUCT_ID_SIZE)
-                          : terminated(id.get(), DDS_PRODUCT_ID_SIZE));
-        break;
-    }
-    }
-    FUZZ_CHECK(rc <= 0);
+    const std::function<int32()> calls[] = {
+        [&] { return dds_set_rsm(drv, a & 1); },
+        [&] { return dds_set_rew(drv, a & 1); },
+        [&] { return dds_set_compression(drv, a & 1); },
+        [&] { return dds_set_vuma_mode(drv, a & 1); },
+        [&] { return dds_change_partition(drv, a); },
+        [&] { return dds_config_ecc(drv, a & 1, (a >> 1) & 1, b - 0x100); },
+        [&] { return dds_modify_partitions(drv, a, b - 0x100); },
+        [&] { return dds_set_fixed_record_size(drv, b - 0x100); },
+        [&] { return dds_set_buffering(drv, a); },
+        [&] {
+            auto wp = marked<wpstate>(1);
+            int32 rc = dds_get_WP(drv, wp.get());
+            FUZZ_CHECK(rc < 0 ? untouched(wp.get(), 1) : (wp[0] == write_enabled || wp[0] == write_protected));
+            return rc;
+        },
+        [&] {
+            auto id = marked<char>(DDS_PRODUCT_ID_SIZE);
+            int32 rc = dds_get_product_id(drv, id.get());
+            FUZZ_CHECK(rc < 0 ? untouched(id.get(), DDS_PRODUCT_ID_SIZE)
+                              : terminated(id.get(), DDS_PRODUCT_ID_SIZE));
+            return rc;
+        },
+    };
+    FUZZ_CHECK(calls[param[0] % 11]() <= 0);
 }
 
 void log_reader(DRIVE *drv, const uint8_t *param, const std::vector<uint8_t> &script)
@@ -192,7 +174,7 @@ void log_reader(DRIVE *drv, const uint8_t *param, const std::vector<uint8_t> &sc
     }
 }
 
-void eeprom_reader(DRIVE *drv, const uint8_t *param)
+void eeprom_reader(DRIVE *drv, const uint8_t *param, const std::vector<uint8_t> &)
 {
     switch (param[0] % 5) {
     case 0: {
@@ -249,7 +231,7 @@ void eeprom_reader(DRIVE *drv, const uint8_t *param)
     }
 }
 
-void diagnostic(DRIVE *drv, const uint8_t *param)
+void diagnostic(DRIVE *drv, const uint8_t *param, const std::vector<uint8_t> &)
 {
     switch (param[0] % 4) {
     case 0: {
@@ -278,7 +260,7 @@ void diagnostic(DRIVE *drv, const uint8_t *param)
     }
 }
 
-void probe(DRIVE *drv, const uint8_t *param)
+void probe(DRIVE *drv, const uint8_t *param, const std::vector<uint8_t> &)
 {
     if (param[0] & 1) {
         const boolean lto = lto_drive_is_lto(drv);
@@ -313,26 +295,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     dds_drive_hwconfig = static_cast<int32>(hw);
     dds_set_tape_format(0);
     DRIVE *drv = drive.open(script);
-    switch (op % 6) {
-    case 0:
-        raw_command(drv, param.data());
-        break;
-    case 1:
-        probe(drv, param.data());
-        break;
-    case 2:
-        mode_setter(drv, param.data());
-        break;
-    case 3:
-        log_reader(drv, param.data(), script);
-        break;
-    case 4:
-        eeprom_reader(drv, param.data());
-        break;
-    default:
-        diagnostic(drv, param.data());
-        break;
-    }
+    using Op = void (*)(DRIVE *, const uint8_t *, const std::vector<uint8_t> &);
+    static const Op kOps[] = {raw_command, probe, mode_setter, log_reader, eeprom_reader, diagnostic};
+    kOps[op % 6](drv, param.data(), script);
     drive.close();
     return 0;
 }

@@ -1,5 +1,5 @@
 // Test helpers for the LTO text logs: replies built from token lists, and the
-// drive kind (variant and generation) set for one test and put back after it.
+// drive kind (variant and generation) set for one test.
 #ifndef TESTS_SUPPORT_LTO_LOG_TEXT_H
 #define TESTS_SUPPORT_LTO_LOG_TEXT_H
 
@@ -26,38 +26,20 @@ inline std::string join(const Tokens &tokens, const std::string &separator = " "
 // text length), then the text, without a terminator.
 inline Bytes log_reply(u_int8 page, const std::string &text)
 {
-    Bytes b(4 + text.size(), 0);
-    b[0] = page;
-    b[2] = static_cast<u_int8>(text.size() >> 8);
-    b[3] = static_cast<u_int8>(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-        b[4 + i] = static_cast<u_int8>(text[i]);
+    Bytes b{page, 0, static_cast<u_int8>(text.size() >> 8), static_cast<u_int8>(text.size())};
+    b.insert(b.end(), text.begin(), text.end());
     return b;
 }
 
 inline Bytes log_reply(u_int8 page, const Tokens &tokens) { return log_reply(page, join(tokens)); }
 
-// The variant code and generation of the drive the library talks to, for the
-// life of this object.
-class LtoDriveKind {
-public:
-    LtoDriveKind(u_int32 variant, int32 generation)
-        : variant_(lto_drive_hwconfig), generation_(lto_set_drive_generation(generation))
-    {
-        lto_drive_hwconfig = static_cast<int32>(variant);
-    }
-    ~LtoDriveKind()
-    {
-        lto_drive_hwconfig = variant_;
-        lto_set_drive_generation(generation_);
-    }
-    LtoDriveKind(const LtoDriveKind &) = delete;
-    LtoDriveKind &operator=(const LtoDriveKind &) = delete;
-
-private:
-    int32 variant_;
-    int32 generation_;
-};
+// The variant code and generation of the drive the library talks to; the
+// test listener puts both back after each test.
+inline void set_drive_kind(u_int32 variant, int32 generation)
+{
+    lto_drive_hwconfig = static_cast<int32>(variant);
+    lto_set_drive_generation(generation);
+}
 
 }  // namespace support
 
