@@ -111,6 +111,9 @@ void add_node(const Config &cfg, bool raw)
     auto n = std::make_unique<Node>();
     n->number = static_cast<int>(bus().nodes.size());
     n->cfg = cfg;
+    // Read once: every SG_IO asks it. "record = 0" keeps long runs (benchmarks)
+    // from storing every byte sent.
+    n->record = cfg.get_int("record", 1) != 0;
     if (raw) {
         n->line = cfg.get("line");
     } else {
@@ -164,6 +167,9 @@ void emit(const std::string &line)
         }
     }
 }
+
+// A node whose drive answers: it has a model and has not left the bus.
+bool answers(const Node *n) { return n && n->device && !n->device->vanished; }
 
 int node_from_path(const char *path)
 {
@@ -341,7 +347,7 @@ Node *node(int number)
 Node *node_at(int host, int target, int lun)
 {
     for (auto &n : bus().nodes)
-        if (n->device && !n->device->vanished && n->host == host && n->target == target && n->lun == lun)
+        if (answers(n.get()) && n->host == host && n->target == target && n->lun == lun)
             return n.get();
     return nullptr;
 }
@@ -498,7 +504,7 @@ extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const c
     if (number < 0)
         return 0;
     Node *n = node(number);
-    if (!n || !n->device || n->device->vanished)
+    if (!answers(n))
         return refuse_open(number, ENOENT, result);
     if (n->cfg.get_int("open_fails", 0))
         return refuse_open(number, EACCES, result);
@@ -579,7 +585,7 @@ extern "C" int kvemu_hook_path_node(const char *path)
     if (!serves_path(path, &mapped))
         return -1;
     Node *n = node(node_from_path(path));
-    return n && n->device && !n->device->vanished ? n->number : -1;
+    return answers(n) ? n->number : -1;
 }
 
 extern "C" int kvemu_hook_time(time_t *result)

@@ -13,12 +13,25 @@ namespace {
 using namespace scsilib;
 
 // Where a command carries its allocation length: CDB bytes [at, at + width).
+// A row with `action` (CDB byte 1) and `sub` (byte 2) serves only the
+// sub-command they name; the first matching row wins.
 struct AllocationField {
     uint8_t opcode;
     uint8_t at;
     uint8_t width;
+    int action = -1;  // -1: any
+    int sub = -1;     // -1: any
+
+    bool matches(const Bytes &cdb) const
+    {
+        return cdb[0] == opcode && (action < 0 || (cdb.size() > 1 && cdb[1] == action)) &&
+               (sub < 0 || (cdb.size() > 2 && cdb[2] == sub));
+    }
 };
 
+// The KV LTO drive's firmware information (MAINTENANCE IN, vendor service
+// action 1Fh, sub-command 05h) has 16 bits in bytes 6-7, not the 32 of its kin,
+// so its row stands ahead of theirs.
 constexpr AllocationField kAllocationFields[] = {
     {kOpRequestSense, 4, 1},         {kOpInquiry, 3, 2},
     {kOpModeSense6, 4, 1},           {kOpReceiveDiagnosticResults, 3, 2},
@@ -26,8 +39,9 @@ constexpr AllocationField kAllocationFields[] = {
     {kOpReportDensitySupport, 7, 2}, {kOpLogSense, 7, 2},
     {kOpModeSense10, 7, 2},          {kOpPersistentReserveIn, 7, 2},
     {kOpReadAttribute, 10, 4},       {kOpReportLuns, 6, 4},
-    {kOpSecurityProtocolIn, 6, 4},   {kOpMaintenanceIn, 6, 4},
-    {kOpServiceActionIn12, 6, 4},    {kOpReadElementStatus, 7, 3},
+    {kOpSecurityProtocolIn, 6, 4},   {kOpMaintenanceIn, 6, 2, 0x1F, 0x05},
+    {kOpMaintenanceIn, 6, 4},        {kOpServiceActionIn12, 6, 4},
+    {kOpReadElementStatus, 7, 3},
 };
 
 }  // namespace
@@ -37,7 +51,7 @@ std::optional<uint32_t> allocation_length(const Bytes &cdb)
     if (cdb.empty())
         return std::nullopt;
     for (const auto &f : kAllocationFields)
-        if (f.opcode == cdb[0])
+        if (f.matches(cdb))
             return cdb.size() >= size_t(f.at) + f.width
                        ? std::optional<uint32_t>(static_cast<uint32_t>(be_at(cdb, f.at, f.width)))
                        : std::nullopt;

@@ -133,6 +133,7 @@ struct Node {
     int host = 0, channel = 0, target = 0, lun = 0, type = 0;
     std::vector<Override> overrides;
     std::vector<Command> commands;  // every command received, in order
+    bool record = true;             // "record = 0": commands are neither kept nor traced
     int opens = 0, closes = 0;
 };
 

@@ -59,9 +59,7 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
         auto *p = static_cast<const uint8_t *>(h->dxferp);
         c.data_out.assign(p, p + h->dxfer_len);
     }
-    // "record = 0" keeps long runs (benchmarks) from storing every byte sent.
-    if (n.cfg.get_int("record", 1)) {
-        n.commands.push_back(c);
+    if (n.record) {
         record("cmd " + name(n) + " " + to_hex(c.cdb.data(), c.cdb.size()));
         if (!c.data_out.empty())
             record("out " + name(n) + " " + to_hex(c.data_out.data(), c.data_out.size()));
@@ -73,6 +71,9 @@ int do_sg_io(Node &n, sg_io_hdr_t *h)
         r = ov->reply;
     else
         r = reply_hook ? reply_hook(c) : answer(*n.device, c);
+    // Kept once the model is done with it, so its bytes are not copied again.
+    if (n.record)
+        n.commands.push_back(std::move(c));
     int short_by = 0;
     if (ov) {
         if (ov->status)

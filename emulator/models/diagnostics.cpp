@@ -18,21 +18,18 @@ constexpr uint8_t kPageFormat = 0x10;     // PF, SEND DIAGNOSTIC byte 1
 constexpr uint8_t kSelfTest = 0x04;       // SELFTEST, SEND DIAGNOSTIC byte 1
 constexpr uint8_t kPageCodeValid = 0x01;  // PCV, RECEIVE DIAGNOSTIC RESULTS byte 1
 
-Reply sequence_error() { return check_condition(kSenseIllegalRequest, kAscCommandSequenceError, 0); }
-
 }  // namespace
 
 Bytes Diagnostics::supported_pages() const
 {
-    Bytes d = {kSupportedPages, 0, 0, 0, kSupportedPages};
     std::set<uint8_t> codes;
     for (const auto &p : pages_)
         codes.insert(p.first);
     for (const auto &p : standing_)
         codes.insert(p.first);
-    d.insert(d.end(), codes.begin(), codes.end());
-    put_be_at(d, 2, d.size() - 4, 2);
-    return d;
+    Bytes list(1 + codes.size(), kSupportedPages);
+    std::copy(codes.begin(), codes.end(), list.begin() + 1);
+    return page_with_body(kSupportedPages, 0, list);
 }
 
 Reply Diagnostics::send_diagnostic(const Command &cmd)

@@ -81,7 +81,7 @@ Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t off
     if (record_ || chunks_.empty())
         chunks_.push_back({mode, id, offset, length});
     if (broken_)
-        return check_condition(kSenseIllegalRequest, kAscCommandSequenceError, 0);
+        return sequence_error();
     if (index == fail_chunk_) {
         broken_ = true;
         return check_condition(kSenseHardwareError, kAscInternalTargetFailure, 0);

@@ -1,9 +1,6 @@
 // A plain device: answers TEST UNIT READY, REQUEST SENSE, INQUIRY and REPORT
-// LUNS from its settings, plus any "reply.<cdb prefix>" data; refuses everything
-// else. The KV models answer from the same settings first (configured_tur,
-// configured_inquiry).
-#include <cstdio>
-
+// LUNS from its settings (standard.h, as the KV models do), plus any
+// "reply.<cdb prefix>" data; refuses everything else.
 #include "models.h"
 #include "scsilib/byte_order.h"
 #include "scsilib/scsi_codes.h"
@@ -27,10 +24,8 @@ public:
         switch (cmd.cdb[0]) {
         case kOpTestUnitReady:
             return configured_tur(cfg);
-        case kOpRequestSense: {
-            Bytes sense = standing_sense(cfg);
-            return request_sense_reply(cmd, sense.empty() ? check_condition(kSenseNoSense, 0, 0).sense : sense);
-        }
+        case kOpRequestSense:
+            return request_sense_reply(cmd, standing_sense(cfg));
         case kOpInquiry:
             return inquiry_reply(cfg, cmd, standard_inquiry(cfg), {});
         case kOpReportLuns:
@@ -61,29 +56,6 @@ Bytes standard_inquiry(const Config &cfg)
     std::copy(product.begin(), product.end(), d.begin() + 16);
     std::copy(revision.begin(), revision.end(), d.begin() + 32);
     return d;
-}
-
-bool is_evpd(const Command &cmd) { return cmd.cdb.size() >= 3 && (cmd.cdb[1] & 0x01); }
-
-std::optional<Bytes> configured_inquiry(const Config &cfg, const Command &cmd)
-{
-    std::string key = "inquiry";
-    if (is_evpd(cmd)) {
-        char page[8];
-        std::snprintf(page, sizeof page, ".%02x", static_cast<unsigned>(cmd.cdb[2]));
-        key += page;
-    }
-    if (!cfg.has(key))
-        return std::nullopt;
-    return cfg.get_bytes(key);
-}
-
-Reply configured_tur(const Config &cfg)
-{
-    Bytes s = cfg.get_bytes("tur");
-    if (s.size() >= 3)
-        return check_condition(s[0], s[1], s[2]);
-    return good();
 }
 
 std::unique_ptr<Device> make_generic(const Config &cfg) { return std::make_unique<Generic>(cfg); }

@@ -81,12 +81,10 @@ Reply KvDrive::dispatch(const Command &cmd)
 Reply KvDrive::test_unit_ready(const Command &) { return configured_tur(cfg); }
 
 // The sense of the last CHECK CONDITION once, else the drive's standing
-// condition (no cartridge, say), else NO SENSE.
+// condition (no cartridge, say, or NO SENSE).
 Reply KvDrive::request_sense(const Command &cmd)
 {
     Bytes data = sense.empty() ? standing_sense(cfg) : sense;
-    if (data.empty())
-        data = check_condition(kSenseNoSense, 0, 0).sense;
     sense.clear();
     return request_sense_reply(cmd, data);
 }

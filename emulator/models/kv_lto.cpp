@@ -62,13 +62,6 @@ KvLto::KvLto(const Config &c)
     }
 }
 
-Reply KvLto::command(const Command &cmd)
-{
-    Reply r = KvDrive::command(cmd);
-    LtoMaintenance::limit(cmd, r);
-    return r;
-}
-
 Reply KvLto::dispatch(const Command &cmd)
 {
     const uint8_t op = cmd.cdb[0];

@@ -17,9 +17,6 @@ class KvLto : public KvDrive {
 public:
     explicit KvLto(const Config &c);
 
-    // As every KV drive, with the maintenance commands' own allocation fields.
-    Reply command(const Command &cmd) override;
-
     // kv_lto.cpp: what differs from the shared handlers, and the density report.
     Reply request_sense(const Command &cmd);
     Reply report_density_support(const Command &cmd);

@@ -20,16 +20,6 @@ constexpr uint8_t kAllSubpages = 0xFF;
 // Page control (LOG SENSE byte 2, bits 7-6).
 enum PageControl { kThreshold = 0, kCumulative = 1, kDefaultThreshold = 2, kDefaultCumulative = 3 };
 
-Bytes page_with_body(uint8_t page, uint8_t byte1, const Bytes &body)
-{
-    Bytes d(4 + body.size(), 0);
-    d[0] = page;
-    d[1] = byte1;
-    put_be_at(d, 2, body.size(), 2);
-    std::copy(body.begin(), body.end(), d.begin() + 4);
-    return d;
-}
-
 // "log.<pp>" (whole page) or "log.<pp>.<code>", both in hex.
 bool parse_key(const std::string &key, uint8_t &page, long &code)
 {

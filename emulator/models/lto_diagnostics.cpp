@@ -28,14 +28,7 @@ constexpr uint8_t kMemoryWrite = 0xB1;
 constexpr size_t kMaxWordsPerWrite = 16;
 
 // The result of a text page: its header (page code, 0, text length), then the text.
-Bytes text_page(uint8_t code, const Bytes &text)
-{
-    Bytes page(4, 0);
-    page[0] = code;
-    put_be_at(page, 2, std::min<size_t>(text.size(), 0xFFFF), 2);
-    page.insert(page.end(), text.begin(), text.end());
-    return page;
-}
+Bytes text_page(uint8_t code, const Bytes &text) { return page_with_body(code, 0, text); }
 
 uint32_t field(const Bytes &page, size_t at) { return static_cast<uint32_t>(be_at(page, at, 4)); }
 

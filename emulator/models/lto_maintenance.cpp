@@ -6,6 +6,7 @@
 
 #include "kv_lto.h"
 #include "scsilib/scsi_codes.h"
+#include "standard.h"
 
 namespace kvemu {
 namespace {
@@ -13,10 +14,9 @@ namespace {
 using namespace scsilib;
 
 constexpr uint8_t kServiceAction = 0x1F;
-constexpr uint8_t kSegment = 0x05;       // out
-constexpr uint8_t kReboot = 0x06;        // out
-constexpr uint8_t kIpConfig = 0x12;      // in and out
-constexpr uint8_t kFirmwareInfo = 0x05;  // in
+constexpr uint8_t kSegment = 0x05;   // out
+constexpr uint8_t kReboot = 0x06;    // out
+constexpr uint8_t kIpConfig = 0x12;  // in and out
 
 constexpr size_t kListHeader = 4;
 constexpr size_t kDescriptorHeader = 4;
@@ -24,9 +24,6 @@ constexpr size_t kDescriptorHeader = 4;
 // Descriptors the drive reports but takes no value for: MAC address, the
 // IPv4 address in use, the IPv6 addresses and DNS servers in use.
 bool read_only(uint8_t type) { return type == 1 || type == 16 || (type >= 32 && type <= 35); }
-
-Reply invalid_cdb() { return check_condition(kSenseIllegalRequest, kAscInvalidFieldInCdb, 0); }
-Reply invalid_list() { return check_condition(kSenseIllegalRequest, kAscInvalidFieldInParameterList, 0); }
 
 struct Descriptor {
     uint8_t type;
@@ -90,7 +87,7 @@ std::optional<Reply> LtoMaintenance::command(const Command &cmd)
         return std::nullopt;
     const uint8_t sub = cmd.cdb[2];
     if (cmd.cdb[0] == kOpMaintenanceIn)
-        return sub == kIpConfig ? good(ip_) : invalid_cdb();
+        return sub == kIpConfig ? good(ip_) : invalid_field_in_cdb();
     switch (sub) {
     case kSegment:
         return segment(cmd);
@@ -101,18 +98,8 @@ std::optional<Reply> LtoMaintenance::command(const Command &cmd)
     case kIpConfig:
         return set_ip_config(cmd);
     default:
-        return invalid_cdb();
+        return invalid_field_in_cdb();
     }
-}
-
-void LtoMaintenance::limit(const Command &cmd, Reply &reply)
-{
-    if (cmd.cdb.size() < 12 || cmd.cdb[0] != kOpMaintenanceIn || cmd.cdb[1] != kServiceAction ||
-        cmd.cdb[2] != kFirmwareInfo)
-        return;
-    const size_t allocation = static_cast<size_t>(be_at(cmd.cdb, 6, 2));
-    if (reply.data.size() > allocation)
-        reply.data.resize(allocation);
 }
 
 // The CDB's length must be what was sent.
@@ -123,7 +110,7 @@ Reply LtoMaintenance::segment(const Command &cmd)
     s.length = static_cast<uint32_t>(be_at(cmd.cdb, 6, 3));
     s.last = (cmd.cdb[10] & 1) != 0;
     if (s.length != cmd.data_out.size())
-        return invalid_cdb();
+        return invalid_field_in_cdb();
     s.data = cmd.data_out;
     segments_.push_back(std::move(s));
     return good();
@@ -133,14 +120,14 @@ Reply LtoMaintenance::segment(const Command &cmd)
 Reply LtoMaintenance::set_ip_config(const Command &cmd)
 {
     if (be_at(cmd.cdb, 8, 2) != cmd.data_out.size())
-        return invalid_cdb();
+        return invalid_field_in_cdb();
     auto sent = descriptors(cmd.data_out);
     auto stored = descriptors(ip_);
     if (!sent || !stored)
-        return invalid_list();
+        return invalid_field_in_parameters();
     for (const Descriptor &d : *sent) {
         if (read_only(d.type))
-            return invalid_list();
+            return invalid_field_in_parameters();
         bool found = false;
         for (Descriptor &s : *stored)
             if (s.type == d.type) {

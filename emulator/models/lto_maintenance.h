@@ -21,10 +21,6 @@ public:
     // Answers service action 1Fh; nullopt for other service actions, which
     // the model answers itself.
     std::optional<Reply> command(const Command &cmd);
-    // Cuts a firmware-information reply to the 16-bit allocation length of
-    // CDB bytes 6-7 (the shared cut reads 32 bits from bytes 6-9); other
-    // commands are left as they are.
-    static void limit(const Command &cmd, Reply &reply);
 
     struct Segment {
         uint32_t offset = 0;

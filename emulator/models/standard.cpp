@@ -21,6 +21,21 @@ constexpr uint8_t kPageSerial = 0x80;
 constexpr uint8_t kPageIdentification = 0x83;
 constexpr uint8_t kDescriptorSense = 0x01;  // REQUEST SENSE byte 1: DESC
 
+// The answer the setting "inquiry" (standard data) or "inquiry.<pp>" (EVPD page
+// pp) gives; nullopt without one.
+std::optional<Bytes> configured_inquiry(const Config &cfg, bool evpd, uint8_t page)
+{
+    std::string key = "inquiry";
+    if (evpd) {
+        char suffix[8];
+        std::snprintf(suffix, sizeof suffix, ".%02x", static_cast<unsigned>(page));
+        key += suffix;
+    }
+    if (!cfg.has(key))
+        return std::nullopt;
+    return cfg.get_bytes(key);
+}
+
 // "inquiry.<pp>" settings, by page code.
 std::set<uint8_t> configured_pages(const Config &cfg)
 {
@@ -34,17 +49,6 @@ std::set<uint8_t> configured_pages(const Config &cfg)
             pages.insert(code[0]);
     }
     return pages;
-}
-
-// A page of `body` under the 4-byte header of page `code`.
-Bytes vpd_page(uint8_t peripheral, uint8_t code, const Bytes &body)
-{
-    Bytes p(4 + body.size(), 0);
-    p[0] = peripheral;
-    p[1] = code;
-    put_be_at(p, 2, body.size(), 2);
-    std::copy(body.begin(), body.end(), p.begin() + 4);
-    return p;
 }
 
 // One designator of type T10 vendor ID: vendor, product and serial number,
@@ -66,12 +70,24 @@ Bytes identification_body(const Bytes &standard, const std::string &serial)
 
 }  // namespace
 
+Bytes page_with_body(uint8_t byte0, uint8_t byte1, const Bytes &body)
+{
+    Bytes p(4 + body.size(), 0);
+    p[0] = byte0;
+    p[1] = byte1;
+    put_be_at(p, 2, std::min<size_t>(body.size(), 0xFFFF), 2);
+    std::copy(body.begin(), body.end(), p.begin() + 4);
+    return p;
+}
+
 Reply invalid_field_in_cdb() { return check_condition(kSenseIllegalRequest, kAscInvalidFieldInCdb, 0); }
 
 Reply invalid_field_in_parameters()
 {
     return check_condition(kSenseIllegalRequest, kAscInvalidFieldInParameterList, 0);
 }
+
+Reply sequence_error() { return check_condition(kSenseIllegalRequest, kAscCommandSequenceError, 0); }
 
 std::string serial_number(const Config &cfg)
 {
@@ -92,7 +108,7 @@ Reply inquiry_reply(const Config &cfg, const Command &cmd, const Bytes &standard
     const bool evpd = cmd.cdb[1] & kEvpd;
     if (!evpd && page != 0)
         return invalid_field_in_cdb();
-    if (auto d = configured_inquiry(cfg, cmd))
+    if (auto d = configured_inquiry(cfg, evpd, page))
         return good(*d);
     if (!evpd)
         return good(standard);
@@ -104,14 +120,14 @@ Reply inquiry_reply(const Config &cfg, const Command &cmd, const Bytes &standard
         codes.insert({kPageSupported, kPageSerial, kPageIdentification});
         for (const auto &p : vendor_pages)
             codes.insert(p.first);
-        return good(vpd_page(peripheral, page, Bytes(codes.begin(), codes.end())));
+        return good(page_with_body(peripheral, page, Bytes(codes.begin(), codes.end())));
     }
     case kPageSerial: {
         std::string serial = serial_number(cfg);
-        return good(vpd_page(peripheral, page, Bytes(serial.begin(), serial.end())));
+        return good(page_with_body(peripheral, page, Bytes(serial.begin(), serial.end())));
     }
     case kPageIdentification:
-        return good(vpd_page(peripheral, page, identification_body(standard, serial_number(cfg))));
+        return good(page_with_body(peripheral, page, identification_body(standard, serial_number(cfg))));
     default:
         break;
     }
@@ -134,12 +150,18 @@ Reply request_sense_reply(const Command &cmd, const Bytes &fixed)
     return good(d);
 }
 
-Bytes standing_sense(const Config &cfg)
+Reply configured_tur(const Config &cfg)
 {
     Bytes s = cfg.get_bytes("tur");
-    if (s.size() < 3)
-        return {};
-    return check_condition(s[0], s[1], s[2]).sense;
+    if (s.size() >= 3)
+        return check_condition(s[0], s[1], s[2]);
+    return good();
+}
+
+Bytes standing_sense(const Config &cfg)
+{
+    Reply tur = configured_tur(cfg);
+    return tur.sense.empty() ? check_condition(kSenseNoSense, 0, 0).sense : tur.sense;
 }
 
 Reply report_luns(const Config &cfg, const Command &cmd)

@@ -12,9 +12,15 @@
 
 namespace kvemu {
 
-// CHECK CONDITION, ILLEGAL REQUEST with the two most common codes.
+// A page as SPC lays out vital product data, log and diagnostic pages: `byte0`
+// and `byte1`, the body's length in bytes 2-3 (FFFFh when it does not fit),
+// then the body.
+Bytes page_with_body(uint8_t byte0, uint8_t byte1, const Bytes &body);
+
+// CHECK CONDITION, ILLEGAL REQUEST with its most common codes.
 Reply invalid_field_in_cdb();         // 24h/00h
 Reply invalid_field_in_parameters();  // 26h/00h
+Reply sequence_error();               // 2Ch/00h, command sequence error
 
 // INQUIRY: the "inquiry" setting or `standard` for EVPD 0 (page code 0 only);
 // for EVPD 1 the setting "inquiry.<pp>", else pages 00h, 80h, 83h and the
@@ -30,8 +36,12 @@ std::string serial_number(const Config &cfg);
 // CDB's DESC bit asks for it.
 Reply request_sense_reply(const Command &cmd, const Bytes &fixed_sense);
 
+// TEST UNIT READY as "tur = <key> <asc> <ascq>" sets it: CHECK CONDITION with
+// that sense (a drive without a cartridge, say); GOOD without the setting.
+Reply configured_tur(const Config &cfg);
+
 // The sense that stands while the drive stays as configured: that of
-// "tur = <key> <asc> <ascq>" (a drive without a cartridge, say); empty without it.
+// configured_tur(), else NO SENSE.
 Bytes standing_sense(const Config &cfg);
 
 // REPORT LUNS: the node's own LUN ("lun", default 0).

@@ -1,7 +1,12 @@
-// Small helpers every part of the tool shares: the FILE owner, fixed text
-// fields of the drive record, and the clearing of a drive table.
+// Small helpers every part of the tool shares: the FILE owner, the opening of
+// a file the tool reads whole, fixed text fields of the drive record, and the
+// clearing of a drive table.
 #ifndef FIRMWARE_TOOLKIT_H
 #define FIRMWARE_TOOLKIT_H
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -17,6 +22,23 @@ struct FileCloser {
 };
 // A FILE that is closed when its owner goes.
 using File = std::unique_ptr<FILE, FileCloser>;
+
+// A read-only descriptor of `path` when it is a regular file, else -1. A
+// directory, FIFO or device is found out without waiting for a writer that may
+// never come; the descriptor blocks again once opened.
+inline int open_regular_file(const char *path)
+{
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 // A fixed text field as far as its NUL, never read past the field even when the
 // writer left no NUL.

@@ -1,6 +1,4 @@
 // Upgrade recommendation, firmware download and the verification that follows.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -123,15 +121,12 @@ int read_chunk(FILE *fp, unsigned char *buf, long &left)
 }
 
 // Opens the image and measures it; logs why when it cannot. A directory, FIFO
-// or any other non-regular file is no image, and is found out without waiting
-// for a writer that may never come.
+// or any other non-regular file is no image.
 File open_image(const std::string &path, long &size)
 {
     File fp;
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat st {};
-    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+    int fd = firmware::open_regular_file(path.c_str());
+    if (fd >= 0)
         fp.reset(fdopen(fd, "rb"));
     if (!fp) {
         if (fd >= 0)
