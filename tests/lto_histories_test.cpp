@@ -165,6 +165,28 @@ TEST(LtoScsiHistory, EntriesOfEachLayout)
          {"1",
           "3/5 000:00:00.001000 000:00:01.000000 L0 c00 x42 i3A s2 a0402 lun3 p0 t0 tmf0 it2 n0 tag0 r0 cdb6:"
           "12000000000000000000000000000000 -"}},
+        // Entry codes 0Fh and 10h, either side of the command/tag boundary;
+        // only the low 16 bits of the second exchange word count.
+        {page_af,
+         l3 + "1 1 F  1 2 3  12 13456 7  28001234 55667788 99AABBCC DDEEFF00  1 2 10  4 5 6  1 2 3  ABCD1234 "
+              "5678",
+         {"2",
+          "1/0 000:00:00.000009  L3 c0F x123456 i7 s0 a0000 lun3 p1 t2 tmf0 it0 n0 tag0 r0 cdb10:"
+          "280012345566778899AABBCCDDEEFF00 -",
+          "1/0 000:00:00.000019  L3 c10 x10002 i3 s0 a0000 lun6 p4 t5 tmf0 it0 n0 tag1234 r5678 cdb0:- -"}},
+        // Every byte-wide field of layout 2 at FFh, with bits above it set.
+        {page_af,
+         kHeader + "2.5 7 186A0 64  29FF 1FF 1FF  1FF 1FF 1FF  1FF 1FF  12000000 00000060 00000000",
+         {"1", "7/0 000:00:01.000000 000:00:00.001000 L2 c00 xFF iFF sFF a29FF lun255 p255 t0 tmf255 it255 n0 "
+               "tag0 r0 "
+               "cdb6:12000000000000600000000000000000 -"}},
+        // Old page: the stamp's bits 32..47 whole, bits 48..63 dropped; the
+        // status, lun and initiator bits of a word with every bit set.
+        {page_a6,
+         "3 FFFF123400000064 186A0 42 2  0402 FFFFFFFF  12000000 0 0",
+         {"1",
+          "3/4660 000:00:00.001000 000:00:01.000000 L0 c00 x42 i3F s3F a0402 lun15 p0 t0 tmf0 it2 n0 tag0 r0 "
+          "cdb6:12000000000000000000000000000000 -"}},
         // FFh without its ten numbers counts and ends the parse.
         {page_af,
          l3 + "2 0 FF 1 2 z 1 1 FF",
@@ -177,7 +199,8 @@ TEST(LtoScsiHistory, EntriesOfEachLayout)
 TEST(LtoScsiHistory, CdbLengthAndSenseByteOrder)
 {
     // By the group code, the operation code's top three bits.
-    const std::pair<const char *, int> cdbs[] = {{"1F", 6}, {"5A", 10}, {"7F", 12}, {"88", 16}, {"E0", 12}};
+    const std::pair<const char *, int> cdbs[] = {{"1F", 6},  {"20", 10}, {"5A", 10}, {"7F", 12},
+                                                 {"88", 16}, {"BF", 12}, {"C0", 12}, {"E0", 12}};
     int32 n = 0;
     for (const auto &c : cdbs) {
         const std::string text = kHeader + "3.0 1 1 0 0 0 0 0 0 0 " + c.first + "000000 0 0 0";
@@ -222,6 +245,11 @@ TEST(LtoInterfaceLogs, HistoriesAndConfigurations)
               (Lines{"2", "1 000:00:00.000000 a5 lvd1 sp3" + talked,
                      "2 000:00:00.000000 a7 lvd0 sp0 000:0:1:1 000:0:2:1" +
                          join(Tokens(14, "000:0:0:0"), " ").insert(0, " ")}));
+    // Every bit of the address and speed fields, LVD clear; an initiator with
+    // full period and offset and only bits above its flags set.
+    EXPECT_EQ(parse(lto_deasciify_scsi_config, "1 0 7F FFF0FFFF" + join(Tokens(15, "0")).insert(0, " ")),
+              (Lines{"1", "1 000:00:00.000000 a15 lvd0 sp7 000:FF:FF:1" +
+                              join(Tokens(15, "000:0:0:0"), " ").insert(0, " ")}));
     EXPECT_EQ(parse(lto_deasciify_aci_config, "1 0 2580 1 102 203 304  2 0 1 2 3 4"),
               (Lines{"1", "1 000:00:00.000000 2580 1 2 3 4"}));
     EXPECT_EQ(parse(lto_deasciify_adi_config, "1 0 102 3 9600 11234 10400  1 2 3 4 105  2 0 1 1 1 1 1"),
@@ -245,6 +273,10 @@ TEST(LtoFcConfig, PortsAndWwns)
         {"1 0  FFFFF 1234 1 75BCD15 7FFFFFFF  FFFFF 1234 2 0 2  0123456789ABCDEF01 B C",
          {"1", "1 000:00:00.000000 01:23:45:67:89:AB:CD:EF [Yes|n/a|n/a|Unkwn (1234|Unknown (2147483647|B]"
                " [No|10485|0x123|Not set|Public loop  |C]"}},
+        // The last speed and topology of the tables, and the first codes past them.
+        {"1 0  0 0 1 7 4  0 0 0 8 5  A B C",
+         {"1",
+          "1 000:00:00.000000 A [Yes|n/a|n/a|Unkwn7 |Fabric attach|B] [No|n/a|n/a|Unkwn (8)|Unknown (5)|C]"}},
         // A port group that does not match: the WWNs come from where it began,
         // the entry counts and the parse ends.
         {"1 0  5 E8 1 2 x  A B C  2 0 0 0 0 0 0 0 0 0 0 0 D E F",
