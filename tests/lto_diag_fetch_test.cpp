@@ -41,6 +41,10 @@ TEST_F(LtoDiagFetch, FaultLogPageByVariant)
     const Case cases[] = {
         {0x80000000, a5 + old, 2, {receive(0x85)}},
         {0x80000100, a5 + old, 1, {receive(0xA5)}},
+        // Bits 8..15 of the variant choose: the top one alone, and none with
+        // the bits either side of them set.
+        {0x80008000, a5 + old, 1, {receive(0xA5)}},
+        {0x800100FF, a5 + old, 2, {receive(0x85)}},
         {0x80000100, old, 2, {receive(0xA5), receive(0x85)}},  // A5h fails: 85h
         {0x80000100, "", -1, {receive(0xA5), receive(0x85)}},
     };

@@ -147,6 +147,7 @@ TEST(LtoC1Counters, LayoutsRatesAndMeans)
     const std::tuple<u_int32, int32, Tokens, int> cases[] = {
         {0x80020100, 0x88, {"100", "200", "3", "4"}, 8},
         {0, 0x89, {"100", "200", "3", "4", "5"}, 16},
+        {0x80050200, 0x34, {"100", "200", "3", "4"}, 8},  // the other write-layout page
     };
     for (const auto &c : cases) {
         set_drive_kind(std::get<0>(c), 1);
@@ -199,6 +200,8 @@ TEST(LtoC1Counters, MissingNumbersReadAsZeroAndAtMost128AreKept)
     EXPECT_EQ(counts[0].channel[15].ccps, 7);
     EXPECT_EQ(lto_deasciify_c1_counters(0x88, counts.data(), big.data(), 4), 0);
     EXPECT_EQ(counts[0].datasets, 0);
+    EXPECT_EQ(lto_deasciify_c1_counters(0x88, counts.data(), big.data(), 5), 1);  // one byte of text
+    EXPECT_EQ(counts[0].datasets, 7);
 }
 
 }  // namespace
