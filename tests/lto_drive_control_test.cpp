@@ -1,6 +1,7 @@
 // LTO drive generation and drive control through the emulated drive: the
 // variant of page C1h, tape format, temperature, the clock of mode page 3Ch,
 // timestamps, logical-block protection and the physical position.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ TEST_F(LtoControl, GenerationFromTheVariant)
         {"xx Variant = 0x80110400", 4, int32(0x80110400)},  // not listed
         {"Variant = 0x4ABCDEF0", 153, 0x4ABCDEF0},          // the family with 4 in the top bits
         {"Variant = 0x80000300 Variant = 0x80000000", 3, int32(0x80000300)},
+        // A page of 254 bytes, all that is asked for, ends with the last digit;
+        // one byte longer, that digit is not received.
+        {std::string(230, ' ') + "Variant = 0x80000300", 3, int32(0x80000300)},
+        {std::string(231, ' ') + "Variant = 0x80000300", 4, 0x8000030},
         {"Variant = ", -1, 0x123},  // no number: both values stay
         {"Variant: 0x80000100", -1, 0x123},
     };
@@ -42,7 +47,7 @@ TEST_F(LtoControl, GenerationFromTheVariant)
         scsi_set_link(&drv, 0x5A);
         lto_drive_hwconfig = 0x123;
         lto_drive_gen = 77;
-        EXPECT_EQ(lto_get_drive_generation(&drv), r.rc) << r.text;
+        EXPECT_EQ(lto_get_drive_generation(&drv), r.rc) << r.text.size();
         EXPECT_EQ(lto_drive_hwconfig, r.hwconfig) << r.text;
         EXPECT_EQ(lto_drive_gen, r.rc < 0 ? 77 : r.rc) << r.text;
         EXPECT_EQ(commands(), (Lines{"cmd 12 01 C1 00 FE 5A"}));
@@ -50,6 +55,28 @@ TEST_F(LtoControl, GenerationFromTheVariant)
     open_drive("override = 12 " + std::string(kCheck) + "\n");
     EXPECT_EQ(lto_get_drive_generation(&drv), -1);
     EXPECT_EQ(lto_drive_gen, 77);
+}
+
+// Every listed variant against its generation and head channels, and the
+// variants either side of the family with 4 in the top bits.
+TEST(LtoVariants, GenerationAndChannelsOfEachVariant)
+{
+    const std::vector<std::pair<int32, std::vector<u_int32>>> generations = {
+        {0, {0x80000000, 0x80010000, 0x80040200}},
+        {1, {0x80000100, 0x80020100, 0x80020200, 0x80050200}},
+        {2, {0x80000200, 0x80030200, 0x80010200, 0x80070200, 0x80090200, 0x80030300}},
+        {3, {0x80000300, 0x80010300, 0x80020300, 0x80060300, 0x80050300, 0x80070300}},
+        {0x99, {0x40000000, 0x4FFFFFFF}},
+        {4, {0x3FFFFFFF, 0x50000000, 0x80080200, 0}},
+    };
+    const std::vector<u_int32> eight = {0x80000000, 0x80010000, 0x80000100, 0x80020100, 0x80020200, 0x80050200};
+    for (const auto &g : generations)
+        for (u_int32 v : g.second) {
+            EXPECT_EQ(ltolib::generation_of(v), g.first) << std::hex << v;
+            lto_drive_hwconfig = static_cast<int32>(v);
+            const bool listed = std::find(eight.begin(), eight.end(), v) != eight.end();
+            EXPECT_EQ(ltolib::channel_count(), listed ? 8 : 16) << std::hex << v;
+        }
 }
 
 TEST_F(LtoControl, TapeFormat)
@@ -96,10 +123,10 @@ std::string clock_page(size_t size)
     Bytes p(size, 0);
     p[0] = 0x3C;
     p[1] = static_cast<uint8_t>(size - 2);
-    p[2] = 0x01;
+    p[2] = 0x03;  // both control bits
     kvemu::put_be_at(p, 6, 0x0102, 2);
     kvemu::put_be_at(p, 8, 0x03040506, 4);
-    p[14] = 0x82;  // option bit 1, and a bit that stays
+    p[14] = 0x83;  // both option bits, and a bit that stays
     kvemu::put_be_at(p, 16, 0x0708090A, 4);
     if (size >= 36)
         kvemu::put_be_at(p, 32, 0x0B0C0D0E, 4);
@@ -116,7 +143,7 @@ TEST_F(LtoControl, DriveClock)
     EXPECT_EQ(p, 0x03040506u);
     EXPECT_EQ(poc, 0x0102u);
     EXPECT_EQ(c, 0x0B0C0D0Eu);
-    EXPECT_EQ(flags, 0x1011);
+    EXPECT_EQ(flags, 0x1033);
     EXPECT_EQ(commands(), (Lines{"cmd 1A 00 3C 00 30 00"}));
 
     kvemu::clear_trace();
@@ -128,12 +155,14 @@ TEST_F(LtoControl, DriveClock)
               "out 00 00 10 08 46 00 00 00 00 00 00 00 3C 22 02 00 00 00 01 02 03 04 05 06 00 00 81 00 "
               "CA FE F0 0D 00 00 00 00 00 00 00 00 00 00 00 00 0B 0C 0D 0E");
 
-    // A 40-byte reply carries no ctime.
-    open_drive(clock_page(28));
-    c = 5;
-    ASSERT_EQ(lto_get_drive_time(&drv, &w, &p, &poc, &c, &flags), 0);
-    EXPECT_EQ(c, 5u);
-    EXPECT_EQ(flags, 0x11);
+    // A 40-byte reply carries no ctime, nor one of 47 bytes.
+    for (const std::string &settings : {clock_page(28), clock_page(36) + "override = 1a short=1\n"}) {
+        open_drive(settings);
+        c = 5;
+        ASSERT_EQ(lto_get_drive_time(&drv, &w, &p, &poc, &c, &flags), 0);
+        EXPECT_EQ(c, 5u);
+        EXPECT_EQ(flags, 0x33);
+    }
 }
 
 TEST_F(LtoControl, ClockRepliesThatCannotBeEditedSendNothing)
@@ -158,13 +187,13 @@ TEST_F(LtoControl, ClockRepliesThatCannotBeEditedSendNothing)
 
 TEST_F(LtoControl, Timestamps)
 {
-    open_drive("timestamp = 0x01020304\ntimestamp_origin = 0x43\n");
+    open_drive("timestamp = 0xA1B2C3D4E5F6\ntimestamp_origin = 0x43\n");
     scsi_set_link(&drv, 0x5A);
     u_int64 ts = 0;
     u_int8 origin = 0;
     ASSERT_EQ(lto_report_timestamp(&drv, &ts, &origin), 0);
-    EXPECT_EQ(ts, 16909060u);
-    EXPECT_EQ(origin, 0x43);  // the whole byte
+    EXPECT_EQ(ts, 0xA1B2C3D4E5F6u);  // all 48 bits
+    EXPECT_EQ(origin, 0x43);         // the whole byte
     EXPECT_EQ(commands(), (Lines{"cmd A3 0F 00 00 00 00 00 00 00 0C 00 5A"}));
 
     kvemu::clear_trace();
@@ -218,7 +247,7 @@ TEST_F(LtoControl, PhysicalPosition)
         int32 rc, fwrap, bwrap;
     };
     const Row rows[] = {
-        {"1F 3 2", 0, 6, 5},   {"1F 0 0", 0, 36, 47},
+        {"1F 3 2", 0, 6, 5},   {"1F 0 0", 0, 36, 47},  {"1F 1 1", 0, 14, 21},
         {"1F 5 3", 0, 34, 25}, {"1F 3 4", -1, -9, -9},  // no band 4
         {"1F 3", -1, -9, -9},
     };
