@@ -120,7 +120,8 @@ TEST_F(LtoCommands, Lp0NeedsTheWholeReply)
         {padded("10 0", 24), 0, 0x10, 0},
         {"00001F40 00000001 xxxxxx", 0, 0x1F40, 1},  // longer: the first 24 bytes
         {"00001F40 00000001", -1, -5, 7},            // 21 bytes
-        {padded("1F40", 24), -1, -5, 7},             // one number
+        {padded("00001F40 00000001", 23), -1, -5, 7},
+        {padded("1F40", 24), -1, -5, 7},  // one number
     };
     for (const Row &r : rows) {
         open_drive(mech_key(0x200F, r.text, 4));
@@ -136,17 +137,22 @@ TEST_F(LtoCommands, Lp0NeedsTheWholeReply)
 
 TEST_F(LtoCommands, LogPagesFieldByField)
 {
-    // Each field its own value; 32-bit counters with the top bit set read unsigned.
-    open_drive("log.30.0 = 0x11223344\nlog.30.1 = 0x0000000180000002\nlog.30.2 = 0x55\nlog.30.3 = 0x6601\n"
-               "log.30.4 = 0x6602\nlog.30.5 = 0x6603\nlog.30.6 = 0xFFFFFFFF\nlog.30.7 = 0x77\n"
-               "log.30.8 = 0x8899\nlog.32.0 = 250\nlog.32.1 = 175\nlog.32.2 = 1\nlog.32.3 = 2\nlog.32.4 = 3\n"
-               "log.32.5 = 4\nlog.32.6 = 0x80000000\nlog.32.7 = 6\nlog.32.8 = 7\nlog.32.9 = 0xFFFFFFFF\n"
-               "log.03.3 = 0xA1\nlog.03.4 = 0xA2\nlog.03.5 = 0xA3\nlog.03.6 = 0xA4\n");
+    // Each field its own value, filling its width; 32-bit counters with the top
+    // bit set read unsigned.
+    open_drive(
+        "log.30.0 = 0x11223344\nlog.30.1 = 0x0000000180000002\nlog.30.2 = 0x55667788\nlog.30.3 = 0x6601\n"
+        "log.30.4 = 0x6602\nlog.30.5 = 0x6603\nlog.30.6 = 0xFFFFFFFF\nlog.30.7 = 0x77665544\n"
+        "log.30.8 = 0x8899\nlog.32.0 = 0x1234\nlog.32.1 = 0x2B67\nlog.32.2 = 1\nlog.32.3 = 2\nlog.32.4 = 3\n"
+        "log.32.5 = 4\nlog.32.6 = 0x80000000\nlog.32.7 = 6\nlog.32.8 = 7\nlog.32.9 = 0xFFFFFFFF\n"
+        "log.03.3 = 0x71A2B3C4\nlog.03.4 = 0x72A2B3C4\nlog.03.5 = 0x73A2B3C4\nlog.03.6 = 0x74A2B3C4\n");
     int32 e[4] = {};
     ASSERT_EQ(lto_get_errcounters(&drv, 0x03, &e[0], &e[1], &e[2], &e[3]), 0);
-    EXPECT_EQ(std::vector<int32>(e, e + 4), (std::vector<int32>{0xA1, 0xA2, 0xA3, 0xA4}));
+    EXPECT_EQ(std::vector<int32>(e, e + 4),
+              (std::vector<int32>{0x71A2B3C4, 0x72A2B3C4, 0x73A2B3C4, 0x74A2B3C4}));
     EXPECT_EQ(commands(), (Lines{"cmd 4D 00 43 00 00 00 00 00 3C 00"}));
+    kvemu::clear_trace();
     EXPECT_EQ(lto_get_errcounters(&drv, 0x40, &e[0], &e[1], &e[2], &e[3]), -1);
+    EXPECT_TRUE(commands().empty());
 
     LTOTapelogtype t{};
     ASSERT_EQ(lto_read_tape_log(&drv, &t), 0);
@@ -154,15 +160,25 @@ TEST_F(LtoCommands, LogPagesFieldByField)
                                    double(t.unrecoveredWrites), double(t.suspendedWrites),
                                    double(t.fatalSuspWrites), t.readSets, double(t.readRetries),
                                    double(t.unrecoveredReads)}),
-              (std::vector<double>{0x11223344, 6442450946.0, 0x55, 0x6601, 0x6602, 0x6603, 4294967295.0, 0x77,
-                                   0x8899}));
+              (std::vector<double>{0x11223344, 6442450946.0, 0x55667788, 0x6601, 0x6602, 0x6603, 4294967295.0,
+                                   0x77665544, 0x8899}));
 
     LTODCtfrtype p{};
     ASSERT_EQ(lto_read_DC_performance(&drv, &p), 0);
     EXPECT_EQ((std::vector<double>{p.read_compression, p.write_compression, p.bytes_to_host, p.bytes_from_tape,
                                    p.bytes_from_host, p.bytes_to_tape}),
-              (std::vector<double>{2.5, 1.75, 1048576.0 + 2, 3 * 1048576.0 + 4, 2147483648.0 * 1048576.0 + 6,
+              (std::vector<double>{46.6, 111.11, 1048576.0 + 2, 3 * 1048576.0 + 4, 2147483648.0 * 1048576.0 + 6,
                                    7 * 1048576.0 + 4294967295.0}));
+
+    // The last page code LOG SENSE carries.
+    Bytes last(60, 0);
+    last[0] = 0x3F;
+    last[3] = 56;
+    kvemu::put_be_at(last, 56, 0x12345678, 4);
+    open_drive(key("log.3f", last));
+    ASSERT_EQ(lto_get_errcounters(&drv, 0x3F, &e[0], &e[1], &e[2], &e[3]), 0);
+    EXPECT_EQ(e[3], 0x12345678);
+    EXPECT_EQ(commands(), (Lines{"cmd 4D 00 7F 00 00 00 00 00 3C 00"}));
 
     // A page cut short leaves the record as it was.
     open_drive("override = 4d short=1\n");
@@ -182,6 +198,8 @@ TEST_F(LtoCommands, DriveNumber)
         {"serial = HU12\n", "HU12", 0},
         {"inquiry.80 = 01 80 00 08 FF 41 42 43 44 45 46 47\n", "UnknownSN", 0},
         {"inquiry.80 = 01 80 00 0A 41 42 43\n", "keep", -1},  // ends inside the number
+        {"inquiry.80 = 01 80 00 04 41 42 43\n", "keep", -1},  // one byte short
+        {"inquiry.80 = 01 80 00 01 FF\n", "UnknownSN", 0},    // the marker is the last byte
     };
     for (const Row &r : rows) {
         open_drive(r.settings);
