@@ -26,6 +26,10 @@ TEST(LtoReplies, AReplyEndingBeforeItsLastFieldLeavesTheOutputs)
     Bytes mode(48, 0);
     mode[3] = 8;
     mode[12] = 0x3C;
+    Bytes protection(20, 0);
+    protection[3] = 8;
+    protection[12] = 0x4A;
+    protection[13] = 0xF0;
     // Each decoder with the length that just holds its last field.
     const std::pair<int32, std::function<int32(const u_int8 *, int32)>> rows[] = {
         {60, [&](const u_int8 *p, int32 n) { return decode_errcounters(p, n, &i[0], &i[1], &i[2], &i[3]); }},
@@ -35,6 +39,9 @@ TEST(LtoReplies, AReplyEndingBeforeItsLastFieldLeavesTheOutputs)
         {10, [&](const u_int8 *p, int32 n) { return decode_timestamp(p, n, &ts, &origin); }},
         {32, [&](const u_int8 *,
                  int32 n) { return decode_drive_time(mode.data(), n, &u[0], &u[1], &u[2], &u[3], &i[0]); }},
+        // The edits for MODE SELECT: the clock, and the protection bits in byte 18.
+        {32, [&](const u_int8 *, int32 n) { return edit_drive_time(mode.data(), n, 5, 0); }},
+        {19, [&](const u_int8 *, int32 n) { return edit_protection(protection.data(), n, 1); }},
     };
     const Bytes page(80, 0);
     for (const auto &r : rows) {
