@@ -102,6 +102,10 @@ TEST_F(LtoMaintenance, RefusedUnsent)
     EXPECT_EQ(lto_download_fwsegment(&drv, 0xFFFFFF, 1, &byte, 1), 1);
     EXPECT_EQ(cdbs(), Lines{"A4 1F 05 FF FF FF 00 00 01 00 01 00"});
     kvemu::clear_trace();
+    std::vector<u_int8> largest(0xFFFFFF, 0x5A);
+    EXPECT_EQ(lto_download_fwsegment(&drv, 0, 0xFFFFFF, largest.data(), 0), 0xFFFFFF);
+    EXPECT_EQ(cdbs(), Lines{"A4 1F 05 00 00 00 FF FF FF 00 00 00"});
+    kvemu::clear_trace();
     EXPECT_EQ(lto_download_fwsegment(&drv, 0x1000000, 1, &byte, 1), -1);
     EXPECT_EQ(lto_download_fwsegment(&drv, -1, 1, &byte, 1), -1);
     EXPECT_EQ(lto_download_fwsegment(&drv, 0, 0x1000000, &byte, 1), -1);
@@ -141,7 +145,8 @@ TEST_F(LtoMaintenance, IpConfigurationWalk)
 {
     // An unknown descriptor between the MTU and the static address.
     const std::vector<u_int8> v6(20, 0x66), link(20, 0x77);
-    Block reply = ip_list({{0, {0x03, 0x21, 0, 0}},
+    // Every bit of the flag bytes set.
+    Block reply = ip_list({{0, {0xFF, 0x9F, 0, 0}},
                            {1, {1, 2, 3, 4, 5, 6}},
                            {2, {0, 0, 0x05, 0xDC}},
                            {17, {9, 9, 9, 9, 9, 9, 9, 9}},
@@ -156,7 +161,7 @@ TEST_F(LtoMaintenance, IpConfigurationWalk)
     std::memset(&c, 0xA5, sizeof c);
     EXPECT_EQ(lto_get_ip_config(&drv, &c), static_cast<int32>(reply.size()));
     // What the reply does not hold is zeroed.
-    EXPECT_EQ(numbers(c), (std::vector<u_int32>{1, 1, 2, 1, 1500, 0xC0A8010A, 0xFFFFFF00, 0, 0, 0}));
+    EXPECT_EQ(numbers(c), (std::vector<u_int32>{1, 1, 9, 15, 1500, 0xC0A8010A, 0xFFFFFF00, 0, 0, 0}));
     EXPECT_EQ(std::vector<u_int8>(c.macaddr, c.macaddr + 6), (std::vector<u_int8>{1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(c.ipv4_assigned, 0x0A000001u);
     EXPECT_EQ(std::vector<u_int8>(c.ipv6_default_dns2, c.ipv6_default_dns2 + 20), v6);
