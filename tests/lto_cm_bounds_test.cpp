@@ -125,7 +125,6 @@ TEST(CmBounds, VendorPageDumps)
         {whole<lto_cm_decode_mechspec_page>, 0x185, 64, 80, 64, {kSep, kSep}},
         {whole<lto_cm_decode_appspec_page>, 0x200, 64, 80, 64, {kSep, app, kSep}},
         {ltolib::cm_decode_mechspec_page, 0x181, 0xFFFF, 100, 100, {kSep, p1, kSep}},
-        {ltolib::cm_decode_mechspec_page, 0x182, 100, 100, 100, {kSep, p2, kSep}},
         {ltolib::cm_decode_mechspec_page, 0x181, 0xFFFF, 4, 4, {kSep, p1, kSep}},
         {ltolib::cm_decode_mechspec_page, 0x181, 0xFFFF, 3, 0, {kSep, p1, kSep}},
     };

@@ -162,7 +162,6 @@ TEST(CmPages, CodesAtTheEdgesOfTheirTexts)
         {lto_cm_decode_cartcont_page, ident("9abc"), "Firmware identity     : 9.abc (0x39616263)\n"},
         {lto_cm_decode_cartcont_page, ident(":abc"), "Firmware identity     : 58.abc (0x3A616263)\n"},
         {lto_cm_decode_cartcont_page, ident("`abc"), "Firmware identity     : 96.abc (0x60616263)\n"},
-        {lto_cm_decode_eod_page, eod(3), "EOD validity          : failed to write EOD\n"},
         {lto_cm_decode_eod_page, eod(4), "EOD validity          : Unknown status\n"},
         {lto_cm_decode_cartstat_page, status(3), "Cartridge status      : Possibly snapped\n"},
         {lto_cm_decode_cartstat_page, status(4), "Cartridge status      : Unknown\n"},
