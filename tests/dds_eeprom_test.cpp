@@ -46,6 +46,8 @@ TEST_F(Eeprom, InformationBlockOfEachFamily)
         {kFamily2, false, 2, -2, 0, 7},
         {kFamily1, false, 1, 0x0BADF00D, 1, 0x1234},
         {kFamily3, true, 0, 0x7EADBEEF, 0, 0xFFFF},
+        // Platform 06h with bits 8..15 set is not family 2: that rule reads bits 8..23.
+        {0x060103, true, 1, 0x600DC0DE, 1, 0x0103},
     };
     for (const auto &r : rows) {
         Bytes img(r.hw == kFamily2 ? 16 : 32, 0xAA);
