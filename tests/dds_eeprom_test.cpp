@@ -46,6 +46,8 @@ TEST_F(Eeprom, InformationBlockOfEachFamily)
         {kFamily2, false, 2, -2, 0, 7},
         {kFamily1, false, 1, 0x0BADF00D, 1, 0x1234},
         {kFamily3, true, 0, 0x7EADBEEF, 0, 0xFFFF},
+        // Platform 06h with bits 8..15 set is not family 2: that rule reads bits 8..23.
+        {0x060103, true, 1, 0x600DC0DE, 1, 0x0103},
     };
     for (const auto &r : rows) {
         Bytes img(r.hw == kFamily2 ? 16 : 32, 0xAA);
@@ -89,8 +91,8 @@ TEST_F(Eeprom, InformationBlockOfEachFamily)
 TEST_F(Eeprom, ManufacturingCodesOfEachFamily)
 {
     std::string extra;  // family 1: one read per field, each field at byte 0 of its read
-    for (const auto &f : {std::make_pair("1000", "0426XXXX"), std::make_pair("1004", "BOARD-123456"),
-                          std::make_pair("1005", "SERIAL12345678"), std::make_pair("1006", "MECH")}) {
+    for (const auto &f : {std::make_pair("1000", "0426XXXX"), std::make_pair("1004", "BOARD-1234567"),
+                          std::make_pair("1005", "SERIAL12345678"), std::make_pair("1006", "MECHANISM-123")}) {
         Bytes b(32, 0);
         put_text(b, 0, f.second);
         extra += key(std::string("buffer.3.1.") + f.first, b);
@@ -100,30 +102,35 @@ TEST_F(Eeprom, ManufacturingCodesOfEachFamily)
     std::strcpy(m.mfgplant, "keep");
     ASSERT_EQ(dds_read_mfg_codes(&drv, &m), 0);
     EXPECT_EQ(Lines({m.datecode, m.boardcode, m.serialno, m.mechcode, m.mfgplant}),
-              Lines({"0426", "BOARD-123456", "SERIAL123456", "MECH", "keep"}));
+              Lines({"0426", "BOARD-123456", "SERIAL123456", "MECHANISM-12", "keep"}));
     EXPECT_EQ(sent(), (Lines{kProbeLine, "cmd sg0 3C 01 03 00 10 00 00 00 20 00",
                              "cmd sg0 3C 01 03 00 10 04 00 00 20 00", "cmd sg0 3C 01 03 00 10 05 00 00 20 00",
                              "cmd sg0 3C 01 03 00 10 06 00 00 20 00"}));
 
-    Bytes f2(32, 0);  // an unset date code, then a serial number running over its marker
-    f2[0] = 0xFF;
+    // Every text runs up to the next field or past its own width, so a copy one
+    // byte short or long shows.
+    Bytes f2(32, 0);  // a serial number running over its marker
+    f2[0] = '7';
     put_text(f2, 1, "0123456789");
     put_text(f2, 11, "MECHBRDX");
     put_text(f2, 27, "PLNT");
     open(kFamily2, key("buffer.1.1.1d0", f2));
     ASSERT_EQ(dds_read_mfg_codes(&drv, &m), 0);
     EXPECT_EQ(Lines({m.datecode, m.serialno, m.mechcode, m.boardcode, m.mfgplant}),
-              Lines({"n/a", "0123456789", "MECH", "BRDX", "PLNT"}));
+              Lines({"7", "0123456789", "MECH", "BRDX", "PLNT"}));
     EXPECT_EQ(sent(), probe_then("3C 01 01 00 01 D0 00 00 20 00"));
 
     Bytes f3(32, 0);
-    put_text(f3, 0, "2024SER");  // the serial number stops at its NUL
-    put_text(f3, 10, "MECHBOARD");
-    f3[26] = 0xFF;
+    put_text(f3, 0, "2024SERIALMECHBOARD");
+    f3[26] = 0xFF;  // never written
     open(kFamily3, key("buffer.1.1.180", f3));
     ASSERT_EQ(dds_read_mfg_codes(&drv, &m), 0);
     EXPECT_EQ(Lines({m.datecode, m.serialno, m.mechcode, m.boardcode, m.mfgplant}),
-              Lines({"2024", "SER", "MECH", "BOAR", "n/a"}));
+              Lines({"2024", "SERIAL", "MECH", "BOAR", "n/a"}));
+    put_text(f3, 26, "PLANT");
+    open(kFamily3, key("buffer.1.1.180", f3));
+    ASSERT_EQ(dds_read_mfg_codes(&drv, &m), 0);
+    EXPECT_STREQ(m.mfgplant, "PLAN");
 
     open(kFamily3, key("buffer.1.1.180", Bytes(29, 0x31)));  // the plant field would end at byte 30
     EXPECT_EQ(dds_read_mfg_codes(&drv, &m), -1);

@@ -310,6 +310,8 @@ TEST_F(DdsLogPages, TapeFormatFromDensityOrCapacity)
         {0x00, 20000000, 0, 4}, {0x03, 12000000, 0, 3}, {0x8C, 12000000, 1, 4}, {0x00, 72000001, 0, 6},
         {0x00, 72000000, 0, 5}, {0x00, 24000001, 0, 5}, {0x00, 4000001, 0, 3}, {0x00, 2200001, 0, 2},
         {0x00, 2200000, 0, 1}, {0x00, 0x7FFFFFFF, 0x7FFFFFFF, 6},
+        // Each threshold belongs to the format below it.
+        {0x00, 24000000, 0, 4}, {0x00, 12000001, 0, 4}, {0x00, 4000000, 0, 2},
     };
     // clang-format on
     for (const auto &c : cases) {

@@ -157,6 +157,7 @@ TEST_F(KvRom, RejectedOptionsPrintTheUsageText)
         {{"--upgrade"}, 7, "", "option '--upgrade' requires an argument"},
         {{"-d", long_path}, 7, "", "XML file path longer than 511 characters"},
         {{"--upgrade=" + long_path}, 7, "", "XML file path longer than 511 characters"},
+        {{"-d", std::string(512, 'p')}, 7, "", "XML file path longer than 511 characters"},
     };
     for (const auto &c : cases) {
         std::string shown;
@@ -224,6 +225,12 @@ TEST_F(KvRom, DiscoverPathForms)
     Outcome joined = run({"--discover=joined.xml", "-s"});
     EXPECT_EQ(joined.status, 0);
     EXPECT_EQ(read_file(dir_ + "/joined.xml"), read_file(dir_ + "/second.xml"));
+
+    // The longest path taken: 511 characters, each name within the 255 a directory allows.
+    const std::string longest = std::string(255, 'd') + "/" + std::string(255, 'f');
+    Outcome at_limit = run({"-d", longest});
+    EXPECT_EQ(at_limit.status, 0) << at_limit.err;
+    EXPECT_EQ(read_file(dir_ + "/" + longest), read_file(dir_ + "/second.xml"));
 }
 
 TEST_F(KvRom, UpgradeWithABrokenXmlFileFails)

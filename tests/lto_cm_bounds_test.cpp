@@ -53,6 +53,7 @@ const Layout kLayouts[] = {
     {"tapedir v4", ltolib::cm_decode_tapedir_page, 4, 0x103, 2576},
     {"eod v2", ltolib::cm_decode_eod_page, 2, 0x104, 96},
     {"eod v3", ltolib::cm_decode_eod_page, 3, 0x104, 40},
+    {"cartstat v1", ltolib::cm_decode_cartstat_page, 1, 0x105, 32},
     {"cartstat v2", ltolib::cm_decode_cartstat_page, 2, 0x105, 32},
     {"cartstat v3", ltolib::cm_decode_cartstat_page, 3, 0x105, 64},
     {"mech", ltolib::cm_decode_mech_page, 0, 0x106, 384},
@@ -124,6 +125,7 @@ TEST(CmBounds, VendorPageDumps)
         {whole<lto_cm_decode_mechspec_page>, 0x185, 64, 80, 64, {kSep, kSep}},
         {whole<lto_cm_decode_appspec_page>, 0x200, 64, 80, 64, {kSep, app, kSep}},
         {ltolib::cm_decode_mechspec_page, 0x181, 0xFFFF, 100, 100, {kSep, p1, kSep}},
+        {ltolib::cm_decode_mechspec_page, 0x181, 0xFFFF, 4, 4, {kSep, p1, kSep}},
         {ltolib::cm_decode_mechspec_page, 0x181, 0xFFFF, 3, 0, {kSep, p1, kSep}},
     };
     for (const Case &c : cases) {

@@ -1,6 +1,7 @@
 // The CMMA area and the tape number of a loaded cartridge through the
 // emulated KV LTO drive: the memory pages sent, the bytes that land in its
 // cartridge memory, and each step that fails.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -48,6 +49,27 @@ TEST_F(LtoCmDrive, GetCmma)
     EXPECT_EQ(lto_get_cmma(&drv, &c), -1);
     EXPECT_EQ(c.ctrl_area.times_used, 7u);
     EXPECT_EQ(lto_get_cmma(&drv, nullptr), -1);
+}
+
+// The cartridge memory is read in halves of 4096 bytes: exactly one half is
+// one read, one byte more a second read of that byte.
+TEST_F(LtoCmDrive, ReadCmByHalves)
+{
+    const Image image = cmtest::full_image(8192);
+    const std::string first = "B0 00 00 10 00 00 00 00 00 00 10 00 00 00 00 10 00 00 00 08";
+    const std::pair<int32, Lines> cases[] = {
+        {4096, {first}},
+        {4097, {first, "B0 00 00 10 00 00 10 00 00 00 00 01 00 00 00 10 00 00 00 08"}},
+    };
+    for (const auto &c : cases) {
+        load(image);
+        std::vector<u_int8> got(8192, 0xEE);
+        EXPECT_EQ(lto_read_cm(&drv, got.data(), c.first), c.first);
+        EXPECT_EQ(pages(), c.second);
+        const auto len = static_cast<std::ptrdiff_t>(c.first);
+        EXPECT_TRUE(std::equal(got.begin(), got.begin() + len, image.bytes().begin()));
+        EXPECT_EQ(got[static_cast<size_t>(len)], 0xEE);
+    }
 }
 
 TEST_F(LtoCmDrive, TapePasses)

@@ -5,6 +5,7 @@
 //
 // Most pages are ramps (every byte holds its offset), so each number in a
 // golden file tells where it was read; text fields get letters.
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -142,7 +143,37 @@ TEST(CmPages, UsageAndErrorPages)
         {"fatalerror_v1_worm", lto_cm_decode_fatalerror_page,
          fatal(1, 128, 64).text(8, std::string("WSER\0IAL01", 10))},
         {"fatalerror_v3_worm", lto_cm_decode_fatalerror_page, fatal(3, 160, 80)},
+        {"fatalerror_v4_as_v2", lto_cm_decode_fatalerror_page, fatal(4, 160, 80)},
     });
+}
+
+// Codes at the edges of their text tables and of the firmware identity's
+// character ranges, one line each.
+TEST(CmPages, CodesAtTheEdgesOfTheirTexts)
+{
+    auto ident = [](const char *text) { return Page(1, 0x10D, 64).text(48, text); };
+    auto eod = [](u_int32 validity) { return Page(3, 0x104, 96).be16(32, validity); };
+    auto status = [](u_int32 code) { return Page(3, 0x105, 64).be16(16, code); };
+    const struct {
+        void (*decoder)(u_int8 *, pfvv);
+        Page page;
+        std::string line;
+    } cases[] = {
+        {lto_cm_decode_cartcont_page, ident("9abc"), "Firmware identity     : 9.abc (0x39616263)\n"},
+        {lto_cm_decode_cartcont_page, ident(":abc"), "Firmware identity     : 58.abc (0x3A616263)\n"},
+        {lto_cm_decode_cartcont_page, ident("`abc"), "Firmware identity     : 96.abc (0x60616263)\n"},
+        {lto_cm_decode_eod_page, eod(4), "EOD validity          : Unknown status\n"},
+        {lto_cm_decode_cartstat_page, status(3), "Cartridge status      : Possibly snapped\n"},
+        {lto_cm_decode_cartstat_page, status(4), "Cartridge status      : Unknown\n"},
+        // The low part alone does not make a position unknown.
+        {lto_cm_decode_cartstat_page, status(0).be32(22, 0xFFFFFFFE).be16(26, 0xFFFE),
+         "First encr object partn0: 0xFFFFFFFEFFFE\n"},
+    };
+    for (const auto &c : cases) {
+        Page page = c.page;
+        const auto lines = cmtest::capture([&](pfvv sink) { c.decoder(page.data(), sink); });
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.line), lines.end()) << c.line;
+    }
 }
 
 // The four forms and the plural rule; a label the 160-character buffer cannot

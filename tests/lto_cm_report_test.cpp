@@ -152,10 +152,11 @@ TEST(CmReport, Selectors)
 TEST(CmReport, UnroutedPageIds)
 {
     const std::pair<unsigned, const char *> cases[] = {
-        {0x185, "Unknown or undecoded page 0x185\n"},
-        {0x209, "Unknown or undecoded page 0x209\n"},
-        {0xFFB, "Unknown or undecoded page 0xFFB\n"},
-        {0xFFE, nullptr},
+        {0x003, "Unknown or undecoded page 0x3\n"},   {0x100, "Unknown or undecoded page 0x100\n"},
+        {0x10F, "Unknown or undecoded page 0x10F\n"}, {0x17F, "Unknown or undecoded page 0x17F\n"},
+        {0x185, "Unknown or undecoded page 0x185\n"}, {0x1FF, "Unknown or undecoded page 0x1FF\n"},
+        {0x201, "Unknown or undecoded page 0x201\n"}, {0x209, "Unknown or undecoded page 0x209\n"},
+        {0xFFB, "Unknown or undecoded page 0xFFB\n"}, {0xFFE, nullptr},
     };
     for (const auto &c : cases) {
         Image image = tables({}, {{0, c.first, 0x200}});
@@ -200,6 +201,14 @@ TEST(CmReport, WalksStayInsideTheImage)
     EXPECT_EQ(count_of(end_only, "0xFFF  0  0x100\n"), 2u);
     EXPECT_EQ(count_of(end_only, cut), 2u);
     EXPECT_FALSE(has(end_only, "CRC = 0x0\n"));
+    // One entry earlier, the CRC fills the last four bytes and is listed.
+    Image crc_last(4096);
+    for (size_t at = 36; at < 4088; at += 4)
+        crc_last.be16(at, 0xFFC);
+    crc_last.be16(4088, 0xFFF).be16(4090, 0x1000).be32(4092, 0xC3C3C3C3);
+    Lines crc_listed = report(crc_last, LTO_CM_PAGE_TABLES);
+    EXPECT_TRUE(has(crc_listed, "CRC = 0xC3C3C3C3\n"));
+    EXPECT_FALSE(has(crc_listed, cut));
 
     // A next-table offset at the image's end: not listed, not walked.
     Lines outside = report(Image(4096).table(36, {}, 0x1000, 0), LTO_CM_ALL);

@@ -173,26 +173,31 @@ TEST(LtoEeErrorRate, WriteAndReadLogsByGenerationAndChannels)
                "|  7   " + idle,
                "|-----------------------------------------------------------------------------------------|"
                "\n\n"}));
-    // Later units hold four codewords and count blocks twice; no errors still
-    // counts half of one. Sixteen channels, the last rows a column wider.
-    set_drive_kind(0, 153);
-    Bytes log = error_rate_log(24, {100, kNa, 5, 6, 7}, kChannels, LTO_EE_RERTLOG_SIZE);
-    const Lines lines = report(lto_decode_ee_rertlog, log);
-    ASSERT_EQ(lines.size(), 32u);
-    EXPECT_EQ(Lines(lines.begin() + 2, lines.begin() + 11),
-              (Lines{"|    Read Error Rate Results     |\n", "----------------------------------\n",
-                     "| Summary counters (decimal)     |\n", "|--------------------------------|\n",
-                     "| Datasets read       :      100 |\n", "| CCQ sets read       :  invalid |\n",
-                     "| Subdataset C2 errs  :        5 |\n", "| Dataset C2 errors   :        6 |\n",
-                     "| X-chan interpltions :        7 |\n"}));
-    EXPECT_EQ(
-        Lines(lines.begin() + 13, lines.begin() + 17),
-        (Lines{
-            "| Chan |  CWI4s   |  errors  | uncorr | errors | errors | error rate  | (log10) | uncorr. |\n",
-            rule,
-            "|  0   |     1000 |        0 |      0 |      0 |      0 |  2.500E-04  |  -6.89  |     0.0 |\n",
-            "|  1   |     1000 |       50 |      4 |      1 |      2 |  1.250E-02  |  -5.19  |  1000.0 |\n"}));
-    EXPECT_EQ(lines[30], "|  15   " + idle);
+    // Later units (generation 4 on) hold four codewords and count blocks
+    // twice; no errors still counts half of one. Sixteen channels, the last
+    // rows a column wider.
+    for (int32 generation : {4, 153}) {
+        SCOPED_TRACE(generation);
+        set_drive_kind(0, generation);
+        Bytes log = error_rate_log(24, {100, kNa, 5, 6, 7}, kChannels, LTO_EE_RERTLOG_SIZE);
+        const Lines lines = report(lto_decode_ee_rertlog, log);
+        ASSERT_EQ(lines.size(), 32u);
+        EXPECT_EQ(Lines(lines.begin() + 2, lines.begin() + 11),
+                  (Lines{"|    Read Error Rate Results     |\n", "----------------------------------\n",
+                         "| Summary counters (decimal)     |\n", "|--------------------------------|\n",
+                         "| Datasets read       :      100 |\n", "| CCQ sets read       :  invalid |\n",
+                         "| Subdataset C2 errs  :        5 |\n", "| Dataset C2 errors   :        6 |\n",
+                         "| X-chan interpltions :        7 |\n"}));
+        EXPECT_EQ(
+            Lines(lines.begin() + 13, lines.begin() + 17),
+            (Lines{
+                "| Chan |  CWI4s   |  errors  | uncorr | errors | errors | error rate  | (log10) | uncorr. |\n",
+                rule,
+                "|  0   |     1000 |        0 |      0 |      0 |      0 |  2.500E-04  |  -6.89  |     0.0 |\n",
+                "|  1   |     1000 |       50 |      4 |      1 |      2 |  1.250E-02  |  -5.19  |  1000.0 "
+                "|\n"}));
+        EXPECT_EQ(lines[30], "|  15   " + idle);
+    }
 }
 
 // A tape record of the tapes-used log with its usage page 0 and mechanism
@@ -203,8 +208,9 @@ Bytes tapes_used(size_t usage)
     Bytes log(LTO_EE_TAPESUSEDLOG_SIZE, 0);
     u_int8 *tape = log.data() + record;  // tape 1
     scsilib::put_be32(tape, 7);
+    // The serial fills its ten bytes; the type after it is not a NUL.
     std::copy_n("ABCDEFGHIJKL", 10, tape + 4);
-    scsilib::put_be16(tape + 14, 0x8);
+    scsilib::put_be16(tape + 14, 0x2008);
     scsilib::put_be16(tape + 16, 3202);
     cmtest::Page page(0, 0x108, 64);
     page.text(12, "DRIVE01234");
@@ -224,7 +230,7 @@ TEST(LtoEeTapesUsed, RecordsByUsagePageSize)
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "----------\n"), 4);
         EXPECT_EQ(from(lines, "Tape Log 1\n", 6),
                   (Lines{"Tape Log 1\n", "----------\n", "Mechanism load count : 7\n",
-                         "Cartridge serial no  : ABCDEFGHIJ\n", "Cartridge type       : 0x0008\n",
+                         "Cartridge serial no  : ABCDEFGHIJ\n", "Cartridge type       : 0x2008\n",
                          "Tape length          : 800m\n"}));
         const Lines tape1 = from(lines, "Tape Log 1\n", lines.size());
         EXPECT_EQ(from(tape1, "Drive id              : DRIVE01234\n", 1).size(), 1u);

@@ -114,8 +114,11 @@ TEST(HexText, LiteralsMatchAsInAFormat)
 
 TEST(HexText, WordsAndFloatsReadAsSscanfReadsThem)
 {
+    // A word of 63 characters fits the 64-byte buffers whole.
+    const std::string longest = "0." + std::string(60, '0') + "1";
     // clang-format off
     const char *cases[] = {
+        longest.c_str(),
         "3.0", " 2.5 x", "\t2.6\n", "3.1", "1e3", "-0.5", "+4", ".5", "nan", "inf", "INFINITY", "0x1p3",
         "x", "", "  ", "3.0.1", "2,5", "500110A000112233 1", "abc\x80z", "1234567890123456789012345",
     };
@@ -141,6 +144,20 @@ TEST(HexText, WordsAndFloatsReadAsSscanfReadsThem)
             EXPECT_EQ(f.consumed(), static_cast<size_t>(n)) << '[' << s << ']';
         }
     }
+
+    // One character more: the word is cut to its buffer but taken whole; the
+    // number is read from its first 63 characters.
+    const std::string past = "0." + std::string(61, '0') + "1";
+    char word[64] = {};
+    HexText w(past.data(), past.size());
+    ASSERT_TRUE(w.word(word, sizeof word));
+    EXPECT_EQ(std::string(word), past.substr(0, 63));
+    EXPECT_EQ(w.consumed(), 64u);
+    float value = 1;
+    HexText f(past.data(), past.size());
+    ASSERT_TRUE(f.next(value));
+    EXPECT_EQ(value, 0.0f);
+    EXPECT_EQ(f.consumed(), 63u);
 }
 
 }  // namespace

@@ -196,6 +196,10 @@ TEST_F(Probe, DdsShortAndGarbledReplies)
         {"fixed page cut inside HW_CONF",
          "c0 = fixed\nhw_conf = 0x80013\nbuffer1 = 0 0\noverride = 12 short=82\n", 0, 0x80013, 1, "Thimble-USB",
          true},
+        // Cut to exactly 80 bytes: "HW_CONF" at 73 is whole, so the fixed layout
+        // holds even though no number follows it.
+        {"fixed page ending at HW_CONF",
+         "c0 = fixed\nhw_conf = 0x80013\nbuffer1 = 0 0\noverride = 12 short=80\n", 0, 0, -1, "Unknown", false},
         // Cut to 100 bytes: the firmware text at 94 is incomplete.
         {"fixed page cut inside FW_CONF",
          "c0 = fixed\nhw_conf = 0x80023\nfw_conf = 0x1234\noverride = 12 short=60\n", 0, 0x80023, -1,

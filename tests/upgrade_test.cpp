@@ -634,6 +634,24 @@ TEST_F(Upgrade, ImageThatShrinksDuringTheTransferIsNotCommitted)
                      "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n");
 }
 
+TEST_F(Upgrade, Rqn512ImageFillingTheBufferOffsetFieldIsSent)
+{
+    bus(dds(3, "RQN512", "0x80003", "1.00", "installs = * 2.00\n"));
+    config("80003|BIG.BIN|2.00\n");
+    file("fwimage/BIG.BIN", {});
+    std::filesystem::resize_file("fwimage/BIG.BIN", 0x1000000 - 0x10000);  // sparse: the largest that fits
+
+    EXPECT_EQ(run_all(), 0);
+    const Lines sent = write_buffers(0);
+    ASSERT_EQ(sent.size(), 0xFF0000u / 0x8000 + 1);
+    EXPECT_EQ(sent[sent.size() - 2], "3B 04 01 FF 80 00 00 80 00 00");  // the last chunk ends at FFFFFFh
+    EXPECT_EQ(sent.back(), "3B 04 01 00 00 00 00 00 00 00");
+    EXPECT_EQ(log(), "Drive ID: 0x080003, Product ID: RQN512, Action: upgrade\n"
+                     "File name: fwimage/BIG.BIN\n"
+                     "firmware is being flashed - WAIT!\n"
+                     "Drive ID: 0x080003, Product ID: RQN512, Action: upgrade\n");
+}
+
 TEST_F(Upgrade, Rqn512ImageBeyondTheBufferOffsetFieldIsRefused)
 {
     bus(dds(3, "RQN512", "0x80003", "1.00", "installs = * 2.00\n"));

@@ -182,6 +182,7 @@ TEST_F(XmlFile, PathsThatMakeADirectoryOrFail)
         {"out/   ", "Error : Xml filename not specified\n"},
         {"missing/parent/d.xml", "An error occurred during creation of output transcoder. Msg is:\n"},
         {std::string(600, 'x'), "Error : Xml filename too long\n"},
+        {std::string(512, 'x'), "Error : Xml filename too long\n"},
     };
     for (const auto &c : cases) {
         testing::internal::CaptureStderr();
@@ -189,6 +190,12 @@ TEST_F(XmlFile, PathsThatMakeADirectoryOrFail)
         EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(c.message, 0), 0u) << c.path;
     }
     EXPECT_FALSE(exists("missing"));
+
+    const std::string longest = std::string(255, 'd') + "/" + std::string(255, 'f');  // 511 characters
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(WriteToXml(longest.c_str(), table_.data()), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Created Dir : " + std::string(255, 'd') + "\n");
+    EXPECT_TRUE(exists(longest));
 }
 
 TEST_F(XmlFile, AFileCutShortIsAFailure)

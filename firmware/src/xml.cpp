@@ -244,10 +244,13 @@ std::string destination(const char *xmlfile, bool &replace)
     return out;
 }
 
-// A file that mkstemp made beside the destination, removed unless committed.
+// A file that mkstemp made in the destination's directory, removed unless
+// committed. Its name is short and fixed so that a destination whose own name
+// is as long as a directory allows still gets one.
 class TempFile {
 public:
-    explicit TempFile(const std::string &beside) : path_(beside + ".XXXXXX")
+    explicit TempFile(const std::string &beside)
+        : path_(beside.substr(0, beside.rfind('/') + 1) + ".kv_rom.XXXXXX")
     {
         int fd = mkstemp(path_.data());
         if (fd < 0) {

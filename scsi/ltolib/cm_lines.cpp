@@ -90,8 +90,8 @@ void CmLines::crc(const CmView &page, size_t offset)
 
 void CmLines::firmware_identity(const CmView &page, size_t offset)
 {
-    // The first character is a digit, or a letter standing for 10 and up;
-    // anything else is shown as its code.
+    // The first byte counts from '0' up to '9' (a byte below '0' comes out
+    // negative), from 'a' as 10 and up; a byte between is shown as its code.
     const int c = static_cast<int>(page.u8(offset));
     const int number = c <= 0x39 ? c - 0x30 : c > 0x60 ? c - 0x57 : c;
     char tail[4] = {};
