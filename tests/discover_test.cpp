@@ -101,6 +101,9 @@ std::string mixed_bus()
     bus += lto_drive(with(at(4, 1), "OTHERCO", "ULTRIUM 5"), "1.0", 0x9);                  // node 9
     bus += lto_drive(with(at(5, 0), "KV", "ULTRIUM 5"), "1.0", 0x9) + "open_fails = 1\n";  // 10
     bus += dds_drive(with(at(255, 15), "KV", "DAT 320"), "7", 0x90003);                    // node 11
+    // Past the last adapter and the last target: never visited.
+    bus += dds_drive(with(at(256, 0), "KV", "DAT 320"), "7", 0x90003);  // node 12
+    bus += dds_drive(with(at(1, 16), "KV", "DAT 320"), "7", 0x90003);   // node 13
     return bus;
 }
 
