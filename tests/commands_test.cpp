@@ -142,6 +142,7 @@ const std::vector<Row> &rows()
         {"seek block beyond 24 bits goes to 0", {}, CALL(scsi_seek_block(d, 0x1000000)),
          "0C 00 00 00 00 00", kNone, 0},
         {"seek block", imm(), CALL(scsi_seek_block(d, 0x123456)), "0C 01 12 34 56 00", kNone, 0},
+        {"seek block at the 24-bit limit", {}, CALL(scsi_seek_block(d, 0xFFFFFF)), "0C 00 FF FF FF 00", kNone, 0},
         {"write setmarks immediate", imm(), CALL(scsi_write_marks(d, 0x1000002, 3)),
          "10 03 00 00 02 00", kNone, 0},
         {"space backwards", {}, CALL(scsi_space(d, -1, 9)), "11 01 FF FF FF 00", kNone, 0},
