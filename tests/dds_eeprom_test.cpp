@@ -379,6 +379,13 @@ TEST_F(Eeprom, SerialEepromThroughTheServo)
     open(kFamily3, eeprom);  // servo addresses end at F97Fh
     EXPECT_EQ(dds_read_serial_eeprom(&drv, data, 0xF97C + 0x880, 5), 4);
     EXPECT_EQ(sent().back(), "out sg0 41 81 61 02 7E F9 00 00");
+    open(kFamily3, eeprom);  // from an odd address the last read is F97Fh itself
+    EXPECT_EQ(dds_read_serial_eeprom(&drv, data, 0xF97D + 0x880, 5), 4);
+    EXPECT_EQ(sent().back(), "out sg0 41 81 61 02 7F F9 00 00");
+
+    open(kFamily3, eeprom + "override = 1c short=10\n");  // a 10-byte reply just holds the word
+    EXPECT_EQ(dds_read_serial_eeprom(&drv, data, 0x880, 2), 2);
+    EXPECT_EQ(kvemu::to_hex(data, 2), "A0 A1");
 
     const std::string refuse = " status=2 sense=70000500000000060000000026000000\n";
     const std::pair<std::string, long> faults[] = {
