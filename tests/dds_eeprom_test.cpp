@@ -262,10 +262,23 @@ TEST_F(Eeprom, FirmwareRevisionsAreBounded)
     ASSERT_EQ(dds_get_fw_revs(&drv, ctrlr, servo, autoch), 0);
     EXPECT_EQ(Lines({servo, autoch}), Lines({"S12", "n/a"}));
 
-    open(kFamily3, key("inquiry.c1", Bytes(17, 0x41)));  // nothing after byte 16
-    std::strcpy(ctrlr, "old");
-    EXPECT_EQ(dds_get_fw_revs(&drv, ctrlr, servo, nullptr), -1);
-    EXPECT_STREQ(ctrlr, "old");
+    // Each text needs one byte past its offset, and the standard reply its byte 1.
+    const struct {
+        size_t c0, c1, std, c2;
+        int32 result;
+    } cuts[] = {
+        {21, 18, 2, 21, 0}, {20, 18, 2, 21, -1}, {21, 17, 2, 21, -1}, {21, 18, 1, 21, -1}, {21, 18, 2, 20, -1}};
+    for (const auto &c : cuts) {
+        Bytes short_std(c.std, 0x40);  // autochanger present
+        open(kFamily3, key("inquiry.c0", Bytes(c.c0, 'C')) + key("inquiry.c1", Bytes(c.c1, 'S')) +
+                           key("inquiry", short_std) + key("inquiry.c2", Bytes(c.c2, 'A')));
+        std::strcpy(ctrlr, "old");
+        EXPECT_EQ(dds_get_fw_revs(&drv, ctrlr, servo, autoch), c.result) << c.c0 << " " << c.c1 << " " << c.c2;
+        if (c.result == 0)
+            EXPECT_EQ(Lines({ctrlr, servo, autoch}), Lines({"C", "S", "A"}));
+        else
+            EXPECT_STREQ(ctrlr, "old");
+    }
 
     // The drive's own page C1h carries the servo firmware.
     open(kFamily3, "servo_firmware = SV-2.1\n");
