@@ -97,10 +97,13 @@ TEST_F(DdsLogPages, EachPageDecodedFieldByField)
     ASSERT_EQ(dds_read_tape_capacity(&drv, &v[0], &v[1], &v[2], &v[3]), 0);
     EXPECT_EQ(std::vector<int32>(v, v + 4), (std::vector<int32>{1, 2, 0x7FFFFFFF, 4}));
 
-    int32 a[DDS_CHELT_COEFFS] = {}, b[DDS_CHELT_COEFFS] = {}, afn = 0;
+    // One slot past each row: the reader must stop at the row's end.
+    int32 a[DDS_CHELT_COEFFS + 1] = {}, b[DDS_CHELT_COEFFS + 1] = {}, afn = 0;
+    a[DDS_CHELT_COEFFS] = b[DDS_CHELT_COEFFS] = 0x5A5A;
     ASSERT_EQ(dds_get_chelt_coeffs(&drv, a, b, &afn), 0);
     for (int i = 0; i < DDS_CHELT_COEFFS; ++i)
         EXPECT_TRUE(a[i] == 0x100 + i && b[i] == 0x8000 + i) << i;
+    EXPECT_TRUE(a[DDS_CHELT_COEFFS] == 0x5A5A && b[DDS_CHELT_COEFFS] == 0x5A5A);
     EXPECT_EQ(afn, int32(0xCAFEF00D));
 
     EXPECT_EQ(commands(), (Lines{"cmd 4D 00 43 00 00 00 00 00 20 00", "cmd 4D 00 70 00 00 00 00 00 5C 00",
@@ -266,13 +269,15 @@ TEST_F(DdsLogPages, TapeAlertLooksOnlyAtTheFlagsReturned)
     Page all(0x2E, 324);
     for (size_t i = 0; i < DDS_TAPEALERT_FLAGS; ++i)
         all.put(8 + 5 * i, 1, 1);
-    // A residue claiming more than was asked counts as the whole page.
+    // A residue claiming more than was asked counts as the whole page; one
+    // claiming less than was moved hides the bytes past it.
     for (auto [over, count] : {std::pair{"short=0", 64},
                                {"short=1", 63},
                                {"short=311", 1},
                                {"short=310", 2},
                                {"short=316", 0},
-                               {"resid=-100", 64}}) {
+                               {"resid=-100", 64},
+                               {"resid=311", 1}}) {
         open_drive(all.key() + "override = 4d " + over + "\n");
         ASSERT_EQ(dds_get_predict_log(&drv, flags), count) << over;
         for (int32 i = 0; i < count; ++i)
@@ -301,6 +306,7 @@ TEST_F(DdsLogPages, TapeFormatFromDensityOrCapacity)
         int density;
         uint32_t p0max, p1max;
         unsigned char format;
+        const char *bus = "";
     };
     // clang-format off
     const Case cases[] = {
@@ -312,13 +318,15 @@ TEST_F(DdsLogPages, TapeFormatFromDensityOrCapacity)
         {0x00, 2200000, 0, 1}, {0x00, 0x7FFFFFFF, 0x7FFFFFFF, 6},
         // Each threshold belongs to the format below it.
         {0x00, 24000000, 0, 4}, {0x00, 12000001, 0, 4}, {0x00, 4000000, 0, 2},
+        // Header and density byte are enough.
+        {0x26, 0, 0, 4, "override = 1a short=7\n"},
     };
     // clang-format on
     for (const auto &c : cases) {
-        SCOPED_TRACE(std::to_string(c.density) + " " + std::to_string(c.p0max));
+        SCOPED_TRACE(std::to_string(c.density) + " " + std::to_string(c.p0max) + " " + c.bus);
         Page cap(0x31, 36);
         cap.put(24, c.p0max, 4).put(32, c.p1max, 4);
-        open_drive(cap.key() + "density = " + std::to_string(c.density) + "\n");
+        open_drive(cap.key() + "density = " + std::to_string(c.density) + "\n" + c.bus);
         dds_set_tape_format(9);
         unsigned char format = 0xEE;
         ASSERT_EQ(dds_get_tape_format(&drv, &format), 0);
@@ -384,8 +392,16 @@ TEST_F(DdsLogPages, ShortOrFailedRepliesLeaveOutputsUntouched)
             EXPECT_EQ(commands().size(), 1u);
         }
     }
-    open_drive();
-    EXPECT_EQ(dds_get_errcounters(&drv, 0x74, &o[0], &o[1], &o[2], &o[3]), -1);
+    // 3Fh is the last page code the CDB holds.
+    open_drive(Page(0x3F, 32).put(8, 7, 2).key());
+    for (auto [page, rc] : {std::pair{0x3F, 0}, {0x40, -1}, {0x74, -1}}) {
+        kvemu::clear_trace();
+        o[0] = 0x5A5A;
+        EXPECT_EQ(dds_get_errcounters(&drv, page, &o[0], &o[1], &o[2], &o[3]), rc) << page;
+        EXPECT_EQ(o[0], rc == 0 ? 7 : 0x5A5A) << page;
+        EXPECT_EQ(commands(), rc == 0 ? Lines{"cmd 4D 00 7F 00 00 00 00 00 20 00"} : Lines{}) << page;
+    }
+    kvemu::clear_trace();
     EXPECT_EQ(dds_get_C1_counters(&drv, -1, &c1), -1);
     EXPECT_TRUE(commands().empty());
 }

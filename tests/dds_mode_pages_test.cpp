@@ -70,6 +70,8 @@ TEST_F(DdsModePages, EachSetterSendsThePageBackWithOnlyItsChange)
          page10("3F 01 00 00 00 00 21 00 00 00 00 00 00 00")},
         {"", [](DRIVE *d) { return dds_config_ecc(d, 2, 2, -6); }, "config error correction",
          page10("3A 01 00 00 00 00 21 00 00 00 00 00 00 00")},
+        {"", [](DRIVE *d) { return dds_config_ecc(d, 1, 0, 7); }, "config error correction",
+         page10("2F 01 00 00 00 00 21 00 00 00 00 00 00 00")},
         {"", [](DRIVE *d) { return dds_set_compression(d, 0); }, "Disable compression",
          {p0f, s10, "out " + kHead + "0F 0E 40 80 00 00 00 20 00 00 00 20 00 00 00 00"}},
         // A reply shorter than the page but holding the byte goes back as short.
@@ -201,9 +203,10 @@ TEST_F(DdsModePages, WriteProtectState)
         int32 result;
         wpstate wp;
     };
-    // With the header cut short the output keeps its old value.
+    // Three bytes hold the write-protect bit; with fewer the output keeps its old value.
     const Case cases[] = {{"", 0, write_protected},
                           {"write_protect = 0\n", 0, write_enabled},
+                          {"override = 1a short=1\n", 0, write_protected},
                           {"override = 1a short=2\n", -1, write_enabled}};
     for (const auto &c : cases) {
         open_drive(c.bus);
