@@ -2,7 +2,7 @@
 # Installs, non-interactively, whatever build and test packages are missing.
 set -euo pipefail
 packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libxerces-c-dev libxml2-utils zlib1g-dev sg3-utils
-          pkg-config clang-format)
+          pkg-config clang-format clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test twice: plain, then under AddressSanitizer and
-# UndefinedBehaviorSanitizer. ctest runs each test on its own, each test program
-# once whole (label "whole"), and an install into a scratch prefix.
+# Builds and runs every test twice, with warnings as errors: plain with g++,
+# then under AddressSanitizer and UndefinedBehaviorSanitizer with clang++ (g++
+# where clang++ is not installed). ctest runs each test on its own, each test
+# program once whole (label "whole"), and an install into a scratch prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -24,13 +25,24 @@ else
   echo "== format check skipped: clang-format is not installed"
 fi
 
+# run DIR CC CXX [cmake options...]
 run() {
-  local dir=$1; shift
-  cmake -S . -B "$dir" "$@" >/dev/null
+  local dir=$1 cc cxx
+  cc=$(command -v "$2")
+  cxx=$(command -v "$3")
+  shift 3
+  # A tree configured with another compiler starts afresh: CMake would drop
+  # its cache, and the options given here with it.
+  if [[ -f $dir/CMakeCache.txt ]] && ! grep -qx "CMAKE_CXX_COMPILER:[A-Z]*=$cxx" "$dir/CMakeCache.txt"; then
+    rm -rf "$dir"
+  fi
+  cmake -S . -B "$dir" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" -DKV_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   (cd "$dir" && ctest --output-on-failure -j "$jobs" </dev/null)
 }
-echo "== plain build"
-run build
-echo "== sanitized build (ASan + UBSan)"
-run build-san -DKV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+san=(gcc g++)
+command -v clang++ >/dev/null && san=(clang clang++)
+echo "== plain build (g++)"
+run build gcc g++
+echo "== sanitized build (ASan + UBSan, ${san[1]})"
+run build-san "${san[@]}" -DKV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

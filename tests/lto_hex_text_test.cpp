@@ -34,13 +34,14 @@ Read reader(const std::string &s)
 
 TEST(HexText, ConvertsAsSscanfDoes)
 {
+    // "\x80\x35" is byte 80h, then '5'.
     // clang-format off
     const char *cases[] = {
         "1A",       " \t\n\v\f\r7f ",  "0",          "0x",         "0X1f",       "0xg",
         "0x0x12",   "00x5",            "-1",         "+a",         "-0x10",      "- 1",
         "-",        "+0x",             "x12",        "",           "   ",        "zz",
         "123456789", "FFFFFFFFF",      "-123456789", "FFFFFFFFFFFFFFFF", "10000000000000000",
-        "-10000000000000000", "-FFFFFFFFF", "12 34", "\x80" "5", "ABCDEFabcdef",
+        "-10000000000000000", "-FFFFFFFFF", "12 34", "\x80\x35", "ABCDEFabcdef",
     };
     // clang-format on
     for (const std::string s : cases) {
