@@ -154,6 +154,9 @@ TEST(CmPages, CodesAtTheEdgesOfTheirTexts)
     auto ident = [](const char *text) { return Page(1, 0x10D, 64).text(48, text); };
     auto eod = [](u_int32 validity) { return Page(3, 0x104, 96).be16(32, validity); };
     auto status = [](u_int32 code) { return Page(3, 0x105, 64).be16(16, code); };
+    auto suspapp = [](u_int32 dataset, u_int32 write_pass) {
+        return Page(1, 0x107, 184).be32(8, dataset).be32(12, write_pass);
+    };
     const struct {
         void (*decoder)(u_int8 *, pfvv);
         Page page;
@@ -168,6 +171,8 @@ TEST(CmPages, CodesAtTheEdgesOfTheirTexts)
         // The low part alone does not make a position unknown.
         {lto_cm_decode_cartstat_page, status(0).be32(22, 0xFFFFFFFE).be16(26, 0xFFFE),
          "First encr object partn0: 0xFFFFFFFEFFFE\n"},
+        // The separator's data set id with a write pass is an entry like any other.
+        {lto_cm_decode_suspapp_page, suspapp(0xFFFFFFFE, 1), "  0    0xFFFFFFFE 0x00000001\n"},
     };
     for (const auto &c : cases) {
         Page page = c.page;
