@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -306,6 +307,37 @@ TEST(LtoHistoryParsers, MaxdepthBoundsTheRecordsStored)
         EXPECT_EQ(parse(lto_deasciify_aci_config, "1 1 0 0 0 0 0 2 1 0 0 0 0 0", depth.first).size(),
                   depth.second + 1)
             << "maxdepth " << depth.first;
+}
+
+// The comparator over two records that differ only in one count.
+template <typename T>
+std::function<int(u_int32, u_int32)> by(int (*compare)(const void *, const void *), u_int32 T::*count)
+{
+    return [=](u_int32 a, u_int32 b) {
+        T x{}, y{};
+        x.*count = a;
+        y.*count = b;
+        return compare(&x, &y);
+    };
+}
+
+TEST(LtoLogOrder, CountsCompareUnsigned)
+{
+    const std::pair<const char *, std::function<int(u_int32, u_int32)>> cases[] = {
+        {"faults", by(lto_compare_faults, &LTOFaultLogType::pwrcycount)},
+        {"scsihist", by(lto_compare_scsihist, &LTOScsiHistoryType::pwrOnCount)},
+        {"scsihist stamp", by(lto_compare_scsihist, &LTOScsiHistoryType::extrCount)},
+        {"acihist", by(lto_compare_acihist, &LTOAciHistoryType::pwrOnCount)},
+        {"adihist", by(lto_compare_adihist, &LTOAdiHistoryType::pwrOnCount)},
+        {"scsicfg", by(lto_compare_scsicfg, &LTOScsiConfigType::pwrOnCount)},
+        {"acicfg", by(lto_compare_acicfg, &LTOAciConfigType::pwrOnCount)},
+        {"adicfg", by(lto_compare_adicfg, &LTOAdiConfigType::pwrOnCount)},
+        {"fccfg", by(lto_compare_fccfg, &LTOFcConfigType::pwrOnCount)},
+    };
+    for (const auto &c : cases) {
+        EXPECT_LT(c.second(1, 0x80000000), 0) << c.first;
+        EXPECT_GT(c.second(0x80000000, 1), 0) << c.first;
+    }
 }
 
 TEST(LtoLogOrder, PowerOnCountThenStampThenTime)
