@@ -98,7 +98,8 @@ TEST(LtoEeFaultLog, RingFromItsStartWithUnrecordedFields)
 
 TEST(LtoEeWriteFaultLog, WrapsByGeneration)
 {
-    const std::pair<int32, size_t> rows[] = {{3, 56}, {4, 80}, {5, 48}, {153, 48}, {7, 48}, {-1, 48}};
+    const std::pair<int32, size_t> rows[] = {{0, 48}, {1, 64},   {2, 44}, {3, 56}, {4, 80},
+                                             {5, 48}, {153, 48}, {7, 48}, {-1, 48}};
     for (const auto &r : rows) {
         set_drive_kind(0, r.first);
         Bytes log(LTO_EE_WRFLTLOG_SIZE, 0);
