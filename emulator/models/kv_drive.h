@@ -58,6 +58,7 @@ public:
     Bytes page_c0;  // empty: the page is not supported
     Bytes page_c1;  // empty: the page is not supported
     Bytes sense;    // answer of the next REQUEST SENSE; empty: none pending
+
     bool reserved_elsewhere = false;  // another initiator holds the drive
     long reserve_attention_left = 0;  // RESERVE commands still answered UNIT ATTENTION
 
