@@ -95,6 +95,31 @@ TEST_F(ConfigFile, MissingFileGivesMinusOneAndEmptyTable)
     expect_free_from(0);
 }
 
+// A FIFO without a writer would block the reader for ever, a link to a device
+// such as /dev/zero feed it for ever: neither is a configuration.
+TEST_F(ConfigFile, OnlyARegularFileIsRead)
+{
+    const struct {
+        const char *what;
+        int (*make)(const char *path);
+    } cases[] = {
+        {"fifo", [](const char *p) { return mkfifo(p, 0600); }},
+        {"link to /dev/zero", [](const char *p) { return symlink("/dev/zero", p); }},
+        {"directory", [](const char *p) { return mkdir(p, 0755); }},
+    };
+    ASSERT_EQ(mkdir("fwimage", 0755), 0);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(c.make("fwimage/firmware.cfg"), 0);
+        std::memset(table_, 0xA5, sizeof table_);
+        alarm(60);  // a reader that blocks ends the test program, not the run
+        EXPECT_EQ(read_firmware_config_file(table_), -1);
+        alarm(0);
+        expect_free_from(0);
+        remove("fwimage/firmware.cfg");
+    }
+}
+
 TEST_F(ConfigFile, LongLinesAreReadInPiecesOf254)
 {
     // 300 characters: the first 254 form one entry, the remaining 46 another.

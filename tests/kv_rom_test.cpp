@@ -3,8 +3,11 @@
 // KV_UPDATE_GOLDEN=1 rewrites the golden files from what the binary printed.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -300,6 +303,80 @@ TEST_F(KvRom, APlanThatPointsAtADiskSendsItNothing)
     EXPECT_NE(u.trace.find("cmd sg3 12 00 00 00 FF 00"), std::string::npos);
     // The drive at 0:2 still gets its image.
     EXPECT_NE(u.trace.find("cmd sg1 3B"), std::string::npos);
+}
+
+// Every byte kv_rom prints or logs is printable ASCII, a tab or a line end.
+bool plain_text(const std::string &text)
+{
+    for (unsigned char c : text)
+        if ((c < 0x20 || c > 0x7E) && c != '\n' && c != '\t')
+            return false;
+    return true;
+}
+
+TEST_F(KvRom, TextsFromDrivesAndPlansAreShownAsEscapes)
+{
+    // The vendor passes the KV test once stripped; its escape sequence never
+    // reaches the terminal.
+    std::string bus = kBus;
+    bus.insert(bus.find("model = kv_lto\n"), "vendor = K\x1B[;V\n");
+    write_file(dir_ + "/bus.ini", bus);
+    Outcome d = run({"-d", "plan.xml"});
+    EXPECT_EQ(d.status, 0);
+    EXPECT_NE(d.out.find("VendorID = K\\x1B[;V, ProductID = ULTRIUM 5\n"), std::string::npos) << d.out;
+    EXPECT_TRUE(plain_text(d.out));
+    const std::string plan = read_file(dir_ + "/plan.xml");
+
+    // A plan's product identification that would forge a line of its own.
+    struct {
+        const char *declaration;
+        const char *product;  // as the plan's attribute value
+        std::string shown;
+    } cases[] = {
+        {"version=\"1.0\"", "X&#xD;&#xA;Result : Success no reboot&#x85;",
+         "X\\x0D\\x0AResult : Success no reboot\\xC2\\x85"},
+        {"version=\"1.1\"", "&#x1B;[2J&#x7;", "\\x1B[2J\\x07"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.product);
+        std::string edited = plan;
+        edited.replace(edited.find("version=\"1.0\""), 13, c.declaration);
+        edited.replace(edited.find("ULTRIUM 5"), 9, c.product);
+        write_file(dir_ + "/plan.xml", edited);
+        Outcome u = run({"-u", "plan.xml"});
+        EXPECT_EQ(u.status, 0) << u.log;
+        EXPECT_NE(u.out.find("ProductID = " + c.shown + "\n"), std::string::npos) << u.out;
+        EXPECT_NE(u.log.find("Product ID: " + c.shown + ", Action: upgrade\n"), std::string::npos) << u.log;
+        EXPECT_TRUE(plain_text(u.out));
+        EXPECT_TRUE(plain_text(u.log));
+    }
+}
+
+// -d onto a FIFO or a device writes through it: the node stays what it was.
+TEST_F(KvRom, DiscoverOntoAFifoOrADeviceLeavesItInPlace)
+{
+    const std::string path = dir_ + "/node";
+    for (const bool fifo : {true, false}) {
+        std::remove(path.c_str());
+        // Open for reading and writing, the FIFO takes the plan without a
+        // reader to wait for and keeps it. The device is the null device, made
+        // here so that nothing outside the scratch directory is at stake.
+        int reader = fifo ? (mkfifo(path.c_str(), 0600), open(path.c_str(), O_RDWR | O_NONBLOCK)) : -1;
+        if (!fifo && mknod(path.c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+            continue;  // not allowed here
+        Outcome d = run({"-d", "node"});
+        EXPECT_EQ(d.status, 0) << d.err;
+        struct stat st {};
+        ASSERT_EQ(lstat(path.c_str(), &st), 0);
+        EXPECT_TRUE(fifo ? S_ISFIFO(st.st_mode) : S_ISCHR(st.st_mode)) << fifo;
+        if (fifo) {
+            char buf[8192];
+            ssize_t n = read(reader, buf, sizeof buf);
+            close(reader);
+            EXPECT_NE(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0).find("</kv_rom_discovery>"),
+                      std::string::npos);
+        }
+    }
 }
 
 TEST_F(KvRom, RoadsStopAtTheFirstFailure)

@@ -208,6 +208,16 @@ TEST_F(LogFile, UnopenableFileIsReportedOnConsole)
               "Unable to open and write to log file.\nUnable to open and write to log file.\n");
 }
 
+TEST_F(LogFile, AFifoWithoutReaderIsReportedNotWaitedFor)
+{
+    ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+    testing::internal::CaptureStdout();
+    alarm(60);  // a writer that blocks ends the test program, not the run
+    _log("lost");
+    alarm(0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to open and write to log file.\n");
+}
+
 TEST_F(LogFile, CreateDirectory)
 {
     std::string made = dir_ + "/xml";

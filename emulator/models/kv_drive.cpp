@@ -34,6 +34,24 @@ KvDrive::KvDrive(const Config &c, const char *product, Commit commit, FirmwareTe
     : Device(c), download(*this, commit), modes(cfg, tables.mode_header, tables.mode_pages),
       logs(cfg, tables.log_pages), product_(product), firmware_text_(firmware_text)
 {
+    reserved_elsewhere = cfg.get_int("reserved_elsewhere", 0) != 0;
+    reserve_attention_left = cfg.get_int("reserve_attention", 0);
+}
+
+std::optional<Reply> KvDrive::reservation(const Command &cmd)
+{
+    const uint8_t op = cmd.cdb[0];
+    // What a drive answers whoever holds it.
+    if (reserved_elsewhere && op != kOpInquiry && op != kOpRequestSense && op != kOpReportLuns) {
+        Reply r;
+        r.status = kStatusReservationConflict;
+        return r;
+    }
+    if (op == kOpReserveUnit && reserve_attention_left > 0) {
+        --reserve_attention_left;
+        return check_condition(kSenseUnitAttention, kAscPowerOnReset, 0);
+    }
+    return std::nullopt;
 }
 
 Reply KvDrive::command(const Command &cmd)
@@ -42,7 +60,8 @@ Reply KvDrive::command(const Command &cmd)
         return *r;
     if (cmd.cdb.empty())
         return illegal_opcode();
-    Reply r = dispatch(cmd);
+    std::optional<Reply> held = reservation(cmd);
+    Reply r = held ? *held : dispatch(cmd);
     if (r.status == kStatusCheckCondition)
         sense = r.sense;
     return r;

@@ -6,6 +6,7 @@
 #ifndef KVEMU_KV_DRIVE_H
 #define KVEMU_KV_DRIVE_H
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,13 @@ public:
     Bytes page_c1;  // empty: the page is not supported
     Bytes sense;    // answer of the next REQUEST SENSE; empty: none pending
 
+    bool reserved_elsewhere = false;  // another initiator holds the drive
+    long reserve_attention_left = 0;  // RESERVE commands still answered UNIT ATTENTION
+
 protected:
+    // A reservation another initiator holds, or a reset seen by RESERVE;
+    // nullopt when neither applies to the command.
+    std::optional<Reply> reservation(const Command &cmd);
     // The model's opcode switch; the base answers the commands all KV drives
     // share and refuses the rest as unknown opcodes.
     virtual Reply dispatch(const Command &cmd);

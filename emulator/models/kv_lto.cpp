@@ -83,6 +83,13 @@ Reply KvLto::dispatch(const Command &cmd)
     switch (op) {
     case kOpRequestSense:
         return request_sense(cmd);
+    case kOpWriteBuffer: {
+        Reply r = write_buffer(cmd);
+        // The image installed may make the drive report another identifier.
+        if (download.installed() && cfg.has("drive_id_after_download"))
+            put_text(page_c1, 73, 23, "DRIVE_ID=" + cfg.get("drive_id_after_download"));
+        return r;
+    }
     case kOpReportDensitySupport:
         return report_density_support(cmd);
     case kOpMaintenanceIn:

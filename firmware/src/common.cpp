@@ -1,7 +1,9 @@
 // The log file and the console separator line.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,8 +16,17 @@ const char *logfile = "/var/vxt/Component.log";
 void _log(const char *msg)
 {
     // Opened and closed for every message, so each one is on disk when we return.
-    firmware::File fp(std::fopen(logfile, "a"));
+    // A FIFO nobody reads is refused at once rather than waited for: the tool
+    // may hold a drive reserved meanwhile.
+    int fd = open(logfile, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd >= 0 && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(fd);
+        fd = -1;
+    }
+    firmware::File fp(fd >= 0 ? fdopen(fd, "a") : nullptr);
     if (!fp) {
+        if (fd >= 0)
+            close(fd);
         std::printf("Unable to open and write to log file.\n");
         return;
     }

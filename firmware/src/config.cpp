@@ -1,4 +1,6 @@
 // The drive tables and the reader of the firmware configuration file.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -16,13 +18,7 @@ const char kConfigFile[] = "fwimage/firmware.cfg";
 constexpr int kPieceChars = 254;
 
 using firmware::copy_field;
-
-// Length of a text field for "%.*s", never past its array.
-template <size_t N>
-int field_len(const char (&f)[N])
-{
-    return static_cast<int>(firmware::field(f).size());
-}
+using firmware::shown;
 
 void fill_entry(driveinfo *rec, char *line, int recordnum)
 {
@@ -37,12 +33,12 @@ void fill_entry(driveinfo *rec, char *line, int recordnum)
         case 1:
             rec->DriveID = hex_value(tok);
             if (debug_config)
-                std::printf("\t(%d) %s\n", field, tok);
+                std::printf("\t(%d) %s\n", field, firmware::shown(tok).c_str());
             break;
         case 2:
             copy_field(rec->FwFile, tok);
             if (debug_config)
-                std::printf("\t(%d) %s\n", field, tok);
+                std::printf("\t(%d) %s\n", field, firmware::shown(tok).c_str());
             break;
         case 3:
             rec->FwVersion = decimal_value(trim(tok));
@@ -91,13 +87,12 @@ void print_config(driveinfo *config)
         std::printf("\tPeripheral Qualifier = %u, Peripheral Device Type = %u \n",
                     static_cast<unsigned>(r.PeripheralQualifier),
                     static_cast<unsigned>(r.PeripheralDeviceType));
-        std::printf("\tVendorID = %.*s, ProductID = %.*s\n", field_len(r.VendorID), r.VendorID,
-                    field_len(r.ProductID), r.ProductID);
-        std::printf("\tFw Version = %g Fw File = %.*s\n", r.FwVersion, field_len(r.FwFile), r.FwFile);
-        if (field_len(r.Action) == static_cast<int>(sizeof r.Action))
+        std::printf("\tVendorID = %s, ProductID = %s\n", shown(r.VendorID).c_str(), shown(r.ProductID).c_str());
+        std::printf("\tFw Version = %g Fw File = %s\n", r.FwVersion, shown(r.FwFile).c_str());
+        if (firmware::field(r.Action).size() == sizeof r.Action)
             r.Action[sizeof r.Action - 1] = '\0';
         if (trim(r.Action)[0] != '\0')
-            std::printf("\tAction = %s\n", r.Action);
+            std::printf("\tAction = %s\n", shown(r.Action).c_str());
         ++printed;
     }
     if (printed == 0)
@@ -147,8 +142,13 @@ int read_firmware_config_file(driveinfo *config)
 {
     if (config == nullptr)
         return -1;
-    firmware::File fp(std::fopen(kConfigFile, "r"));
+    // A FIFO or a device (a link to /dev/zero, say) is no configuration: the
+    // one would block the tool for ever, the other feed it for ever.
+    int fd = firmware::open_regular_file(kConfigFile);
+    firmware::File fp(fd >= 0 ? fdopen(fd, "r") : nullptr);
     if (!fp) {
+        if (fd >= 0)
+            close(fd);
         firmware::clear_table(config);
         if (debug_config)
             std::printf("Unable to open configuration file '%s'", kConfigFile);

@@ -181,9 +181,9 @@ void decode_vendor_page(const ReplyView &r, driveinfo *config, const VendorPage 
         char value_text[sizeof text];
         const char *value = value_after_equals(text, value_text);
         if (debug_discover) {
-            std::printf("\t%s [%s]\n", f.label, text);
+            std::printf("\t%s [%s]\n", f.label, firmware::shown(text).c_str());
             if (f.value_label)
-                std::printf("\t%s [%s]\n", f.value_label, value ? value : "");
+                std::printf("\t%s [%s]\n", f.value_label, firmware::shown(value ? value : "").c_str());
         }
         if (value && f.use == Use::version)
             config->FwVersion = decimal_value(value);
@@ -223,9 +223,9 @@ void decode_inq_standard(const unsigned char *reply, int received, driveinfo *co
         title("\t", "Standard SCSI Page");
         std::printf("\tPeripheral Qualifier [%d], Peripheral Device Type [%d]\n", config->PeripheralQualifier,
                     config->PeripheralDeviceType);
-        std::printf("\tVendor ID [%s]\n", config->VendorID);
-        std::printf("\tProduct ID [%s]\n", config->ProductID);
-        std::printf("\tFirmware ID [%s]\n", revision);
+        std::printf("\tVendor ID [%s]\n", firmware::shown(config->VendorID).c_str());
+        std::printf("\tProduct ID [%s]\n", firmware::shown(config->ProductID).c_str());
+        std::printf("\tFirmware ID [%s]\n", firmware::shown(revision).c_str());
     }
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common.h"
+#include "toolkit.h"
 
 namespace {
 
@@ -64,24 +65,32 @@ void escape_unprintable(char *dst, size_t size, const char *src)
 {
     if (dst == nullptr || size == 0)
         return;
-    static const char digits[] = "0123456789ABCDEF";
     size_t n = 0;
     for (const char *p = src ? src : ""; *p; ++p) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        bool plain = c >= 0x20 && c <= 0x7E;
-        size_t width = plain ? 1 : 4;
-        if (n + width >= size)
+        std::string one = firmware::shown(std::string_view(p, 1));
+        if (n + one.size() >= size)
             break;
-        if (plain) {
-            dst[n++] = static_cast<char>(c);
-        } else {
-            dst[n++] = '\\';
-            dst[n++] = 'x';
-            dst[n++] = digits[c >> 4];
-            dst[n++] = digits[c & 0x0F];
-        }
+        std::memcpy(dst + n, one.data(), one.size());
+        n += one.size();
     }
     dst[n] = '\0';
+}
+
+std::string firmware::shown(std::string_view text)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c <= 0x7E) {
+            out += ch;
+        } else {
+            const char escape[] = {'\\', 'x', digits[c >> 4], digits[c & 0x0F]};
+            out.append(escape, sizeof escape);
+        }
+    }
+    return out;
 }
 
 u_int32 hex_value(const char *s)

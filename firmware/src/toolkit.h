@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "common.h"
@@ -46,6 +47,17 @@ template <size_t N>
 std::string_view field(const char (&f)[N])
 {
     return std::string_view(f, strnlen(f, N));
+}
+
+// A text from a drive, a plan or the configuration as the console and the log
+// show it: every byte outside 20h-7Eh as the four characters "\xHH", so no
+// control byte reaches a terminal and no text can forge a line of its own.
+std::string shown(std::string_view text);
+
+template <size_t N>
+std::string shown(const char (&f)[N])
+{
+    return shown(field(f));
 }
 
 // Copies at most cap - 1 characters and always terminates: texts from files and

@@ -394,7 +394,7 @@ void first_value(DOMElement *from, const char *tag, char *dst, size_t cap, const
         copy_field(dst, cap, value.get());
     }
     if (debug_xml)
-        std::printf("%s%s : %s\n", indent, tag, dst);
+        std::printf("%s%s : %s\n", indent, tag, firmware::shown(dst).c_str());
 }
 
 // A missing element reads as an empty value.
