@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "ddslib.h"
+#include "byte_and_sense_helpers.h"
 #include "scsilib/byte_order.h"
 
 namespace ltolib {
