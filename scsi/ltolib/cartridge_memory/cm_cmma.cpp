@@ -2,8 +2,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "../report_lines.h"
 #include "byte_and_sense_helpers.h"
-#include "cm_lines.h"
 #include "cm_report.h"
 #include "cmma_layout.h"
 #include "scsilib/byte_order.h"

@@ -1,5 +1,5 @@
 // Bounded page reads and the line conventions of the cartridge-memory report.
-#include "cm_lines.h"
+#include "report_lines.h"
 
 #include <cassert>
 #include <cstdarg>

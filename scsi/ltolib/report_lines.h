@@ -2,8 +2,8 @@
 // a bounded view of a page, the line conventions of the report (titles between
 // separators, 24-character labels, text fields, the CRC line) and the layout
 // rows that most pages are described by.
-#ifndef LTOLIB_CM_LINES_H
-#define LTOLIB_CM_LINES_H
+#ifndef LTOLIB_REPORT_LINES_H
+#define LTOLIB_REPORT_LINES_H
 
 #include <array>
 #include <cstddef>

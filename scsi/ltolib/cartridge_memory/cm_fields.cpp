@@ -1,8 +1,8 @@
 // How one field of a cartridge-memory page becomes its report line.
 #include <cstdio>
 
+#include "../report_lines.h"
 #include "cm_layouts.h"
-#include "cm_lines.h"
 #include "ltolib.h"
 
 namespace ltolib {
