@@ -8,7 +8,7 @@
 #include <array>
 #include <cstddef>
 
-#include "../report_lines.h"
+#include "cm_layout_rows.h"
 
 namespace ltolib {
 

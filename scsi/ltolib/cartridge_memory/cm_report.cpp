@@ -8,8 +8,8 @@
 // the bytes that are there, none, which its decoder reports.
 #include <algorithm>
 
-#include "../report_lines.h"
 #include "cm_image_layout.h"
+#include "cm_layout_rows.h"
 #include "cm_report.h"
 #include "scsilib/byte_order.h"
 
