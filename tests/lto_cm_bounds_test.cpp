@@ -9,7 +9,7 @@
 #include "cm_page_builder.h"
 #include "ddslib.h"
 #include "ltolib.h"
-#include "ltolib/cm_pages.h"
+#include "ltolib/cartridge_memory/cm_pages.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "cm_page_builder.h"
 #include "ddslib.h"
 #include "ltolib.h"
-#include "ltolib/cm_report.h"
+#include "ltolib/cartridge_memory/cm_report.h"
 #include "scratch.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "lto_log_text.h"
 #include "ltolib.h"
-#include "ltolib/diag_logs.h"
+#include "ltolib/text_log_frame.h"
 
 namespace {
 

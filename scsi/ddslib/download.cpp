@@ -6,13 +6,12 @@
 
 #include "ddslib.h"
 #include "scsilib/file_owner.h"
+#include "scsilib/scsi_codes.h"
 #include "scsilib.h"
 
 namespace {
 
 constexpr int32 kDownloadBufferId = 1;
-constexpr int32 kModeKeepCalibration = 4;
-constexpr int32 kModeEraseCalibration = 5;
 
 using scsilib::File;
 
@@ -49,7 +48,8 @@ int32 dds_download_firmware(DRIVE *drv, char **filelist, int32 nfiles, boolean d
 {
     if (nfiles < 0 || (filelist == nullptr && nfiles > 0))
         return -1;
-    const int32 mode = destroy_cal ? kModeEraseCalibration : kModeKeepCalibration;
+    // The drive erases its calibration when the image comes with the save mode.
+    const int32 mode = destroy_cal ? scsilib::kWriteBufferDownloadSave : scsilib::kWriteBufferDownload;
     if (drv->loglevel == LOG_EVERYTHING)
         scsi_log(drv, "Sys", destroy_cal ? "Download f/w, erase cal " : "Download f/w, preserve cal ");
 

@@ -8,22 +8,14 @@
 #include <cstddef>
 
 #include "ddslib.h"
+#include "scsilib/log_page_reader.h"
 
 namespace ddslib {
 
-// One counter of a log page.
-struct LogField {
-    int offset;
-    int width;
-};
-
-// One counter of a log page and the member of the output record it fills.
-template <typename Record>
-struct LogMember {
-    int32 Record::*member;
-    int offset;
-    int width;
-};
+using scsilib::all_inside;
+using scsilib::inside;
+using scsilib::LogField;
+using scsilib::LogMember;
 
 constexpr int32 kTapeAlertPage = 0x2E;
 constexpr int32 kCoefficientPage = 0x2D;
@@ -103,20 +95,6 @@ constexpr LogField kCoefficientAfn = {191, 4};
 constexpr int32 kLargestLogPage = kTapeAlertLength;
 
 // ---- Checks: every field lies inside the length read for it ----
-constexpr bool inside(LogField f, int32 length)
-{
-    return f.offset >= 0 && f.width > 0 && f.width <= 4 && f.offset + f.width <= length;
-}
-
-template <typename Fields>
-constexpr bool all_inside(const Fields &fields, int32 length)
-{
-    for (const auto &f : fields)
-        if (!inside(LogField{f.offset, f.width}, length))
-            return false;
-    return true;
-}
-
 static_assert(all_inside(kErrCounterFields, kErrCounterLength), "error counter outside its page");
 static_assert(all_inside(kC1Fields, kC1Length), "C1 counter outside its page");
 static_assert(all_inside(kTapeLogCurrent, kTapeLogLength) && all_inside(kTapeLogPrevious, kTapeLogLength) &&

@@ -7,7 +7,6 @@
 #include "ddslib.h"
 #include "log_page_layouts.h"
 #include "scsilib.h"
-#include "scsilib/byte_order.h"
 
 unsigned char dds_tape_format = 0;
 
@@ -15,51 +14,12 @@ using namespace ddslib;
 
 namespace {
 
-constexpr int32 kCumulativeValues = 1;  // LOG SENSE page control: current cumulative
-
 char kErtTag[] = "ERT";
 
-int32 value_at(const unsigned char *page, int offset, int width)
-{
-    return static_cast<int32>(static_cast<u_int32>(scsilib::get_be(page + offset, width)));
-}
-
-// One log page read into a zeroed buffer of the largest page this module reads.
-struct LogPage {
-    std::array<unsigned char, kLargestLogPage> bytes{};
-    int32 length = 0;
-
-    int32 value(LogField f) const { return value_at(bytes.data(), f.offset, f.width); }
-
-    // Fills the members of `out` that the fields name.
-    template <typename Record, size_t N>
-    void take(const std::array<LogMember<Record>, N> &fields, Record &out) const
-    {
-        for (const LogMember<Record> &f : fields)
-            out.*f.member = value_at(bytes.data(), f.offset, f.width);
-    }
-
-    // Fills the outputs in the order of the fields.
-    template <size_t N>
-    void take(const std::array<LogField, N> &fields, int32 *const (&outs)[N]) const
-    {
-        for (size_t i = 0; i < N; ++i)
-            *outs[i] = value(fields[i]);
-    }
-};
-
-// Reads `page` with `alloc` bytes. Returns the LOG SENSE result, or -1 when the
-// reply ends before `needed` bytes: fields past the end were never sent.
-int32 read_log_page(DRIVE *drv, int32 page, int32 alloc, int32 needed, LogPage &lp)
-{
-    int32 n = scsi_ext_log_sense(drv, kCumulativeValues, page, lp.bytes.data(), alloc);
-    if (n < 0)
-        return n;
-    lp.length = n > alloc ? alloc : n;
-    if (lp.length < needed)
-        return -1;
-    return 0;
-}
+using scsilib::take_fields;
+using scsilib::take_members;
+// One buffer, of the largest page read, serves every reader.
+using LogPage = scsilib::LogPage<kLargestLogPage>;
 
 bool valid_page_code(int32 pagecode) { return pagecode >= 0 && pagecode <= 0x3F; }
 
@@ -138,18 +98,17 @@ int32 dds_get_errcounters(DRIVE *drv, int32 pagecode, int32 *softerrs, int32 *re
     if (!valid_page_code(pagecode))
         return -1;
     LogPage lp;
-    int32 rc = read_log_page(drv, pagecode, kErrCounterLength, kErrCounterLength, lp);
+    int32 rc = lp.read(drv, pagecode, kErrCounterLength, kErrCounterLength);
     if (rc < 0)
         return rc;
-    lp.take(kErrCounterFields, {softerrs, retries, groups, harderrs});
+    take_fields(lp.data(), kErrCounterFields, {softerrs, retries, groups, harderrs});
     return 0;
 }
 
 void dds_pull_out_C1_counters(C1_count_type *C1_counts, u_int8 *logpage)
 {
     C1_count_type c = *C1_counts;
-    for (const LogMember<C1_count_type> &f : kC1Fields)
-        c.*f.member = value_at(logpage, f.offset, f.width);
+    take_members(logpage, kC1Fields, c);
     if (c.framecount < 1) {
         c.avg_pos_errate = 0;
         c.avg_neg_errate = 0;
@@ -166,7 +125,7 @@ int32 dds_get_C1_counters(DRIVE *drv, int32 pagecode, C1_count_type *C1_counts)
     if (!valid_page_code(pagecode))
         return -1;
     LogPage lp;
-    int32 rc = read_log_page(drv, pagecode, kC1Length, kC1Length, lp);
+    int32 rc = lp.read(drv, pagecode, kC1Length, kC1Length);
     if (rc < 0)
         return rc;
     if (dds_tape_format == 0) {
@@ -174,7 +133,7 @@ int32 dds_get_C1_counters(DRIVE *drv, int32 pagecode, C1_count_type *C1_counts)
         (void)dds_get_tape_format(drv, &format);
     }
     C1_count_type c{};
-    dds_pull_out_C1_counters(&c, lp.bytes.data());
+    dds_pull_out_C1_counters(&c, lp.data());
     *C1_counts = c;
     if (drv->loglevel == LOG_EVERYTHING) {
         char line[160];
@@ -193,28 +152,28 @@ int32 dds_read_tape_log(DRIVE *drv, Tapelogtype *current, Tapelogtype *previous,
                         int32 *loadcount)
 {
     LogPage lp;
-    int32 rc = read_log_page(drv, kTapeLogPage, kTapeLogLength, kTapeLogLength, lp);
+    int32 rc = lp.read(drv, kTapeLogPage, kTapeLogLength, kTapeLogLength);
     if (rc < 0)
         return rc;
     Tapelogtype now{}, before{}, life{};
-    lp.take(kTapeLogCurrent, now);
-    lp.take(kTapeLogPrevious, before);
-    lp.take(kTapeLogTotal, life);
+    take_members(lp.data(), kTapeLogCurrent, now);
+    take_members(lp.data(), kTapeLogPrevious, before);
+    take_members(lp.data(), kTapeLogTotal, life);
     *current = now;
     *previous = before;
     *total = life;
-    *loadcount = lp.value(kTapeLogLoadCount);
+    *loadcount = static_cast<int32>(lp.value(kTapeLogLoadCount));
     return 0;
 }
 
 int32 dds_read_DC_performance(DRIVE *drv, DCtfrtype *performance)
 {
     LogPage lp;
-    int32 rc = read_log_page(drv, kCompressionPage, kCompressionLength, kCompressionLength, lp);
+    int32 rc = lp.read(drv, kCompressionPage, kCompressionLength, kCompressionLength);
     if (rc < 0)
         return rc;
     DCtfrtype p{};
-    lp.take(kCompressionFields, p);
+    take_members(lp.data(), kCompressionFields, p);
     p.avg_compression = p.kbytes_to_tape >= 1
                             ? static_cast<float>(static_cast<double>(p.kbytes_from_host) / p.kbytes_to_tape)
                             : 0.0f;
@@ -225,24 +184,24 @@ int32 dds_read_DC_performance(DRIVE *drv, DCtfrtype *performance)
 int32 dds_read_tape_capacity(DRIVE *drv, int32 *p0remain, int32 *p1remain, int32 *p0max, int32 *p1max)
 {
     LogPage lp;
-    int32 rc = read_log_page(drv, kCapacityPage, kCapacityLength, kCapacityLength, lp);
+    int32 rc = lp.read(drv, kCapacityPage, kCapacityLength, kCapacityLength);
     if (rc < 0)
         return rc;
-    lp.take(kCapacityFields, {p0remain, p1remain, p0max, p1max});
+    take_fields(lp.data(), kCapacityFields, {p0remain, p1remain, p0max, p1max});
     return 0;
 }
 
 int32 dds_get_predict_log(DRIVE *drv, PredictStructure **p)
 {
     LogPage lp;
-    int32 rc = read_log_page(drv, kTapeAlertPage, kTapeAlertLength, 0, lp);
+    int32 rc = lp.read(drv, kTapeAlertPage, kTapeAlertLength);
     if (rc < 0)
         return rc;
     // Only the flags the drive sent are looked at; a short page covers fewer.
     int32 count = 0;
-    for (int32 pos = kTapeAlertFirstFlag, flag = 0; pos < lp.length && flag < DDS_TAPEALERT_FLAGS;
+    for (int32 pos = kTapeAlertFirstFlag, flag = 0; pos < lp.length() && flag < DDS_TAPEALERT_FLAGS;
          pos += kTapeAlertFlagStride, ++flag) {
-        if (lp.bytes[pos] != 0)
+        if (lp.data()[pos] != 0)
             p[count++] = const_cast<PredictStructure *>(&_predictflags[flag]);
     }
     return count;
@@ -251,15 +210,17 @@ int32 dds_get_predict_log(DRIVE *drv, PredictStructure **p)
 int32 dds_get_chelt_coeffs(DRIVE *drv, int32 *chanA, int32 *chanB, int32 *afn)
 {
     LogPage lp;
-    int32 rc = read_log_page(drv, kCoefficientPage, kCoefficientLength,
-                             kCoefficientAfn.offset + kCoefficientAfn.width, lp);
+    int32 rc = lp.read(drv, kCoefficientPage, kCoefficientLength,
+                       kCoefficientAfn.offset + kCoefficientAfn.width);
     if (rc < 0)
         return rc;
     for (int i = 0; i < DDS_CHELT_COEFFS; ++i) {
-        chanA[i] = lp.value({kCoefficientA.offset + kCoefficientStride * i, kCoefficientA.width});
-        chanB[i] = lp.value({kCoefficientB.offset + kCoefficientStride * i, kCoefficientB.width});
+        chanA[i] = static_cast<int32>(
+            lp.value({kCoefficientA.offset + kCoefficientStride * i, kCoefficientA.width}));
+        chanB[i] = static_cast<int32>(
+            lp.value({kCoefficientB.offset + kCoefficientStride * i, kCoefficientB.width}));
     }
-    *afn = lp.value(kCoefficientAfn);
+    *afn = static_cast<int32>(lp.value(kCoefficientAfn));
     return 0;
 }
 

@@ -2,8 +2,8 @@
 // numbers per head channel, and the error rates derived from them.
 #include <array>
 
-#include "diag_logs.h"
 #include "generation.h"
+#include "text_log_frame.h"
 
 namespace ltolib {
 namespace {

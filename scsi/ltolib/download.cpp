@@ -8,16 +8,17 @@
 
 #include "ltolib.h"
 #include "scsilib/file_owner.h"
+#include "scsilib/scsi_codes.h"
 #include "scsilib.h"
 
 namespace {
 
 constexpr int32 kChunk = 65536;
 constexpr int32 kBufferId = 0;
-constexpr int32 kModeChunk = 4;
-constexpr int32 kModeClose = 5;
 
 using scsilib::File;
+using scsilib::kWriteBufferDownload;
+using scsilib::kWriteBufferDownloadSave;
 
 // Share of the file sent, 0..100. A file that grew after its size was taken
 // still reads 100 at most; an empty one is all sent.
@@ -56,11 +57,11 @@ int32 lto_download_firmware(DRIVE *drv, char *filename, pfvi callback, int32 gra
             if (std::ferror(fp.get()))
                 return -1;
             fp.reset();
-            return scsi_write_buffer(drv, nullptr, kBufferId, kModeClose, 0, 0) == 0 ? 0 : -1;
+            return scsi_write_buffer(drv, nullptr, kBufferId, kWriteBufferDownloadSave, 0, 0) == 0 ? 0 : -1;
         }
         const int32 length = static_cast<int32>(n);
         // A chunk the drive did not take whole leaves the download open.
-        if (scsi_write_buffer(drv, chunk.data(), kBufferId, kModeChunk, 0, length) != length)
+        if (scsi_write_buffer(drv, chunk.data(), kBufferId, kWriteBufferDownload, 0, length) != length)
             return -1;
         sent += length;
         if (callback != nullptr && chunks % granularity == 0)

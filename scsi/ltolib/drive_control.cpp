@@ -13,6 +13,7 @@
 
 namespace ltolib {
 
+using scsilib::field_value;
 using scsilib::get_be;
 using scsilib::put_be;
 namespace {
@@ -34,11 +35,6 @@ constexpr u_int8 kBlockDescriptorLength = 8;
 constexpr int32 kTimestampLength = 12;
 // Service action 0Fh of MAINTENANCE OUT and IN.
 constexpr u_int8 kTimestampAction = 0x0F;
-
-u_int32 field(const u_int8 *reply, LogField f)
-{
-    return static_cast<u_int32>(get_be(reply + f.offset, f.width));
-}
 
 // MODE SELECT wants a zero mode data length and the write-protect bit clear.
 void prepare_select(u_int8 *reply)
@@ -99,11 +95,11 @@ int32 decode_drive_time(const u_int8 *reply, int32 len, u_int32 *wtime, u_int32 
         f |= 0x20;
     if (reply[kClockOptions] & 0x02)
         f |= 0x10;
-    *poc = field(reply, kClockPoc);
-    *ptime = field(reply, kClockPtime);
-    *wtime = field(reply, kClockWtime);
+    *poc = field_value(reply, kClockPoc);
+    *ptime = field_value(reply, kClockPtime);
+    *wtime = field_value(reply, kClockWtime);
     if (len >= kClockCtimeNeeded) {
-        *ctime = field(reply, kClockCtime);
+        *ctime = field_value(reply, kClockCtime);
         f |= 0x1000;
     }
     *flags = f;

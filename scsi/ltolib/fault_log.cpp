@@ -3,8 +3,8 @@
 // numbers a record with a 32-bit count of 16 us ticks).
 #include <array>
 
-#include "diag_logs.h"
 #include "generation.h"
+#include "text_log_frame.h"
 
 namespace ltolib {
 namespace {

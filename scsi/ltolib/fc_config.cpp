@@ -3,8 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "diag_logs.h"
 #include "generation.h"
+#include "text_log_frame.h"
 
 namespace ltolib {
 namespace {

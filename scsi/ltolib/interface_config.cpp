@@ -2,8 +2,8 @@
 // the ADI and AMI (pages B6h and BFh, one layout).
 #include <iterator>
 
-#include "diag_logs.h"
 #include "generation.h"
+#include "text_log_frame.h"
 
 namespace ltolib {
 namespace {

@@ -1,8 +1,8 @@
 // Command histories of the library interfaces: the ACI (page A7h) and the ADI
 // and AMI (pages B5h and BEh, one layout). Each entry is a power-on count, a
 // tick count, the entry's codes and a payload of one number per byte.
-#include "diag_logs.h"
 #include "generation.h"
+#include "text_log_frame.h"
 
 namespace ltolib {
 namespace {

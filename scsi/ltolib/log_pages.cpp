@@ -1,36 +1,19 @@
 // LTO log pages: error counters, tape usage, compression and transfer, and the
 // drive temperature. Every field sits at a fixed offset of the page
 // (page_layouts.h).
-#include <array>
-
 #include "page_layouts.h"
 #include "replies.h"
-#include "scsilib.h"
 #include "scsilib/byte_order.h"
 
 namespace ltolib {
 namespace {
 
-constexpr int32 kCumulativeValues = 1;  // LOG SENSE page control
 constexpr double kMegabyte = 1048576.0;
 
-u_int32 unsigned_at(const u_int8 *page, int offset, int width)
-{
-    return static_cast<u_int32>(scsilib::get_be(page + offset, width));
-}
+using LogPage = scsilib::LogPage<kLargestLogPage>;
+using scsilib::field_value;
 
-// Reads `page` with `alloc` bytes into a zeroed buffer and hands (bytes,
-// length received) to decode; the LOG SENSE result when it failed, else the
-// decoder's.
-template <typename Decode>
-int32 read_log_page(DRIVE *drv, int32 page, int32 alloc, Decode decode)
-{
-    std::array<u_int8, kLargestLogPage> bytes{};
-    const int32 n = scsi_ext_log_sense(drv, kCumulativeValues, page, bytes.data(), alloc);
-    if (n < 0)
-        return n;
-    return decode(bytes.data(), n > alloc ? alloc : n);
-}
+u_int32 unsigned_at(const u_int8 *page, int offset, int width) { return field_value(page, {offset, width}); }
 
 }  // namespace
 
@@ -39,10 +22,7 @@ int32 decode_errcounters(const u_int8 *page, int32 len, int32 *softerrs, int32 *
 {
     if (page == nullptr || len < kErrCounterLength)
         return -1;
-    int32 *const outs[] = {softerrs, err_corrected, num_datasets, harderrs};
-    for (size_t i = 0; i < kErrCounterFields.size(); ++i)
-        *outs[i] = static_cast<int32>(
-            unsigned_at(page, kErrCounterFields[i].offset, kErrCounterFields[i].width));
+    scsilib::take_fields(page, kErrCounterFields, {softerrs, err_corrected, num_datasets, harderrs});
     return 0;
 }
 
@@ -51,8 +31,7 @@ int32 decode_tape_log(const u_int8 *page, int32 len, LTOTapelogtype *log)
     if (page == nullptr || len < kTapeLogLength)
         return -1;
     LTOTapelogtype t{};
-    for (const auto &f : kTapeLogInts)
-        t.*f.member = static_cast<int32>(unsigned_at(page, f.offset, f.width));
+    scsilib::take_members(page, kTapeLogInts, t);
     // High and low words together, unsigned.
     for (const auto &c : kTapeLogCounters)
         t.*c.member = static_cast<double>(scsilib::get_be64(page + c.offset));
@@ -77,7 +56,7 @@ int32 decode_temperature(const u_int8 *page, int32 len, int32 *temp)
 {
     if (page == nullptr || len < kTemperature.offset + kTemperature.width)
         return -1;
-    *temp = static_cast<int32>(unsigned_at(page, kTemperature.offset, kTemperature.width));
+    *temp = static_cast<int32>(field_value(page, kTemperature));
     return 0;
 }
 
@@ -90,29 +69,32 @@ int32 lto_get_errcounters(DRIVE *drv, int32 pagecode, int32 *softerrs, int32 *er
 {
     if (pagecode < 0 || pagecode > 0x3F)
         return -1;
-    return read_log_page(drv, pagecode, kErrCounterLength, [&](const u_int8 *page, int32 len) {
-        return decode_errcounters(page, len, softerrs, err_corrected, num_datasets, harderrs);
-    });
+    LogPage lp;
+    const int32 rc = lp.read(drv, pagecode, kErrCounterLength);
+    return rc < 0 ? rc
+                  : decode_errcounters(lp.data(), lp.length(), softerrs, err_corrected, num_datasets, harderrs);
 }
 
 int32 lto_read_tape_log(DRIVE *drv, LTOTapelogtype *log)
 {
-    return read_log_page(drv, kTapeLogPage, kTapeLogLength,
-                         [&](const u_int8 *page, int32 len) { return decode_tape_log(page, len, log); });
+    LogPage lp;
+    const int32 rc = lp.read(drv, kTapeLogPage, kTapeLogLength);
+    return rc < 0 ? rc : decode_tape_log(lp.data(), lp.length(), log);
 }
 
 int32 lto_read_DC_performance(DRIVE *drv, LTODCtfrtype *performance)
 {
-    return read_log_page(drv, kTransferPage, kTransferLength, [&](const u_int8 *page, int32 len) {
-        return decode_dc_performance(page, len, performance);
-    });
+    LogPage lp;
+    const int32 rc = lp.read(drv, kTransferPage, kTransferLength);
+    return rc < 0 ? rc : decode_dc_performance(lp.data(), lp.length(), performance);
 }
 
 int32 lto_get_drive_temperature(DRIVE *drv, int32 *temp)
 {
     constexpr int32 kFailed = 255;
-    if (read_log_page(drv, kTemperaturePage, kTemperatureLength,
-                      [&](const u_int8 *page, int32 len) { return decode_temperature(page, len, temp); }) < 0) {
+    LogPage lp;
+    if (lp.read(drv, kTemperaturePage, kTemperatureLength) < 0 ||
+        decode_temperature(lp.data(), lp.length(), temp) < 0) {
         *temp = kFailed;
         return -1;
     }

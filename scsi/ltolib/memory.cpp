@@ -3,9 +3,9 @@
 // cartridge memory is memory 16 with 8-bit words.
 #include <algorithm>
 
-#include "diag_logs.h"
-#include "diag_page.h"
+#include "diag_page_buffers.h"
 #include "hex_text.h"
+#include "text_log_frame.h"
 
 namespace ltolib {
 namespace {

@@ -7,21 +7,14 @@
 #include <array>
 
 #include "ltolib.h"
+#include "scsilib/log_page_reader.h"
 
 namespace ltolib {
 
-struct LogField {
-    int offset;
-    int width;
-};
-
-// A counter that fills an int32 member of the record.
-template <typename Record>
-struct IntMember {
-    int32 Record::*member;
-    int offset;
-    int width;
-};
+using scsilib::all_inside;
+using scsilib::inside;
+using scsilib::LogField;
+using scsilib::LogMember;
 
 // A 64-bit counter: the 32-bit high word at `offset`, the low word after it.
 template <typename Record>
@@ -53,7 +46,7 @@ constexpr std::array<LogField, 4> kErrCounterFields = {{{32, 4}, {40, 4}, {48, 4
 
 // ---- Tape usage log ----
 constexpr int32 kTapeLogLength = 76;
-constexpr std::array<IntMember<LTOTapelogtype>, 7> kTapeLogInts = {{
+constexpr std::array<LogMember<LTOTapelogtype>, 7> kTapeLogInts = {{
     {&LTOTapelogtype::loadCount, 8, 4},
     {&LTOTapelogtype::writeRetries, 28, 4},
     {&LTOTapelogtype::unrecoveredWrites, 36, 2},
@@ -111,17 +104,17 @@ constexpr int kProtectionInfoLength = 17;
 constexpr int kProtectionBits = 18;  // LBP_W 80h, LBP_R 40h
 
 // ---- Checks: every field lies inside the length read for it ----
+// Fields kept apart from LogField (64-bit counters, ratios, byte counts) by
+// offset and width.
 constexpr bool inside(int offset, int width, int32 length)
 {
     return offset >= 0 && width > 0 && offset + width <= length;
 }
-constexpr bool inside(LogField f, int32 length) { return f.width <= 4 && inside(f.offset, f.width, length); }
 
 constexpr bool tape_log_inside()
 {
-    for (const auto &f : kTapeLogInts)
-        if (!inside({f.offset, f.width}, kTapeLogLength))
-            return false;
+    if (!all_inside(kTapeLogInts, kTapeLogLength))
+        return false;
     for (const auto &c : kTapeLogCounters)
         if (!inside(c.offset, 8, kTapeLogLength))
             return false;
@@ -139,15 +132,7 @@ constexpr bool transfer_inside()
     return true;
 }
 
-constexpr bool err_counters_inside()
-{
-    for (const auto &f : kErrCounterFields)
-        if (!inside(f, kErrCounterLength))
-            return false;
-    return true;
-}
-
-static_assert(err_counters_inside(), "error counter outside its page");
+static_assert(all_inside(kErrCounterFields, kErrCounterLength), "error counter outside its page");
 static_assert(tape_log_inside(), "tape log field outside its page");
 static_assert(transfer_inside(), "transfer counter outside its page");
 static_assert(inside(kTemperature, kTemperatureLength), "temperature outside its page");

@@ -2,9 +2,9 @@
 // 3), or the old page A6h.
 #include <cmath>
 
-#include "diag_logs.h"
 #include "scsilib.h"
 #include "scsilib/byte_order.h"
+#include "text_log_frame.h"
 
 namespace ltolib {
 namespace {

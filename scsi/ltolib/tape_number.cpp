@@ -4,9 +4,9 @@
 #include <array>
 #include <cstring>
 
-#include "cm_image_layout.h"
-#include "cm_lines.h"
-#include "cm_report.h"
+#include "cartridge_memory/cm_image_layout.h"
+#include "cartridge_memory/cm_report.h"
+#include "report_lines.h"
 #include "scsilib.h"
 
 namespace ltolib {

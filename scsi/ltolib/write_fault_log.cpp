@@ -1,6 +1,6 @@
 // The write-fault log (page 89h): one line of five numbers per wrap, the wrap
 // number first; the caller's array is indexed by it.
-#include "diag_logs.h"
+#include "text_log_frame.h"
 
 namespace ltolib {
 namespace {

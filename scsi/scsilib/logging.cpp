@@ -5,7 +5,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "ddslib.h"
+#include "byte_and_sense_helpers.h"
 #include "scsi_codes.h"
 #include "scsilib.h"
 

@@ -1,4 +1,5 @@
-// The SCSI vocabulary of the library: operation codes, status bytes, sense
+// The SCSI vocabulary of the library: operation codes and the CDB fields the
+// library names (service actions, WRITE BUFFER modes), status bytes, sense
 // keys and codes, the Linux sg driver's outcome codes, and the values the
 // handle's driver_status takes. One place names each value; the builders, the
 // transport, the drive libraries and the emulator use these names.
@@ -58,6 +59,10 @@ constexpr uint8_t kOpMoveMedium = 0xA5;
 constexpr uint8_t kOpServiceActionIn12 = 0xAB;
 constexpr uint8_t kOpSecurityProtocolOut = 0xB5;
 constexpr uint8_t kOpReadElementStatus = 0xB8;
+
+// WRITE BUFFER modes (CDB byte 1) of a firmware download.
+constexpr uint8_t kWriteBufferDownload = 0x04;      // download microcode
+constexpr uint8_t kWriteBufferDownloadSave = 0x05;  // download microcode and save
 
 // Service actions (CDB byte 1) of the 12-byte service-action commands.
 constexpr uint8_t kSaReportDeviceIdentifier = 0x05;  // MAINTENANCE IN

@@ -10,7 +10,7 @@
 
 #include "fuzz_support.h"
 #include "ltolib.h"
-#include "ltolib/cm_pages.h"
+#include "ltolib/cartridge_memory/cm_pages.h"
 
 namespace {
 

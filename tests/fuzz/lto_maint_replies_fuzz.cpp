@@ -9,7 +9,7 @@
 
 #include "fuzz_support.h"
 #include "ltolib.h"
-#include "ltolib/cm_report.h"
+#include "ltolib/cartridge_memory/cm_report.h"
 #include "ltolib/maintenance.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "ltolib/diag_logs.h"
+#include "ltolib/text_log_frame.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -2,8 +2,8 @@
 // per channel the counts and the rates derived from them.
 #include <cmath>
 
-#include "../cm_lines.h"
 #include "../generation.h"
+#include "../report_lines.h"
 #include "layouts.h"
 #include "reports.h"
 

@@ -4,8 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "../cm_lines.h"
-#include "../diag_logs.h"
+#include "../report_lines.h"
+#include "../text_log_frame.h"
 #include "layouts.h"
 #include "reports.h"
 #include "scsilib/byte_order.h"

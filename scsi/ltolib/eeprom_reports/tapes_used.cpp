@@ -1,8 +1,8 @@
 // The EEPROM tapes-used log: four tape records, each with the usage pages and
 // mechanism subpages of the cartridge-memory layout.
-#include "../cm_lines.h"
-#include "../cm_pages.h"
+#include "../cartridge_memory/cm_pages.h"
 #include "../generation.h"
+#include "../report_lines.h"
 #include "layouts.h"
 #include "reports.h"
 

@@ -1,6 +1,6 @@
 // The EEPROM write-fault log: write and fault counts per wrap.
-#include "../cm_lines.h"
 #include "../generation.h"
+#include "../report_lines.h"
 #include "layouts.h"
 #include "reports.h"
 

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ddslib.h"
-#include "scsilib/scsi_codes.h"
+#include "byte_and_sense_helpers.h"
+#include "scsi_codes.h"
 #include "sense_texts.h"
 
 namespace {
 
-using ddslib::StatusName;
+using scsilib::StatusName;
 
 // Enough for "Unknown (ff)" and the longest table name.
 constexpr std::size_t kNameSize = 32;
@@ -36,10 +36,10 @@ void status_name(const StatusName *table, std::size_t count, unsigned value, cha
 
 const char *sense_text(unsigned code)
 {
-    const auto *begin = ddslib::sense_texts;
-    const auto *end = begin + ddslib::sense_text_count;
+    const auto *begin = scsilib::sense_texts;
+    const auto *end = begin + scsilib::sense_text_count;
     const auto *it = std::lower_bound(begin, end, code,
-                                      [](const ddslib::SenseText &e, unsigned c) { return e.code < c; });
+                                      [](const scsilib::SenseText &e, unsigned c) { return e.code < c; });
     return (it != end && it->code == code) ? it->text : nullptr;
 }
 
@@ -49,8 +49,8 @@ char *dds_print_status(DRIVE *drv, char *text)
 {
     char driver[kNameSize];
     char scsi[kNameSize];
-    status_name(ddslib::driver_status_names, ddslib::driver_status_count, drv->driver_status, driver);
-    status_name(ddslib::scsi_status_names, ddslib::scsi_status_count, drv->scsi_status, scsi);
+    status_name(scsilib::driver_status_names, scsilib::driver_status_count, drv->driver_status, driver);
+    status_name(scsilib::scsi_status_names, scsilib::scsi_status_count, drv->scsi_status, scsi);
     char line[2 * kNameSize + 40];
     std::snprintf(line, sizeof line, "Driver status = %s, SCSI status = %s", driver, scsi);
     return copy_out(text, DDS_STATUS_TEXT_SIZE, line);
@@ -60,7 +60,7 @@ char *dds_decode_sense(unsigned char *sense, char *text)
 {
     const unsigned asc = sense[scsilib::kSenseAscByte];
     const unsigned ascq = sense[scsilib::kSenseAscqByte];
-    const char *key = ddslib::sense_key_names[sense[scsilib::kSenseKeyByte] & 0x0F];
+    const char *key = scsilib::sense_key_names[sense[scsilib::kSenseKeyByte] & 0x0F];
 
     char detail[64];
     if (const char *known = sense_text(asc << 8 | ascq))

@@ -1,10 +1,10 @@
 // LTO vendor diagnostic pages: data collection mode, servo defects, firmware
 // trace, mechanism commands and their text replies (mechanism data, LP0, the
 // physical position) and the error-rate test.
-#include "diag_logs.h"
-#include "diag_page.h"
+#include "diag_page_buffers.h"
 #include "generation.h"
 #include "hex_text.h"
+#include "text_log_frame.h"
 
 namespace ltolib {
 namespace {

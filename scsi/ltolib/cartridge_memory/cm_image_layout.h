@@ -1,7 +1,7 @@
 // The cartridge-memory image as a whole: the manufacturer's bytes, the
 // validity marker, the page tables, and which decoder each page id goes to.
-#ifndef LTOLIB_CM_IMAGE_LAYOUT_H
-#define LTOLIB_CM_IMAGE_LAYOUT_H
+#ifndef LTOLIB_CARTRIDGE_MEMORY_CM_IMAGE_LAYOUT_H
+#define LTOLIB_CARTRIDGE_MEMORY_CM_IMAGE_LAYOUT_H
 
 #include <array>
 #include <cstddef>

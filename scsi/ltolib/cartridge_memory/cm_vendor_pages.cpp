@@ -2,8 +2,8 @@
 // shown as a hex dump of the page length the header gives.
 #include <algorithm>
 
+#include "cm_layout_rows.h"
 #include "cm_layouts.h"
-#include "cm_lines.h"
 #include "cm_pages.h"
 #include "ltolib.h"
 

@@ -1,7 +1,7 @@
 // Where the fields of the CMMA area lie: offsets from the area's first byte,
 // which is cartridge-memory address F00h. Multi-byte numbers are big-endian.
-#ifndef LTOLIB_CMMA_LAYOUT_H
-#define LTOLIB_CMMA_LAYOUT_H
+#ifndef LTOLIB_CARTRIDGE_MEMORY_CMMA_LAYOUT_H
+#define LTOLIB_CARTRIDGE_MEMORY_CMMA_LAYOUT_H
 
 #include <cstddef>
 

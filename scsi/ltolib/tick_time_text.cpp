@@ -1,7 +1,7 @@
 // Drive tick counts as hours:minutes:seconds.fraction, for every log parser.
 #include <cstdio>
 
-#include "diag_logs.h"
+#include "text_log_frame.h"
 
 namespace ltolib {
 namespace {

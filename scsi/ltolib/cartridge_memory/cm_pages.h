@@ -4,8 +4,8 @@
 // its version does not fit gets its title and one notice line, and no fields;
 // a vendor page dump covers at most the bytes available. A NULL page or sink
 // writes nothing. The public forms in ltolib.h call these.
-#ifndef LTOLIB_CM_PAGES_H
-#define LTOLIB_CM_PAGES_H
+#ifndef LTOLIB_CARTRIDGE_MEMORY_CM_PAGES_H
+#define LTOLIB_CARTRIDGE_MEMORY_CM_PAGES_H
 
 #include <cstddef>
 

@@ -1,8 +1,9 @@
-// How one field of a cartridge-memory page becomes its report line.
+// How one field of a cartridge-memory page becomes its report line, and the
+// check that a page holds its layout.
 #include <cstdio>
 
+#include "cm_layout_rows.h"
 #include "cm_layouts.h"
-#include "cm_lines.h"
 #include "ltolib.h"
 
 namespace ltolib {
@@ -133,6 +134,14 @@ void show_field(CmLines &out, const CmView &page, const char *label, Show show, 
         out.line("%s%d deg C\n", label, signed_value);
         break;
     }
+}
+
+bool fits(CmLines &out, const CmView &page, size_t end, unsigned expected_id)
+{
+    if (page.has(end))
+        return true;
+    out.overrun(page.id_or(expected_id));
+    return false;
 }
 
 }  // namespace ltolib

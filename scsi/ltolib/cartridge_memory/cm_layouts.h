@@ -2,13 +2,13 @@
 // the texts that some of its codes stand for. Offsets count from the page's
 // first byte; every page starts with a 4-byte header (version and id word,
 // then the page length).
-#ifndef LTOLIB_CM_LAYOUTS_H
-#define LTOLIB_CM_LAYOUTS_H
+#ifndef LTOLIB_CARTRIDGE_MEMORY_CM_LAYOUTS_H
+#define LTOLIB_CARTRIDGE_MEMORY_CM_LAYOUTS_H
 
 #include <array>
 #include <cstddef>
 
-#include "cm_lines.h"
+#include "cm_layout_rows.h"
 
 namespace ltolib {
 

@@ -1,7 +1,7 @@
 // Cartridge-memory pages that describe what is written on the tape and the
 // cartridge's state (102h, 103h, 104h/10Eh, 105h).
+#include "cm_layout_rows.h"
 #include "cm_layouts.h"
-#include "cm_lines.h"
 #include "cm_pages.h"
 #include "ltolib.h"
 

@@ -2,12 +2,12 @@
 // write-fault and C1 logs, command histories, interface configurations) share:
 // the reply text, the fetch of a page, the record loop bounded by the caller's
 // array, tick counts as time text and the sort.
-#ifndef LTOLIB_DIAG_LOGS_H
-#define LTOLIB_DIAG_LOGS_H
+#ifndef LTOLIB_TEXT_LOG_FRAME_H
+#define LTOLIB_TEXT_LOG_FRAME_H
 
 #include <cstdlib>
 
-#include "diag_page.h"
+#include "diag_page_buffers.h"
 #include "hex_text.h"
 #include "ltolib.h"
 

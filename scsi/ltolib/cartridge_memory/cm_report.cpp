@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "cm_image_layout.h"
-#include "cm_lines.h"
+#include "cm_layout_rows.h"
 #include "cm_report.h"
 #include "scsilib/byte_order.h"
 

@@ -2,10 +2,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "cm_lines.h"
+#include "../report_lines.h"
+#include "byte_and_sense_helpers.h"
 #include "cm_report.h"
 #include "cmma_layout.h"
-#include "ddslib.h"
 #include "scsilib/byte_order.h"
 
 namespace ltolib {

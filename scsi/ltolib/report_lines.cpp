@@ -1,5 +1,5 @@
-// Bounded page reads and the line conventions of the cartridge-memory report.
-#include "cm_lines.h"
+// Bounded reads and the line conventions of the text reports.
+#include "report_lines.h"
 
 #include <cassert>
 #include <cstdarg>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "ddslib.h"
+#include "byte_and_sense_helpers.h"
 #include "scsilib/byte_order.h"
 
 namespace ltolib {
@@ -109,14 +109,6 @@ void CmLines::dump(const u_int8 *bytes, size_t count)
     // Without memory for the text the dump is left out.
     if (text)
         put(text.get());
-}
-
-bool fits(CmLines &out, const CmView &page, size_t end, unsigned expected_id)
-{
-    if (page.has(end))
-        return true;
-    out.overrun(page.id_or(expected_id));
-    return false;
 }
 
 }  // namespace ltolib

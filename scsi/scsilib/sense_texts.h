@@ -1,11 +1,11 @@
 // Tables behind the status and sense texts; the data lives in sense_texts.cpp.
-#ifndef DDSLIB_SENSE_TEXTS_H
-#define DDSLIB_SENSE_TEXTS_H
+#ifndef SCSILIB_SENSE_TEXTS_H
+#define SCSILIB_SENSE_TEXTS_H
 
 #include <cstddef>
 #include <cstdint>
 
-namespace ddslib {
+namespace scsilib {
 
 struct StatusName {
     uint8_t value;
@@ -25,6 +25,6 @@ extern const char *const sense_key_names[16];
 extern const SenseText sense_texts[];
 extern const std::size_t sense_text_count;
 
-}  // namespace ddslib
+}  // namespace scsilib
 
 #endif

@@ -1,7 +1,7 @@
 // Cartridge-memory pages that identify the cartridge, its media and the
 // drives that initialised and last updated it (001h, 002h, 101h, 10Dh).
+#include "cm_layout_rows.h"
 #include "cm_layouts.h"
-#include "cm_lines.h"
 #include "cm_pages.h"
 #include "ltolib.h"
 

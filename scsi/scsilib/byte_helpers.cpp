@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ddslib.h"
-#include "scsilib/byte_order.h"
+#include "byte_and_sense_helpers.h"
+#include "byte_order.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Inside the LTO library: the vendor diagnostic pages sent with SEND DIAGNOSTIC
 // (CDB byte 1 = 11h), and the text replies read back with RECEIVE DIAGNOSTIC
 // RESULTS.
-#ifndef LTOLIB_DIAG_PAGE_H
-#define LTOLIB_DIAG_PAGE_H
+#ifndef LTOLIB_DIAG_PAGE_BUFFERS_H
+#define LTOLIB_DIAG_PAGE_BUFFERS_H
 
 #include <array>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // Each form takes the bytes and how many of them may be read; nothing past
 // that count is read. The public forms in ltolib.h work out the count from
 // the image's validity marker and call these.
-#ifndef LTOLIB_CM_REPORT_H
-#define LTOLIB_CM_REPORT_H
+#ifndef LTOLIB_CARTRIDGE_MEMORY_CM_REPORT_H
+#define LTOLIB_CARTRIDGE_MEMORY_CM_REPORT_H
 
 #include <cstddef>
 

@@ -2,11 +2,9 @@
 // The wording is the library's vocabulary for drive conditions; keep it exact.
 #include "sense_texts.h"
 
-#include "scsilib/scsi_codes.h"
+#include "scsi_codes.h"
 
-namespace ddslib {
-
-using namespace scsilib;
+namespace scsilib {
 
 const StatusName driver_status_names[] = {
     {kDriverGood, "Good"},
@@ -202,4 +200,4 @@ const SenseText sense_texts[] = {
 };
 const std::size_t sense_text_count = sizeof sense_texts / sizeof sense_texts[0];
 
-}  // namespace ddslib
+}  // namespace scsilib

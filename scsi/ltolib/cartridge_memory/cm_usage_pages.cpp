@@ -1,8 +1,8 @@
 // Cartridge-memory pages that record how drives have used the cartridge:
 // mechanism data and its subpages (106h), suspended appends (107h), the usage
 // pages (108h to 10Bh) and fatal error usage (10Ch).
+#include "cm_layout_rows.h"
 #include "cm_layouts.h"
-#include "cm_lines.h"
 #include "cm_pages.h"
 #include "ltolib.h"
 
