@@ -22,8 +22,10 @@
 #include <memory>
 #include <string>
 
-#include "common.h"
+#include "logfile.h"
+#include "stringhelper.h"
 #include "toolkit.h"
+#include "xml.h"
 
 int debug_xml = 0;
 
