@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common.h"
+#include "config.h"
 #include "scratch.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common.h"
+#include "discover.h"
 #include "discover_bus.h"
 #include "kvemu.h"
 

@@ -12,7 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common.h"
+#include "logfile.h"
+#include "stringhelper.h"
 #include "kvemu.h"
 #include "scratch.h"
 

@@ -16,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
-#include "common.h"
+#include "config.h"
+#include "discover.h"
+#include "upgrade.h"
 #include "kvemu.h"
 #include "models/download.h"
 #include "models/kv_lto.h"

@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "common.h"
+#include "logfile.h"
+#include "xml.h"
 #include "scratch.h"
 
 using scratch::exists;

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "engine.h"
+#include "logfile.h"
+#include "xml.h"
 
 int debug_cmdline = 0;
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common.h"
+#include "logfile.h"
 #include "toolkit.h"
 
 const char *logfile = "/var/vxt/Component.log";

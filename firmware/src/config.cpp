@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common.h"
+#include "config.h"
+#include "stringhelper.h"
 #include "toolkit.h"
 
 int debug_config = 0;

@@ -5,10 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common.h"
 #include "ddslib.h"
+#include "discover.h"
 #include "scsilib.h"
 #include "stlsg.h"
+#include "stringhelper.h"
 #include "toolkit.h"
 
 int debug_discover = 0;

@@ -4,6 +4,12 @@
 #include <vector>
 
 #include "engine.h"
+#include "common.h"
+#include "config.h"
+#include "discover.h"
+#include "logfile.h"
+#include "upgrade.h"
+#include "xml.h"
 
 const char *R_STRINGS[16];
 

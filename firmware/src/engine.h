@@ -2,7 +2,7 @@
 #ifndef ENGINE_H
 #define ENGINE_H
 
-#include "common.h"
+#include "xml.h"
 
 #ifdef __cplusplus
 extern "C" {

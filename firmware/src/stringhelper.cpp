@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common.h"
+#include "stringhelper.h"
 #include "toolkit.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // Small helpers every part of the tool shares: the FILE owner, the opening of
-// a file the tool reads whole, fixed text fields of the drive record, and the
-// clearing of a drive table.
+// a file the tool reads whole, the writing of a file that replaces another only
+// once whole, fixed text fields of the drive record, and the clearing of a drive
+// table.
 #ifndef FIRMWARE_TOOLKIT_H
 #define FIRMWARE_TOOLKIT_H
 
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,6 +42,25 @@ inline int open_regular_file(const char *path)
     }
     return fd;
 }
+
+// How write_through_temporary ended. For no_temporary and not_renamed, `error`
+// holds the errno of the call that failed and `target` the file that was to be
+// replaced.
+struct TemporaryWrite {
+    enum Outcome { written, writer_failed, no_temporary, not_renamed };
+    Outcome outcome = written;
+    int error = 0;
+    std::string target;
+};
+
+// Puts a file at `path` that `write` writes at the path it is handed; `write`
+// returns true once the file is whole. A regular file, or a new one, is written
+// as a hidden temporary beside it (".kv_rom." and six characters) with the mode
+// of the file it replaces, else that of a new file, and renamed into place once
+// synced, so a failure leaves the file there was and no temporary. A symbolic
+// link is followed to the file it leads to. Anything else (a device, a FIFO, a
+// link that leads nowhere) is written to as it stands.
+TemporaryWrite write_through_temporary(const char *path, const std::function<bool(const char *)> &write);
 
 // A fixed text field as far as its NUL, never read past the field even when the
 // writer left no NUL.

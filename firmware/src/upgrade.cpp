@@ -11,10 +11,14 @@
 #include <string_view>
 
 #include "common.h"
+#include "discover.h"
+#include "logfile.h"
 #include "ltolib.h"
 #include "scsilib.h"
 #include "stlsg.h"
+#include "stringhelper.h"
 #include "toolkit.h"
+#include "upgrade.h"
 
 int debug_upgrade = 0;
 

@@ -10,20 +10,19 @@
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
-#include "common.h"
+#include "logfile.h"
+#include "stringhelper.h"
 #include "toolkit.h"
+#include "xml.h"
 
 int debug_xml = 0;
 
@@ -219,87 +218,10 @@ void report_output_error(const char *message)
     std::fprintf(stderr, "An error occurred during creation of output transcoder. Msg is:\n%s\n", message);
 }
 
-// Where the document goes: the file the path names, through a symbolic link
-// when it is one. `replace` tells whether it may be put there by a rename:
-// only a regular file, or a new one; anything else (a device, a FIFO, a link
-// that leads nowhere) is written to as it stands.
-std::string destination(const char *xmlfile, bool &replace)
+// Serialises the document to `path`; 0, or 1 after reporting why.
+int write_document(DOMDocument *doc, const char *path)
 {
-    std::string out(xmlfile);
-    replace = true;
-    struct stat st {};
-    if (lstat(xmlfile, &st) != 0)
-        return out;
-    if (S_ISLNK(st.st_mode)) {
-        char *real = realpath(xmlfile, nullptr);
-        if (!real || stat(real, &st) != 0) {
-            std::free(real);
-            replace = false;
-            return out;
-        }
-        out = real;
-        std::free(real);
-    }
-    replace = S_ISREG(st.st_mode);
-    return out;
-}
-
-// A file that mkstemp made in the destination's directory, removed unless
-// committed. Its name is short and fixed so that a destination whose own name
-// is as long as a directory allows still gets one.
-class TempFile {
-public:
-    explicit TempFile(const std::string &beside)
-        : path_(beside.substr(0, beside.rfind('/') + 1) + ".kv_rom.XXXXXX")
-    {
-        int fd = mkstemp(path_.data());
-        if (fd < 0) {
-            path_.clear();
-            return;
-        }
-        // The plan keeps the mode it had, or gets the one a new file would.
-        struct stat old {};
-        mode_t mode;
-        if (stat(beside.c_str(), &old) == 0) {
-            mode = old.st_mode & 07777;
-        } else {
-            mode_t mask = umask(0);
-            umask(mask);
-            mode = 0666 & ~mask;
-        }
-        fchmod(fd, mode);
-        close(fd);
-    }
-    TempFile(const TempFile &) = delete;
-    TempFile &operator=(const TempFile &) = delete;
-    ~TempFile()
-    {
-        if (!path_.empty())
-            unlink(path_.c_str());
-    }
-    bool made() const { return !path_.empty(); }
-    const char *path() const { return path_.c_str(); }
-    // Puts the file, once on disk, in place of `to`; false when it could not.
-    bool commit(const std::string &to)
-    {
-        int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        bool synced = fd >= 0 && fsync(fd) == 0;
-        if (fd >= 0)
-            close(fd);
-        if (!synced || rename(path_.c_str(), to.c_str()) != 0)
-            return false;
-        path_.clear();
-        return true;
-    }
-
-private:
-    std::string path_;
-};
-
-// Serialises the document to `path`; 0, or 1 after reporting why. `produced`
-// is the number of bytes handed to the file.
-int write_document(DOMDocument *doc, const char *path, XMLSize_t &produced)
-{
+    XMLSize_t produced = 0;  // bytes handed to the file
     try {
         XmlText ls("LS");
         auto *impl = static_cast<DOMImplementationLS *>(
@@ -340,33 +262,33 @@ int write_document(DOMDocument *doc, const char *path, XMLSize_t &produced)
     return 0;
 }
 
-void report_system_error(const char *what, const std::string &path)
+void report_system_error(const char *what, const std::string &path, int error)
 {
-    std::string why = std::string(what) + " '" + path + "': " + std::strerror(errno);
+    std::string why = std::string(what) + " '" + path + "': " + std::strerror(error);
     report_output_error(why.c_str());
 }
 
-// A plan is written to a new file beside it and renamed into place only once
-// whole, so a failure never leaves a plan cut off and keeps the one before.
+// A plan is written whole before it takes the place of the one before, so a
+// failure never leaves a plan cut off.
 int serialise(DOMDocument *doc, const char *xmlfile)
 {
-    bool replace = false;
-    const std::string final_path = destination(xmlfile, replace);
-    XMLSize_t produced = 0;
-    if (!replace)
-        return write_document(doc, xmlfile, produced);
-    TempFile temp(final_path);
-    if (!temp.made()) {
-        report_system_error("unable to create a file beside", final_path);
-        return 1;
+    using firmware::TemporaryWrite;
+    const TemporaryWrite w = firmware::write_through_temporary(xmlfile, [doc](const char *path) {
+        return write_document(doc, path) == 0;
+    });
+    switch (w.outcome) {
+    case TemporaryWrite::written:
+        return 0;
+    case TemporaryWrite::writer_failed:
+        break;
+    case TemporaryWrite::no_temporary:
+        report_system_error("unable to create a file beside", w.target, w.error);
+        break;
+    case TemporaryWrite::not_renamed:
+        report_system_error("unable to put the file in place of", w.target, w.error);
+        break;
     }
-    if (write_document(doc, temp.path(), produced))
-        return 1;
-    if (!temp.commit(final_path)) {
-        report_system_error("unable to put the file in place of", final_path);
-        return 1;
-    }
-    return 0;
+    return 1;
 }
 
 // ---- reading ----

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "common.h"
+#include "discover.h"
 #include "discover_bus.h"
 #include "kvemu.h"
 

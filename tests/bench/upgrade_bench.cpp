@@ -18,7 +18,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "common.h"
+#include "config.h"
+#include "discover.h"
+#include "upgrade.h"
 #include "kvemu.h"
 #include "ratio_report.h"
 #include "scratch.h"

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "common.h"
+#include "config.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

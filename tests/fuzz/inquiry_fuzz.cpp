@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "common.h"
+#include "discover.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -10,7 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "common.h"
+#include "discover.h"
+#include "xml.h"
 #include "fuzz_support.h"
 
 namespace {

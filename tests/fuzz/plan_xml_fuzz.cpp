@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "common.h"
+#include "xml.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)

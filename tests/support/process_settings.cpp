@@ -4,7 +4,11 @@
 
 #include <cstring>
 
-#include "common.h"
+#include "config.h"
+#include "discover.h"
+#include "logfile.h"
+#include "upgrade.h"
+#include "xml.h"
 #include "ddslib.h"
 #include "engine.h"
 #include "kvemu.h"
