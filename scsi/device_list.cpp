@@ -32,7 +32,10 @@ struct Candidate {
 };
 
 // The address asked for: host, target id and LUN; the channel is ignored.
-bool at_address(const Address &a, int host, int id, int lun) { return a.host == host && a.id == id && a.lun == lun; }
+bool at_address(const Address &a, int host, int id, int lun)
+{
+    return a.host == host && a.id == id && a.lun == lun;
+}
 
 // Storage array controllers are never opened as drives.
 bool usable_type(int type) { return type != kArrayControllerType; }
