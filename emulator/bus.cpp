@@ -519,7 +519,7 @@ File served_file(const char *path, std::string *text)
     case sysfs::PathKind::Outside:
         return File::NotOurs;
     case sysfs::PathKind::Type:
-        if (std::optional<std::string> type = sysfs_listed() ? sysfs::type_of(name) : std::nullopt) {
+        if (const std::string *type = sysfs_listed() ? sysfs::type_of(name) : nullptr) {
             *text = *type;
             return File::Text;
         }
@@ -662,7 +662,7 @@ extern "C" int kvemu_hook_readlink(const char *path, char *buf, size_t size, ssi
     sysfs::PathKind kind = sysfs::classify(path, &name);
     if (kind == sysfs::PathKind::Outside)
         return 0;
-    std::optional<std::string> link;
+    const std::string *link = nullptr;
     if (kind == sysfs::PathKind::Link && sysfs_listed())
         link = sysfs::link_of(name);
     if (!link) {

@@ -2,10 +2,12 @@
 // one, each a link to its device's address with the device's type beside it.
 #include "sysfs.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 namespace kvemu {
 namespace sysfs {
@@ -15,13 +17,16 @@ constexpr char kClassDir[] = "/sys/class/scsi_generic";
 
 struct Listed {
     SysfsEntry entry;
-    int node = -1;  // the bus node it is made from; -1 for entries given whole
+    int node = -1;          // the bus node it is made from; -1 for entries given whole
+    bool shadowed = false;  // an earlier entry has its name, and paths lead there
 };
 
 struct State {
     std::vector<Listed> entries;
-    std::map<std::string, size_t> by_name;  // the first entry of each name
+    std::unordered_map<std::string, size_t> by_name;  // the first entry of each name
     bool given = false;
+    // The entry readdir gave last: a reader asks for its link next.
+    const Listed *last_read = nullptr;
 };
 
 State &state()
@@ -42,6 +47,8 @@ bool present(const Listed &l)
 const Listed *find(const std::string &name)
 {
     State &s = state();
+    if (s.last_read && !s.last_read->shadowed && s.last_read->entry.name == name)
+        return present(*s.last_read) ? s.last_read : nullptr;
     auto it = s.by_name.find(name);
     if (it == s.by_name.end() || !present(s.entries[it->second]))
         return nullptr;
@@ -52,8 +59,9 @@ void index()
 {
     State &s = state();
     s.by_name.clear();
+    s.last_read = nullptr;
     for (size_t i = 0; i < s.entries.size(); ++i)
-        s.by_name.emplace(s.entries[i].entry.name, i);
+        s.entries[i].shadowed = !s.by_name.emplace(s.entries[i].entry.name, i).second;
 }
 
 // A key's text: absent gives `def`, "none" gives nothing.
@@ -69,8 +77,9 @@ std::optional<std::string> text_of(const Config &cfg, const std::string &key, st
 
 // Directory streams live apart from the bus: one opened before the bus was
 // unloaded is still closed here, never handed to libc.
+// "." and "..", then the entries (by index) on the bus when it was opened.
 struct Stream {
-    std::vector<std::string> names;
+    std::vector<size_t> entries;
     size_t next = 0;
     dirent64 entry{};
 };
@@ -165,29 +174,29 @@ PathKind classify(const char *path, std::string *name)
     return PathKind::Missing;
 }
 
-std::optional<std::string> link_of(const std::string &name)
+const std::string *link_of(const std::string &name)
 {
     const Listed *l = find(name);
-    return l ? l->entry.link : std::nullopt;
+    return l && l->entry.link ? &*l->entry.link : nullptr;
 }
 
-std::optional<std::string> type_of(const std::string &name)
+const std::string *type_of(const std::string &name)
 {
     const Listed *l = find(name);
-    return l ? l->entry.type : std::nullopt;
+    return l && l->entry.type ? &*l->entry.type : nullptr;
 }
 
 DIR *open_dir()
 {
     auto stream = std::make_unique<Stream>();
-    stream->names = {".", ".."};
     const State &s = state();
+    stream->entries.reserve(s.entries.size());
     // The directory promises no order: entries made from the bus come highest
     // node first, so a reader that wants the lowest must look at them all.
     for (size_t k = 0; k < s.entries.size(); ++k) {
-        const Listed &l = s.entries[s.given ? k : s.entries.size() - 1 - k];
-        if (present(l))
-            stream->names.push_back(l.entry.name);
+        const size_t i = s.given ? k : s.entries.size() - 1 - k;
+        if (present(s.entries[i]))
+            stream->entries.push_back(i);
     }
     DIR *dir = reinterpret_cast<DIR *>(stream.get());
     streams()[dir] = std::move(stream);
@@ -199,17 +208,26 @@ bool read(DIR *dir, dirent64 **entry)
     Stream *s = stream_of(dir);
     if (!s)
         return false;
-    if (s->next == s->names.size()) {
+    State &st = state();
+    const size_t at = s->next;
+    // An index past the entries now (the bus was reloaded since) ends the stream.
+    if (at >= s->entries.size() + 2 || (at >= 2 && s->entries[at - 2] >= st.entries.size())) {
         *entry = nullptr;
         return true;
     }
-    const std::string &name = s->names[s->next++];
+    s->next++;
+    const Listed *listed = at < 2 ? nullptr : &st.entries[s->entries[at - 2]];
+    st.last_read = listed;
+    static const std::string dots[] = {".", ".."};
+    const std::string &name = listed ? listed->entry.name : dots[at];
     dirent64 &e = s->entry;
     e.d_ino = s->next;
     e.d_off = static_cast<off64_t>(s->next);
     e.d_reclen = sizeof e;
-    e.d_type = s->next <= 2 ? DT_DIR : DT_LNK;
-    std::snprintf(e.d_name, sizeof e.d_name, "%s", name.c_str());
+    e.d_type = listed ? DT_LNK : DT_DIR;
+    const size_t n = std::min(name.size(), sizeof e.d_name - 1);
+    std::memcpy(e.d_name, name.data(), n);
+    e.d_name[n] = '\0';
     *entry = &e;
     return true;
 }

@@ -32,9 +32,9 @@ enum class PathKind {
 };
 PathKind classify(const char *path, std::string *name);
 
-// The link or type text of an entry on the bus now.
-std::optional<std::string> link_of(const std::string &name);
-std::optional<std::string> type_of(const std::string &name);
+// The link or type text of an entry on the bus now; null when it has none.
+const std::string *link_of(const std::string &name);
+const std::string *type_of(const std::string &name);
 
 // A directory stream over the entries on the bus now. The others say whether
 // `dir` is such a stream, and if so serve it.

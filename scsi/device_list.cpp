@@ -205,10 +205,8 @@ public:
             int node = -1;
             if (!parse_node_name(entry->d_name, &node))
                 continue;
-            char path[64];
-            std::snprintf(path, sizeof path, "%s/sg%d/device", kSysfsNodes, node);
             char link[kLinkBuffer];
-            ssize_t n = readlink(path, link, sizeof link);
+            ssize_t n = readlink(node_path(entry->d_name, "/device"), link, sizeof link);
             if (n <= 0 || static_cast<size_t>(n) >= sizeof link)
                 continue;
             if (!parse_address(link, static_cast<size_t>(n), &c->address))
@@ -221,9 +219,9 @@ public:
 
     bool type_of(const Candidate &c, int *type)
     {
-        char path[64];
-        std::snprintf(path, sizeof path, "%s/sg%d/device/type", kSysfsNodes, c.node);
-        int fd = open(path, O_RDONLY | O_CLOEXEC);
+        char name[16];
+        std::snprintf(name, sizeof name, "sg%d", c.node);
+        int fd = open(node_path(name, "/device/type"), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return false;
         char text[kTypeBuffer];
@@ -234,7 +232,23 @@ public:
     }
 
 private:
+    // "<class dir>/<name><tail>" for a name parse_node_name took (so at most
+    // twelve characters), built by hand: it is made once per node per open.
+    const char *node_path(const char *name, const char *tail)
+    {
+        constexpr size_t kDirLength = sizeof kSysfsNodes - 1;
+        std::memcpy(path_, kSysfsNodes, kDirLength);
+        char *p = path_ + kDirLength;
+        *p++ = '/';
+        for (const char *s : {name, tail})
+            while (*s && p < path_ + sizeof path_ - 1)
+                *p++ = *s++;
+        *p = '\0';
+        return path_;
+    }
+
     DIR *dir_;
+    char path_[64];
 };
 
 // Decimal digits from p (at least one, no sign) within int; *p is left on the

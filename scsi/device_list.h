@@ -10,7 +10,7 @@
 namespace stlsg {
 
 constexpr const char *kProcDeviceList = "/proc/scsi/sg/devices";
-constexpr const char *kSysfsNodes = "/sys/class/scsi_generic";
+constexpr char kSysfsNodes[] = "/sys/class/scsi_generic";
 
 // The number N of the node "/dev/sgN" for host, target id and LUN, read now
 // (nothing is kept from one call to the next); -1 when no device there is
