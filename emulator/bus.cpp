@@ -609,15 +609,26 @@ extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const c
     return 1;
 }
 
+namespace {
+
+// What a path below /sys/class/scsi_generic names, and the entry's name;
+// Outside for a path the emulator leaves to the system.
+sysfs::PathKind sysfs_path(const char *path, const char **mapped, std::string *name)
+{
+    if (!serves_path(path, mapped))
+        return sysfs::PathKind::Outside;
+    return sysfs::classify(path, name);
+}
+
+}  // namespace
+
 extern "C" int kvemu_hook_opendir(const char *path, DIR **result, const char **mapped)
 {
     if (in_emulator || !path)
         return 0;
     Guard g;
-    if (!serves_path(path, mapped))
-        return 0;
     std::string name;
-    sysfs::PathKind kind = sysfs::classify(path, &name);
+    sysfs::PathKind kind = sysfs_path(path, mapped, &name);
     if (kind == sysfs::PathKind::Outside)
         return 0;
     if (kind == sysfs::PathKind::ClassDir && sysfs_listed()) {
@@ -656,10 +667,8 @@ extern "C" int kvemu_hook_readlink(const char *path, char *buf, size_t size, ssi
     if (in_emulator || !path)
         return 0;
     Guard g;
-    if (!serves_path(path, mapped))
-        return 0;
     std::string name;
-    sysfs::PathKind kind = sysfs::classify(path, &name);
+    sysfs::PathKind kind = sysfs_path(path, mapped, &name);
     if (kind == sysfs::PathKind::Outside)
         return 0;
     const std::string *link = nullptr;

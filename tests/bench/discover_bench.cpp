@@ -35,9 +35,11 @@ std::string bus_of_23()
     return bus;
 }
 
-void BM_DiscoverFullScan(benchmark::State &state)
+// Discovery over `bus` for as long as the benchmark runs; false unless every
+// scan accepted `drives` drives.
+bool scans(benchmark::State &state, const std::string &bus, int drives)
 {
-    kvemu::load_bus_text(bus_of_23());
+    kvemu::load_bus_text(bus);
     static driveinfo table[MAX_DRIVES];
     int found = 0;
     for (auto _ : state) {
@@ -46,9 +48,13 @@ void BM_DiscoverFullScan(benchmark::State &state)
         benchmark::DoNotOptimize(found);
     }
     kvemu::unload_bus();
-    if (found != MAX_DRIVES)
-        state.SkipWithError("not every drive was found");
+    if (found == drives)
+        return true;
+    state.SkipWithError("not every drive was found");
+    return false;
 }
+
+void BM_DiscoverFullScan(benchmark::State &state) { scans(state, bus_of_23(), MAX_DRIVES); }
 BENCHMARK(BM_DiscoverFullScan)->Unit(benchmark::kMillisecond);
 
 constexpr int kAddresses = 256 * 16;
@@ -92,17 +98,8 @@ std::string bus_of(int count)
 void scan(benchmark::State &state, const std::string &listing)
 {
     const int count = static_cast<int>(state.range(0));
-    kvemu::load_bus_text(listing + bus_of(count));
-    static driveinfo table[MAX_DRIVES];
-    int found = 0;
-    for (auto _ : state) {
-        kvemu::clear_trace();
-        found = discover(table);
-        benchmark::DoNotOptimize(found);
-    }
-    kvemu::unload_bus();
-    if (found != (count + 3) / 4)
-        state.SkipWithError("not every drive was found");
+    if (!scans(state, listing + bus_of(count), (count + 3) / 4))
+        return;
     // One "byte" per address visited, so the ratio report compares addresses per second.
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kAddresses);
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "adapter_scan_check.h"
 #include "device_list.h"
 #include "fuzz_support.h"
 #include "kvemu.h"
@@ -126,18 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         scsi_close_device(&drv);
     }
 
-    std::unique_ptr<devicetype[]> rows(new devicetype[16]);
-    std::memset(rows.get(), 0x5A, sizeof(devicetype) * 16);
-    int32 answered = scsi_find_devices(host, rows.get());
-    FUZZ_CHECK(answered >= 0 && answered <= 15);
-    for (int t = 0; t < 16; ++t) {
-        const devicetype &r = rows[t];
-        if (t == 7) {
-            FUZZ_CHECK(r.raw_devtype == 0x5A);
-            continue;
-        }
-        FUZZ_CHECK(fuzz::terminated(r.devtype, sizeof r.devtype));
-    }
+    fuzz::check_adapter_scan(host);
     FUZZ_CHECK(kvemu::open_descriptors() == 0);
     kvemu::clear_trace();
     return 0;
