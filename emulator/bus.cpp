@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -15,12 +16,18 @@
 #include "hooks.h"
 #include "kvemu.h"
 #include "sg_ioctl.h"
+#include "sysfs.h"
 
 namespace kvemu {
 namespace {
 
+// Where the emulated kernel lists its sg devices: the proc list (the default),
+// only sysfs (a kernel built without the proc list), or both.
+enum class Listing { Proc, Sysfs, Both };
+
 struct Bus {
     bool loaded = false;
+    Listing listing = Listing::Proc;
     std::vector<std::unique_ptr<Node>> nodes;
     std::optional<std::string> list_text;
     std::map<int, int> fds;  // descriptor -> node number
@@ -139,7 +146,22 @@ void add_node(const Config &cfg, bool raw)
         for (const auto &text : cfg.all("override"))
             n->overrides.push_back(parse_override(text));
     }
+    n->sysfs = sysfs::entry_for(cfg, raw, *n);
     bus().nodes.push_back(std::move(n));
+}
+
+// A key ahead of the first section sets the bus as a whole.
+void set_bus_key(const std::string &key, const std::string &value, const std::string &line)
+{
+    static const std::map<std::string, Listing> listings = {{"proc", Listing::Proc},
+                                                            {"sysfs", Listing::Sysfs},
+                                                            {"both", Listing::Both}};
+    auto it = listings.find(value);
+    if (key != "devlist" || it == listings.end()) {
+        std::fprintf(stderr, "kvemu: bad bus file line '%s'\n", line.c_str());
+        std::abort();
+    }
+    bus().listing = it->second;
 }
 
 void ensure_loaded()
@@ -299,13 +321,19 @@ void load_bus_text(const std::string &text)
             continue;
         }
         size_t eq = line.find('=');
-        if (eq == std::string::npos || section == NONE) {
+        if (eq == std::string::npos) {
             std::fprintf(stderr, "kvemu: bad bus file line '%s'\n", line.c_str());
             std::abort();
         }
-        current.values.emplace(trim(line.substr(0, eq)), trim(line.substr(eq + 1)));
+        std::string key = trim(line.substr(0, eq));
+        std::string value = trim(line.substr(eq + 1));
+        if (section == NONE)
+            set_bus_key(key, value, line);
+        else
+            current.values.emplace(key, value);
     }
     flush();
+    sysfs::build_from_bus();
     bus().loaded = true;
 }
 
@@ -326,6 +354,8 @@ void unload_bus()
 {
     Bus &b = bus();
     b.loaded = false;
+    b.listing = Listing::Proc;
+    sysfs::clear();
     b.nodes.clear();
     b.list_text.reset();
     b.fds.clear();
@@ -363,6 +393,7 @@ void add_override(int number, const Override &o)
 const std::vector<std::string> &trace() { return bus().trace; }
 void clear_trace() { bus().trace.clear(); }
 void set_device_list_text(const std::string &text) { bus().list_text = text; }
+void set_sysfs_entries(std::vector<SysfsEntry> entries) { sysfs::replace(std::move(entries)); }
 const std::vector<unsigned> &sleeps() { return bus().sleeps; }
 int open_descriptors() { return static_cast<int>(bus().fds.size()); }
 void step_clock(std::time_t start) { bus().clock = start; }
@@ -388,6 +419,8 @@ bool serves_path(const char *path, const char **mapped)
     Bus &b = bus();
     if (!b.loaded)
         return false;
+    if (b.redirects.empty())
+        return true;
     auto r = b.redirects.find(path);
     if (r == b.redirects.end())
         return true;
@@ -443,19 +476,20 @@ void device_list_text(std::string &text)
     }
 }
 
-// A descriptor from which read() gives the device list: an anonymous file
-// holding the text, positioned at its start.
-int open_device_list(int flags)
+bool proc_listed() { return bus().listing != Listing::Sysfs; }
+bool sysfs_listed() { return bus().listing != Listing::Proc; }
+
+// A descriptor from which read() gives `text`: an anonymous file holding it,
+// positioned at its start. These files are read-only.
+int memory_file(const std::string &text, int flags)
 {
     if ((flags & O_ACCMODE) != O_RDONLY) {
         errno = EACCES;
         return -1;
     }
-    int fd = memfd_create("kvemu-devices", (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0);
+    int fd = memfd_create("kvemu-file", (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0);
     if (fd < 0)
         return -1;
-    std::string text;
-    device_list_text(text);
     size_t done = 0;
     while (done < text.size()) {
         ssize_t n = write(fd, text.data() + done, text.size() - done);
@@ -471,6 +505,30 @@ int open_device_list(int flags)
     return fd;
 }
 
+// The files the emulated kernel shows besides the nodes: the proc device
+// list and the sysfs type files. Everything below /sys/class/scsi_generic
+// is the emulator's, so the real host's devices never show through.
+enum class File { NotOurs, DeviceList, Text, Missing };
+
+File served_file(const char *path, std::string *text)
+{
+    if (std::strcmp(path, kDeviceList) == 0)
+        return proc_listed() ? File::DeviceList : File::Missing;
+    std::string name;
+    switch (sysfs::classify(path, &name)) {
+    case sysfs::PathKind::Outside:
+        return File::NotOurs;
+    case sysfs::PathKind::Type:
+        if (const std::string *type = sysfs_listed() ? sysfs::type_of(name) : nullptr) {
+            *text = *type;
+            return File::Text;
+        }
+        return File::Missing;
+    default:
+        return File::Missing;
+    }
+}
+
 }  // namespace
 
 extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **result, const char **mapped)
@@ -478,14 +536,31 @@ extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **
     if (in_emulator || !path)
         return 0;
     Guard g;
-    if (!serves_path(path, mapped) || std::strcmp(path, kDeviceList) != 0)
+    if (!serves_path(path, mapped))
         return 0;
-    Bus &b = bus();
-    device_list_text(b.list_buffer);
-    // fmemopen refuses an empty buffer; a lone newline reads as an empty list.
-    if (b.list_buffer.empty())
-        b.list_buffer = "\n";
-    *result = fmemopen(b.list_buffer.data(), b.list_buffer.size(), "r");
+    std::string text;
+    switch (served_file(path, &text)) {
+    case File::NotOurs:
+        return 0;
+    case File::DeviceList: {
+        Bus &b = bus();
+        device_list_text(b.list_buffer);
+        // fmemopen refuses an empty buffer; a lone newline reads as an empty list.
+        if (b.list_buffer.empty())
+            b.list_buffer = "\n";
+        *result = fmemopen(b.list_buffer.data(), b.list_buffer.size(), "r");
+        return 1;
+    }
+    case File::Text: {
+        int fd = memory_file(text, O_RDONLY | O_CLOEXEC);
+        *result = fd < 0 ? nullptr : fdopen(fd, "r");
+        return 1;
+    }
+    case File::Missing:
+        break;
+    }
+    errno = ENOENT;
+    *result = nullptr;
     return 1;
 }
 
@@ -496,8 +571,20 @@ extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const c
     Guard g;
     if (!serves_path(path, mapped))
         return 0;
-    if (std::strcmp(path, kDeviceList) == 0) {
-        *result = open_device_list(flags);
+    std::string text;
+    switch (served_file(path, &text)) {
+    case File::NotOurs:
+        break;
+    case File::DeviceList:
+        device_list_text(text);
+        *result = memory_file(text, flags);
+        return 1;
+    case File::Text:
+        *result = memory_file(text, flags);
+        return 1;
+    case File::Missing:
+        errno = ENOENT;
+        *result = -1;
         return 1;
     }
     int number = node_from_path(path);
@@ -519,6 +606,84 @@ extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const c
     n->opens++;
     emit("open sg" + std::to_string(number));
     *result = fd;
+    return 1;
+}
+
+namespace {
+
+// What a path below /sys/class/scsi_generic names, and the entry's name;
+// Outside for a path the emulator leaves to the system.
+sysfs::PathKind sysfs_path(const char *path, const char **mapped, std::string *name)
+{
+    if (!serves_path(path, mapped))
+        return sysfs::PathKind::Outside;
+    return sysfs::classify(path, name);
+}
+
+}  // namespace
+
+extern "C" int kvemu_hook_opendir(const char *path, DIR **result, const char **mapped)
+{
+    if (in_emulator || !path)
+        return 0;
+    Guard g;
+    std::string name;
+    sysfs::PathKind kind = sysfs_path(path, mapped, &name);
+    if (kind == sysfs::PathKind::Outside)
+        return 0;
+    if (kind == sysfs::PathKind::ClassDir && sysfs_listed()) {
+        *result = sysfs::open_dir();
+        return 1;
+    }
+    errno = ENOENT;
+    *result = nullptr;
+    return 1;
+}
+
+// Only the emulator's own streams are served here, whoever asks.
+extern "C" int kvemu_hook_readdir(DIR *dir, struct dirent64 **entry)
+{
+    Guard g;
+    return sysfs::read(dir, entry);
+}
+
+extern "C" int kvemu_hook_rewinddir(DIR *dir)
+{
+    Guard g;
+    return sysfs::rewind(dir);
+}
+
+extern "C" int kvemu_hook_is_stream(DIR *dir) { return sysfs::is_stream(dir); }
+
+extern "C" int kvemu_hook_closedir(DIR *dir)
+{
+    Guard g;
+    return sysfs::close(dir);
+}
+
+extern "C" int kvemu_hook_readlink(const char *path, char *buf, size_t size, ssize_t *result,
+                                   const char **mapped)
+{
+    if (in_emulator || !path)
+        return 0;
+    Guard g;
+    std::string name;
+    sysfs::PathKind kind = sysfs_path(path, mapped, &name);
+    if (kind == sysfs::PathKind::Outside)
+        return 0;
+    const std::string *link = nullptr;
+    if (kind == sysfs::PathKind::Link && sysfs_listed())
+        link = sysfs::link_of(name);
+    if (!link) {
+        errno = kind == sysfs::PathKind::ClassDir || kind == sysfs::PathKind::Type ? EINVAL : ENOENT;
+        *result = -1;
+        return 1;
+    }
+    // As readlink does: no terminating NUL, the text cut to the buffer.
+    size_t n = std::min(size, link->size());
+    if (n)
+        std::memcpy(buf, link->data(), n);
+    *result = static_cast<ssize_t>(n);
     return 1;
 }
 

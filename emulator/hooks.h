@@ -3,7 +3,9 @@
 #ifndef KVEMU_HOOKS_H
 #define KVEMU_HOOKS_H
 
+#include <dirent.h>
 #include <stdio.h>
+#include <sys/types.h>
 #include <time.h>
 
 #ifdef __cplusplus
@@ -12,6 +14,13 @@ extern "C" {
 
 int kvemu_hook_fopen(const char *path, const char *mode, FILE **result, const char **mapped);
 int kvemu_hook_open(const char *path, int flags, int *result, const char **mapped);
+/* The emulated /sys/class/scsi_generic: its directory streams and links. */
+int kvemu_hook_opendir(const char *path, DIR **result, const char **mapped);
+int kvemu_hook_readdir(DIR *dir, struct dirent64 **entry);
+int kvemu_hook_rewinddir(DIR *dir);
+int kvemu_hook_closedir(DIR *dir);
+int kvemu_hook_is_stream(DIR *dir);
+int kvemu_hook_readlink(const char *path, char *buf, size_t size, ssize_t *result, const char **mapped);
 int kvemu_hook_ioctl(int fd, unsigned long request, void *arg, int *result);
 void kvemu_hook_close(int fd);
 int kvemu_hook_sleep(unsigned seconds);

@@ -1,10 +1,13 @@
 /* libc entry points the emulator stands in for. Each asks the emulator core
  * first; whatever it does not claim goes on to the next definition (libc). */
 #define _GNU_SOURCE
+#include <dirent.h>
 #include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -23,10 +26,6 @@ typedef int (*open2_fn)(const char *, int);
 typedef int (*ioctl_fn)(int, unsigned long, ...);
 typedef int (*close_fn)(int);
 typedef unsigned (*sleep_fn)(unsigned);
-typedef int (*fstat_fn)(int, struct stat *);
-typedef int (*fstat64_fn)(int, struct stat64 *);
-typedef int (*stat_fn)(const char *, struct stat *);
-typedef int (*stat64_fn)(const char *, struct stat64 *);
 typedef time_t (*time_fn)(time_t *);
 
 static FILE *do_fopen(const char *name, const char *path, const char *mode)
@@ -104,44 +103,184 @@ unsigned sleep(unsigned seconds)
 }
 
 /* An emulated node reads as the sg driver's character device (major 21, minor
- * the node number), so clients that check for the sg driver accept it. The
- * rest of the answer is that of the null device the descriptor really is. */
+ * the node number) through every stat call a client may make: the calls of
+ * glibc 2.33 and later, their older __xstat forms, fstatat and statx. The rest
+ * of the answer is that of the null device the descriptor really is. */
 #define SG_MAJOR 21
 
-int fstat(int fd, struct stat *st)
+/* The node a stat call names: by descriptor (`path` null, or empty with
+ * AT_EMPTY_PATH), or by an absolute path; -1 for anything else. */
+static int node_of(int fd, const char *path, int flags)
 {
-    int minor = kvemu_hook_fd_node(fd);
-    int r = NEXT(fstat_fn, "fstat")(fd, st);
-    if (r == 0 && minor >= 0)
-        st->st_rdev = makedev(SG_MAJOR, (unsigned)minor);
+    if (!path || (path[0] == '\0' && (flags & AT_EMPTY_PATH)))
+        return kvemu_hook_fd_node(fd);
+    if (path[0] == '/')
+        return kvemu_hook_path_node(path);
+    return -1;
+}
+
+/* The path the real call is given: the null device in place of a node path. */
+static const char *real_path(const char *path, int minor)
+{
+    return minor >= 0 && path && path[0] == '/' ? "/dev/null" : path;
+}
+
+#define AS_NODE(r, st, minor)                                                                                  \
+    do {                                                                                                       \
+        if ((r) == 0 && (minor) >= 0)                                                                          \
+            (st)->st_rdev = makedev(SG_MAJOR, (unsigned)(minor));                                              \
+    } while (0)
+
+/* fstat(fd, st) and its kin: the descriptor's node. */
+#define FD_STAT(name, type)                                                                                    \
+    int name(int fd, type *st)                                                                                 \
+    {                                                                                                          \
+        typedef int (*fn)(int, type *);                                                                        \
+        int minor = node_of(fd, NULL, 0);                                                                      \
+        int r = NEXT(fn, #name)(fd, st);                                                                       \
+        AS_NODE(r, st, minor);                                                                                 \
+        return r;                                                                                              \
+    }
+/* stat(path, st) and its kin: the node of an absolute path. */
+#define PATH_STAT(name, type)                                                                                  \
+    int name(const char *path, type *st)                                                                       \
+    {                                                                                                          \
+        typedef int (*fn)(const char *, type *);                                                               \
+        int minor = node_of(AT_FDCWD, path, 0);                                                                \
+        int r = NEXT(fn, #name)(real_path(path, minor), st);                                                   \
+        AS_NODE(r, st, minor);                                                                                 \
+        return r;                                                                                              \
+    }
+/* The older entry points take the layout version first. */
+#define FD_XSTAT(name, type)                                                                                   \
+    int name(int ver, int fd, type *st)                                                                        \
+    {                                                                                                          \
+        typedef int (*fn)(int, int, type *);                                                                   \
+        int minor = node_of(fd, NULL, 0);                                                                      \
+        int r = NEXT(fn, #name)(ver, fd, st);                                                                  \
+        AS_NODE(r, st, minor);                                                                                 \
+        return r;                                                                                              \
+    }
+#define PATH_XSTAT(name, type)                                                                                 \
+    int name(int ver, const char *path, type *st)                                                              \
+    {                                                                                                          \
+        typedef int (*fn)(int, const char *, type *);                                                          \
+        int minor = node_of(AT_FDCWD, path, 0);                                                                \
+        int r = NEXT(fn, #name)(ver, real_path(path, minor), st);                                              \
+        AS_NODE(r, st, minor);                                                                                 \
+        return r;                                                                                              \
+    }
+#define AT_STAT(name, type)                                                                                    \
+    int name(int dirfd, const char *path, type *st, int flags)                                                 \
+    {                                                                                                          \
+        typedef int (*fn)(int, const char *, type *, int);                                                     \
+        int minor = node_of(dirfd, path, flags);                                                               \
+        int r = NEXT(fn, #name)(dirfd, real_path(path, minor), st, flags);                                     \
+        AS_NODE(r, st, minor);                                                                                 \
+        return r;                                                                                              \
+    }
+
+FD_STAT(fstat, struct stat)
+FD_STAT(fstat64, struct stat64)
+PATH_STAT(stat, struct stat)
+PATH_STAT(stat64, struct stat64)
+PATH_STAT(lstat, struct stat)
+PATH_STAT(lstat64, struct stat64)
+FD_XSTAT(__fxstat, struct stat)
+FD_XSTAT(__fxstat64, struct stat64)
+PATH_XSTAT(__xstat, struct stat)
+PATH_XSTAT(__xstat64, struct stat64)
+PATH_XSTAT(__lxstat, struct stat)
+PATH_XSTAT(__lxstat64, struct stat64)
+AT_STAT(fstatat, struct stat)
+AT_STAT(fstatat64, struct stat64)
+
+int statx(int dirfd, const char *path, int flags, unsigned mask, struct statx *st)
+{
+    typedef int (*fn)(int, const char *, int, unsigned, struct statx *);
+    int minor = node_of(dirfd, path, flags);
+    int r = NEXT(fn, "statx")(dirfd, real_path(path, minor), flags, mask, st);
+    if (r == 0 && minor >= 0) {
+        st->stx_rdev_major = SG_MAJOR;
+        st->stx_rdev_minor = (unsigned)minor;
+    }
     return r;
 }
 
-int fstat64(int fd, struct stat64 *st)
+/* The emulated /sys/class/scsi_generic: a directory stream of the emulator's
+ * own, which only these calls may be given, and its links. */
+typedef DIR *(*opendir_fn)(const char *);
+typedef struct dirent *(*readdir_fn)(DIR *);
+typedef struct dirent64 *(*readdir64_fn)(DIR *);
+typedef void (*rewinddir_fn)(DIR *);
+typedef int (*dir_fn)(DIR *);
+typedef ssize_t (*readlink_fn)(const char *, char *, size_t);
+
+DIR *opendir(const char *path)
 {
-    int minor = kvemu_hook_fd_node(fd);
-    int r = NEXT(fstat64_fn, "fstat64")(fd, st);
-    if (r == 0 && minor >= 0)
-        st->st_rdev = makedev(SG_MAJOR, (unsigned)minor);
-    return r;
+    DIR *dir = NULL;
+    const char *mapped = path;
+    if (kvemu_hook_opendir(path, &dir, &mapped))
+        return dir;
+    return NEXT(opendir_fn, "opendir")(mapped);
 }
 
-int stat(const char *path, struct stat *st)
+/* struct dirent and dirent64 are one layout on the 64-bit ABIs. */
+_Static_assert(sizeof(struct dirent) == sizeof(struct dirent64), "dirent layouts differ");
+
+struct dirent *readdir(DIR *dir)
 {
-    int minor = kvemu_hook_path_node(path);
-    int r = NEXT(stat_fn, "stat")(minor >= 0 ? "/dev/null" : path, st);
-    if (r == 0 && minor >= 0)
-        st->st_rdev = makedev(SG_MAJOR, (unsigned)minor);
-    return r;
+    struct dirent64 *entry = NULL;
+    if (kvemu_hook_readdir(dir, &entry))
+        return (struct dirent *)entry;
+    return NEXT(readdir_fn, "readdir")(dir);
 }
 
-int stat64(const char *path, struct stat64 *st)
+struct dirent64 *readdir64(DIR *dir)
 {
-    int minor = kvemu_hook_path_node(path);
-    int r = NEXT(stat64_fn, "stat64")(minor >= 0 ? "/dev/null" : path, st);
-    if (r == 0 && minor >= 0)
-        st->st_rdev = makedev(SG_MAJOR, (unsigned)minor);
-    return r;
+    struct dirent64 *entry = NULL;
+    if (kvemu_hook_readdir(dir, &entry))
+        return entry;
+    return NEXT(readdir64_fn, "readdir64")(dir);
+}
+
+void rewinddir(DIR *dir)
+{
+    if (!kvemu_hook_rewinddir(dir))
+        NEXT(rewinddir_fn, "rewinddir")(dir);
+}
+
+int dirfd(DIR *dir)
+{
+    if (kvemu_hook_is_stream(dir)) {
+        errno = ENOTSUP;
+        return -1;
+    }
+    return NEXT(dir_fn, "dirfd")(dir);
+}
+
+int closedir(DIR *dir)
+{
+    if (kvemu_hook_closedir(dir))
+        return 0;
+    return NEXT(dir_fn, "closedir")(dir);
+}
+
+ssize_t readlink(const char *path, char *buf, size_t size)
+{
+    ssize_t result = -1;
+    const char *mapped = path;
+    if (kvemu_hook_readlink(path, buf, size, &result, &mapped))
+        return result;
+    return NEXT(readlink_fn, "readlink")(mapped, buf, size);
+}
+
+/* What a fortified build calls for readlink. */
+ssize_t __readlink_chk(const char *path, char *buf, size_t size, size_t buflen)
+{
+    if (size > buflen)
+        abort();
+    return readlink(path, buf, size);
 }
 
 time_t time(time_t *out)

@@ -1,8 +1,10 @@
 // Stand-in for the Linux sg driver and the drives behind it.
 //
-// The emulator interposes fopen/open/ioctl/close/sleep/time (see interpose.c). While a
-// bus is loaded it serves "/proc/scsi/sg/devices", the nodes "/dev/sgN" and the sg
-// ioctls; every other path and descriptor passes through to the system.
+// The emulator interposes fopen/open/ioctl/close/sleep/time and the directory,
+// link and stat calls (see interpose.c). While a bus is loaded it serves the
+// device list "/proc/scsi/sg/devices" or "/sys/class/scsi_generic" (bus key
+// "devlist"), the nodes "/dev/sgN" and the sg ioctls; every other path and
+// descriptor passes through to the system.
 // A bus is loaded from the file named by $KVEMU_BUS on first use, or directly by a
 // test through load_bus_text()/load_bus_file(). See emulator/README.md.
 #ifndef KVEMU_H
@@ -125,10 +127,20 @@ struct Override {
 //   "cmd sg0 12 00 00 00 60 00"            (a command, its CDB)
 //   "out sg0 00 01 02 ..."                (data-out bytes of the command just above)
 //   "reset sg0 1", "sleep 150"
+// One entry of the emulated /sys/class/scsi_generic: the directory entry's
+// name, the text of its "device" link and of the device's "type" file (none:
+// the link or the file is missing).
+struct SysfsEntry {
+    std::string name;
+    std::optional<std::string> link;
+    std::optional<std::string> type;
+};
+
 struct Node {
     int number = 0;
-    std::string line;                // its line in the device list
-    std::unique_ptr<Device> device;  // null: listed but no node answers
+    std::string line;                 // its line in the device list
+    std::optional<SysfsEntry> sysfs;  // its entry in sysfs, if it has one
+    std::unique_ptr<Device> device;   // null: listed but no node answers
     Config cfg;
     int host = 0, channel = 0, target = 0, lun = 0, type = 0;
     std::vector<Override> overrides;
@@ -153,6 +165,9 @@ const std::vector<std::string> &trace();
 void clear_trace();
 // Set the device-list text served instead of the generated one.
 void set_device_list_text(const std::string &text);
+// Set the entries of /sys/class/scsi_generic served instead of the generated
+// ones, in the order given (served while the bus lists its nodes in sysfs).
+void set_sysfs_entries(std::vector<SysfsEntry> entries);
 // Seconds asked of sleep() while a bus was loaded.
 const std::vector<unsigned> &sleeps();
 // Open emulated descriptors right now.

@@ -1,19 +1,18 @@
-// The Linux sg transport: finds a drive in the sg driver's device list, opens
-// its node, runs one command at a time through SG_IO and turns the driver's
-// outcome into the handle's status fields.
+// The Linux sg transport: finds a drive in the sg driver's device list
+// (device_list.cpp), opens its node, runs one command at a time through SG_IO
+// and turns the driver's outcome into the handle's status fields.
 #include <fcntl.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "device_list.h"
 #include "scsilib.h"
 #include "scsilib/byte_order.h"
 #include "scsilib/scsi_codes.h"
@@ -31,121 +30,10 @@ namespace {
 // stays readable until the next one.
 sg_io_hdr_t sg_io;
 
-constexpr const char *kDeviceList = "/proc/scsi/sg/devices";
 constexpr int kMinDriverVersion = 30000;
 constexpr int kReservedSize = 0x100000;
 constexpr int32 kDefaultTimeoutMs = 10000;
 constexpr unsigned char kMaxSense = 255;
-constexpr int kArrayControllerType = 12;
-// A longer list is read only this far; nothing past it is looked at.
-constexpr size_t kMaxDeviceListBytes = 1 << 20;
-
-// A device list for one lookup, read as "%d" would read its integers: leading
-// white space, an optional sign, decimal digits; a value beyond int is clamped.
-// Once a read fails every later one fails too, as the list is read no further.
-// The driver's list comes a buffer-full at a time, only as far as the integers
-// asked for reach, through buffers of our own (no allocation, no size query).
-class DeviceList {
-public:
-    // The driver's list.
-    DeviceList() : fp_(fopen(kDeviceList, "rb"))
-    {
-        if (fp_)
-            setvbuf(fp_, stream_buffer_, _IOFBF, sizeof stream_buffer_);
-    }
-    // A list given as text; a NUL in it ends it, as it would end a read.
-    DeviceList(const char *text, size_t length) : fp_(nullptr), pos_(text), end_(text + length), ended_(true) {}
-    ~DeviceList()
-    {
-        if (fp_)
-            fclose(fp_);
-    }
-    DeviceList(const DeviceList &) = delete;
-    DeviceList &operator=(const DeviceList &) = delete;
-
-    bool is_open() const { return fp_ != nullptr; }
-
-    bool next(int *out)
-    {
-        if (failed_)
-            return false;
-        int c = peek();
-        while (c == ' ' || (c >= '\t' && c <= '\r'))
-            c = advance();
-        bool negative = c == '-';
-        if (c == '-' || c == '+')
-            c = advance();
-        if (c < '0' || c > '9') {
-            failed_ = true;
-            return false;
-        }
-        // Past this the value is clamped anyway; stop growing it.
-        constexpr long long kCap = static_cast<long long>(INT_MAX) + 1;
-        long long v = 0;
-        for (; c >= '0' && c <= '9'; c = advance())
-            if (v < kCap)
-                v = v * 10 + (c - '0');
-        if (negative)
-            v = -v;
-        if (out)
-            *out = static_cast<int>(v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : v);
-        return true;
-    }
-
-private:
-    // The character under the cursor, or EOF at the end of the list.
-    int peek()
-    {
-        if (pos_ == end_ && !refill())
-            return EOF;
-        return static_cast<unsigned char>(*pos_);
-    }
-    int advance()
-    {
-        ++pos_;
-        return peek();
-    }
-    bool refill()
-    {
-        if (ended_ || read_ >= kMaxDeviceListBytes)
-            return false;
-        size_t want = std::min(sizeof window_, kMaxDeviceListBytes - read_);
-        size_t n = fread(window_, 1, want, fp_);
-        read_ += n;
-        ended_ = n < want;  // end of the list or a read error: do not ask again
-        pos_ = window_;
-        end_ = window_ + n;
-        return n > 0;
-    }
-
-    // One read fills these with a list of about 150 devices.
-    char stream_buffer_[4096];
-    char window_[4096];
-    FILE *fp_;  // null for a list given as text
-    const char *pos_ = nullptr;
-    const char *end_ = nullptr;
-    size_t read_ = 0;
-    bool ended_ = false;
-    bool failed_ = false;
-};
-
-// Position of the first record at host/id/lun that is not a storage array
-// controller, counting every record read; -1 when none matches. A record
-// counts once host, channel, id, LUN and type were read; the reading stops at
-// the first record that does not give them, and at the match.
-int find_node(DeviceList &in, int host, int id, int lun)
-{
-    for (int count = 0;; count++) {
-        int h, i, l, type;
-        if (!in.next(&h) || !in.next(nullptr) || !in.next(&i) || !in.next(&l) || !in.next(&type))
-            return -1;
-        if (h == host && i == id && l == lun && type != kArrayControllerType)
-            return count;
-        for (int k = 0; k < 4; k++)
-            if (!in.next(nullptr))
-                break;
-    }
-}
 
 void log_line(DRIVE *drv, const char *tag, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
 void log_line(DRIVE *drv, const char *tag, const char *fmt, ...)
@@ -207,21 +95,16 @@ int32 scsi_find_device_node(const char *list, size_t length, int32 host, int32 i
 {
     if (!list)
         return -1;
-    DeviceList text(list, length);
-    return find_node(text, host, id, lun);
+    return stlsg::find_node_in_text(list, length, host, id, lun);
 }
 
 int32 scsi_open_device(DRIVE *drv)
 {
-    int node;
-    {
-        DeviceList list;
-        if (!list.is_open()) {
-            int err = errno;
-            fprintf(stderr, "Unable to access %s!\n - %s\n", kDeviceList, strerror(err));
-            return -1;
-        }
-        node = find_node(list, drv->card_id, drv->bus_addr, drv->lun);
+    int list_errno = 0;
+    int node = stlsg::find_node(drv->card_id, drv->bus_addr, drv->lun, &list_errno);
+    if (list_errno) {
+        fprintf(stderr, "Unable to access %s!\n - %s\n", stlsg::kProcDeviceList, strerror(list_errno));
+        return -1;
     }
     if (node < 0)
         return -1;

@@ -8,7 +8,7 @@ int32 scsi_open_device(DRIVE *drv);
 /* The number N of the node "/dev/sgN" that a text of the sg driver's device list
  * (`length` bytes, read up to the first NUL) gives for host, target id and LUN;
  * -1 when no record names that address. This is the lookup scsi_open_device
- * makes. */
+ * makes in the driver's list (or, without it, in the nodes sysfs shows). */
 int32 scsi_find_device_node(const char *list, size_t length, int32 host, int32 id, int32 lun);
 int32 scsi_open_devicefile(const char *device, DRIVE *drv);
 int32 scsi_close_device(DRIVE *drv);

@@ -414,4 +414,35 @@ TEST_F(Discovery, TraceLines)
     EXPECT_EQ(out, expected);
 }
 
+// A kernel without the proc list shows the same drives: the same table, the
+// same commands to every node and the same trace output.
+TEST_F(Discovery, SysfsOnlyBusGivesTheSameScan)
+{
+    struct Seen {
+        int found;
+        std::string out;
+        std::vector<std::string> trace;
+        std::vector<std::vector<std::string>> cdbs;
+    };
+    Seen seen[2];
+    for (int sysfs = 0; sysfs < 2; ++sysfs) {
+        debug_discover = 1;
+        testing::internal::CaptureStdout();
+        seen[sysfs].found = scan((sysfs ? "devlist = sysfs\n" : "") + mixed_bus());
+        print_config(table_);
+        seen[sysfs].out = testing::internal::GetCapturedStdout();
+        seen[sysfs].trace = kvemu::trace();
+        for (int n = 0; n < kvemu::node_count(); ++n)
+            seen[sysfs].cdbs.push_back(cdbs_of(n));
+        expect_all_closed();
+        debug_discover = 0;
+        kvemu::unload_bus();
+    }
+    EXPECT_EQ(seen[0].found, 5);
+    EXPECT_EQ(seen[1].found, seen[0].found);
+    EXPECT_EQ(seen[1].out, seen[0].out);
+    EXPECT_EQ(seen[1].trace, seen[0].trace);
+    EXPECT_EQ(seen[1].cdbs, seen[0].cdbs);
+}
+
 }  // namespace

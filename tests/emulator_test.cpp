@@ -1,16 +1,29 @@
 // The emulator itself: the served device list, node opens and the sg ioctls.
+#include <dirent.h>
 #include <fcntl.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "kvemu.h"
+
+// The stat entry points older programs call (glibc keeps them for them).
+extern "C" int __fxstat(int, int, struct stat *);
+extern "C" int __fxstat64(int, int, struct stat64 *);
+extern "C" int __xstat(int, const char *, struct stat *);
+extern "C" int __lxstat64(int, const char *, struct stat64 *);
 
 namespace {
 
@@ -118,6 +131,171 @@ TEST(Emulator, OwnsTheClock)
     EXPECT_EQ(time(nullptr), 1152);
     kvemu::unload_bus();
     EXPECT_GT(time(nullptr), 1600000000);  // the system's clock again
+}
+
+// Whoever asks, and however, an emulated node is the sg driver's character
+// device: major 21, minor the node number; anything else is what it is.
+TEST(Emulator, EveryStatCallSeesAnSgNode)
+{
+    kvemu::load_bus_text("[device]\n[device]\ntarget = 1\n[device]\ntarget = 2\n[device]\ntarget = 3\n");
+    int fd = open("/dev/sg0", O_RDWR);
+    ASSERT_GE(fd, 0);
+    int other = ::open("/dev/null", O_RDONLY);
+    struct Case {
+        const char *call;
+        std::function<int(struct stat64 *)> run;
+        unsigned major, minor;
+    };
+    auto narrow = [](int r, const struct stat &st, struct stat64 *out) {
+        out->st_mode = st.st_mode;
+        out->st_rdev = st.st_rdev;
+        return r;
+    };
+    const Case cases[] = {
+        {"fstat",
+         [&](struct stat64 *o) {
+             struct stat st;
+             return narrow(fstat(fd, &st), st, o);
+         },
+         21, 0},
+        {"fstat64", [&](struct stat64 *o) { return fstat64(fd, o); }, 21, 0},
+        {"__fxstat",
+         [&](struct stat64 *o) {
+             struct stat st;
+             return narrow(__fxstat(1, fd, &st), st, o);
+         },
+         21, 0},
+        {"__fxstat64", [&](struct stat64 *o) { return __fxstat64(1, fd, o); }, 21, 0},
+        {"fstatat, empty path",
+         [&](struct stat64 *o) {
+             struct stat st;
+             return narrow(fstatat(fd, "", &st, AT_EMPTY_PATH), st, o);
+         },
+         21, 0},
+        {"fstatat64 of a path", [&](struct stat64 *o) { return fstatat64(AT_FDCWD, "/dev/sg3", o, 0); }, 21, 3},
+        {"stat",
+         [&](struct stat64 *o) {
+             struct stat st;
+             return narrow(stat("/dev/sg2", &st), st, o);
+         },
+         21, 2},
+        {"lstat64", [&](struct stat64 *o) { return lstat64("/dev/sg1", o); }, 21, 1},
+        {"__xstat",
+         [&](struct stat64 *o) {
+             struct stat st;
+             return narrow(__xstat(1, "/dev/sg1", &st), st, o);
+         },
+         21, 1},
+        {"__lxstat64", [&](struct stat64 *o) { return __lxstat64(1, "/dev/sg2", o); }, 21, 2},
+        {"statx of a descriptor",
+         [&](struct stat64 *o) {
+             struct statx sx {};
+             int r = statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS, &sx);
+             o->st_mode = sx.stx_mode;
+             o->st_rdev = makedev(sx.stx_rdev_major, sx.stx_rdev_minor);
+             return r;
+         },
+         21, 0},
+        {"fstat of another descriptor", [&](struct stat64 *o) { return fstat64(other, o); }, 1, 3},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.call);
+        struct stat64 st {};
+        ASSERT_EQ(c.run(&st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+        EXPECT_EQ(major(st.st_rdev), c.major);
+        EXPECT_EQ(minor(st.st_rdev), c.minor);
+    }
+    close(fd);
+    ::close(other);
+    kvemu::unload_bus();
+}
+
+// What the emulated kernel shows of its device list with each setting: the
+// proc list, the sysfs entries (their names in the order listed, each link
+// and type), or both.
+TEST(Emulator, DeviceListedInProcSysfsOrBoth)
+{
+    const std::string sections = R"(
+[device]
+host = 2
+target = 5
+type = 1
+[raw]
+line = 9 9 9 9
+[device]
+host = 0
+channel = 1
+target = 1
+lun = 2
+model = none
+[device]
+host = 3
+sysfs.name = none
+[raw]
+line = 8 8
+sysfs.name = sgx
+sysfs.type = 4
+)";
+    auto read_all = [](int fd) {
+        char buf[256];
+        ssize_t n = fd < 0 ? -1 : read(fd, buf, sizeof buf);
+        if (fd >= 0)
+            close(fd);
+        return n < 0 ? std::string("errno ") + std::to_string(errno) : std::string(buf, static_cast<size_t>(n));
+    };
+    auto list_dir = []() {
+        std::vector<std::string> names;
+        DIR *dir = opendir("/sys/class/scsi_generic");
+        if (!dir)
+            return std::vector<std::string>{"errno " + std::to_string(errno)};
+        while (const dirent *e = readdir(dir))
+            names.push_back(e->d_name);
+        closedir(dir);
+        return names;
+    };
+    auto link = [](const char *path, size_t size = 64) {
+        char buf[64];
+        ssize_t n = readlink(path, buf, size);
+        return n < 0 ? std::string("errno ") + std::to_string(errno) : std::string(buf, static_cast<size_t>(n));
+    };
+    const std::string proc_list =
+        "2\t0\t5\t0\t1\t1\t2\t0\t1\n9 9 9 9\n0\t1\t1\t2\t0\t1\t2\t0\t1\n3\t0\t0\t0\t0\t1\t2\t0\t1\n8 8\n";
+    const std::string missing = "errno " + std::to_string(ENOENT);
+    const std::vector<std::string> entries = {".", "..", "sgx", "sg2", "sg0"};
+    struct Case {
+        const char *listing;
+        std::string list;
+        std::vector<std::string> dir;
+        std::string link0, link2, type0, typex;
+    };
+    const Case cases[] = {
+        {"", proc_list, {missing}, missing, missing, missing, missing},
+        {"devlist = proc\n", proc_list, {missing}, missing, missing, missing, missing},
+        {"devlist = sysfs\n", missing, entries, "../../../2:0:5:0", "../../../0:1:1:2", "1\n", "4\n"},
+        {"devlist = both\n", proc_list, entries, "../../../2:0:5:0", "../../../0:1:1:2", "1\n", "4\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.listing);
+        kvemu::load_bus_text(c.listing + sections);
+        EXPECT_EQ(read_all(open("/proc/scsi/sg/devices", O_RDONLY)), c.list);
+        EXPECT_EQ(list_dir(), c.dir);
+        EXPECT_EQ(link("/sys/class/scsi_generic/sg0/device"), c.link0);
+        EXPECT_EQ(link("/sys/class/scsi_generic/sg2/device"), c.link2);
+        EXPECT_EQ(read_all(open("/sys/class/scsi_generic/sg0/device/type", O_RDONLY)), c.type0);
+        FILE *fp = fopen("/sys/class/scsi_generic/sgx/device/type", "r");
+        EXPECT_EQ(read_all(fp ? dup(fileno(fp)) : -1), c.typex);
+        if (fp)
+            fclose(fp);
+        // Nothing else of the real host's sysfs shows through.
+        EXPECT_EQ(link("/sys/class/scsi_generic/sgx/device"), missing);
+        EXPECT_EQ(link("/sys/class/scsi_generic/sg1/device"), missing);
+        kvemu::unload_bus();
+    }
+    // A link is cut to the caller's buffer, with no NUL, as readlink does.
+    kvemu::load_bus_text("devlist = sysfs\n" + sections);
+    EXPECT_EQ(link("/sys/class/scsi_generic/sg0/device", 5), "../..");
+    kvemu::unload_bus();
 }
 
 }  // namespace

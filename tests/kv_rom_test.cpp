@@ -204,6 +204,22 @@ TEST_F(KvRom, ModeAllDownloadsWaitsAndVerifies)
     EXPECT_EQ(s.out.find("----"), std::string::npos);
 }
 
+// On a kernel that lists its sg devices only in sysfs the whole run is the
+// same: output, errors, log and every command on the bus.
+TEST_F(KvRom, ModeAllOnASysfsOnlyBusRunsAsOnTheProcList)
+{
+    Outcome proc = run({"-a"});
+    write_file(dir_ + "/bus.ini", std::string("devlist = sysfs\n") + kBus);
+    Outcome sysfs = run({"-a"});
+    EXPECT_EQ(proc.status, 0);
+    EXPECT_NE(proc.trace.find("sleep 150"), std::string::npos);
+    EXPECT_EQ(sysfs.status, proc.status);
+    EXPECT_EQ(sysfs.out, proc.out);
+    EXPECT_EQ(sysfs.err, proc.err);
+    EXPECT_EQ(sysfs.log, proc.log);
+    EXPECT_EQ(sysfs.trace, proc.trace);
+}
+
 TEST_F(KvRom, DiscoverWritesTheXmlFileAndUpgradeReadsItBack)
 {
     Outcome d = run({"-d", "out/found.xml"});

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -269,6 +270,226 @@ TEST_F(Transport, LongDeviceLists)
         EXPECT_EQ(kvemu::trace(), extra ? Strings{} : Strings{"open sg0"});
         scsi_close_device(&drv);
     }
+}
+
+// A bus seen through the proc list and through sysfs alone: two devices at
+// one address (an array controller ahead of a tape; a disk and a tape on two
+// channels), a LUN other than 0, a node that may not be opened and a device
+// listed without a node.
+const char *kSourcesBus = R"(
+[device]
+host = 0
+target = 1
+type = 1
+vendor = KV
+product = DEMO
+[device]
+host = 0
+target = 2
+type = 12
+[device]
+host = 0
+target = 2
+type = 1
+[device]
+host = 0
+channel = 1
+target = 3
+type = 0
+[device]
+host = 0
+target = 3
+type = 1
+[device]
+host = 0
+target = 4
+open_fails = 1
+[device]
+host = 0
+target = 5
+model = none
+[device]
+host = 1
+target = 0
+lun = 1
+[device]
+host = 1
+target = 6
+type = 8
+)";
+
+// What one use of the device list shows: results, standard error, the
+// handle's log and the bus trace (every open, CDB and close).
+struct Seen {
+    std::vector<int32> results;
+    std::string err, log;
+    Strings trace;
+};
+
+// Each reader of the device list gives the same results, commands and lines
+// whichever source lists the devices.
+TEST_F(Transport, EveryReaderSeesTheSameDevicesThroughEitherSource)
+{
+    struct Case {
+        const char *name;
+        void (*use)(DRIVE &, Seen &);
+        Strings opened;  // the proc run's opens, so the comparison is not of two empty runs
+    };
+    const Case cases[] = {
+        {"open each address, INQUIRY, close",
+         [](DRIVE &d, Seen &seen) {
+             for (int host = 0; host < 2; host++)
+                 for (int lun = 0; lun < 2; lun++)
+                     for (int target = 0; target < 16; target++) {
+                         d.card_id = host;
+                         d.bus_addr = target;
+                         d.lun = lun;
+                         seen.results.push_back(scsi_open_device(&d));
+                         if (d.fd < 0)
+                             continue;
+                         unsigned char inquiry[36];
+                         seen.results.push_back(scsi_evpd_inquiry(&d, 0, 0, inquiry, sizeof inquiry));
+                         scsi_close_device(&d);
+                     }
+         },
+         {"open sg0", "open sg2", "open sg3", "open sg5 failed", "open sg6 failed", "open sg8", "open sg7"}},
+        {"adapter scans",
+         [](DRIVE &, Seen &seen) {
+             for (int host = 0; host < 3; host++) {
+                 devicetype rows[16];
+                 std::memset(rows, 0x5A, sizeof rows);
+                 seen.results.push_back(scsi_find_devices(host, rows));
+                 for (const devicetype &r : rows)
+                     seen.results.push_back(r.raw_devtype), seen.results.push_back(r.devtype[0]);
+             }
+         },
+         {"open sg0", "open sg2", "open sg3", "open sg5 failed", "open sg6 failed", "open sg8"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Seen seen[2];
+        for (int sysfs = 0; sysfs < 2; sysfs++) {
+            kvemu::load_bus_text((sysfs ? "devlist = sysfs\n" : "") + std::string(kSourcesBus));
+            LogCapture log;
+            scsi_configure_logging(&drv, log.fp, LOG_EVERYTHING);
+            CaptureStderr();
+            c.use(drv, seen[sysfs]);
+            seen[sysfs].err = GetCapturedStderr();
+            seen[sysfs].log = log.text();
+            seen[sysfs].trace = kvemu::trace();
+            scsi_configure_logging(&drv, nullptr, LOG_NOTHING);
+            kvemu::unload_bus();
+        }
+        Strings opened;
+        for (const std::string &line : seen[0].trace)
+            if (line.rfind("open ", 0) == 0)
+                opened.push_back(line);
+        EXPECT_EQ(opened, c.opened);
+        EXPECT_EQ(seen[1].results, seen[0].results);
+        EXPECT_EQ(seen[1].err, seen[0].err);
+        EXPECT_EQ(seen[1].log, seen[0].log);
+        EXPECT_EQ(seen[1].trace, seen[0].trace);
+    }
+}
+
+// A sysfs entry that does not read as a node at an address matches nothing
+// and the search goes on: entry sg0 (at 1:0:4:0, type 1, unless the case
+// says otherwise) is listed ahead of a sound sg1 at the same address, so sg0
+// opens only when it is taken. Alone, sg1 is not listed.
+TEST_F(Transport, SysfsEntriesThatDoNotReadAsNodesMatchNothing)
+{
+    struct Case {
+        const char *name;
+        std::string entry_name = "sg0";
+        std::optional<std::string> link = std::string("../../../1:0:4:0");
+        std::optional<std::string> type = std::string("1\n");
+        bool alone = false;
+        Strings trace;
+    };
+    const std::string sg0 = "open sg0", sg1 = "open sg1";
+    auto row = [](const char *name, const std::string &entry_name, std::optional<std::string> link,
+                  std::optional<std::string> type, const std::string &opens, bool alone = false) {
+        Case c;
+        c.name = name;
+        c.entry_name = entry_name;
+        c.link = std::move(link);
+        c.type = std::move(type);
+        c.alone = alone;
+        if (!opens.empty())
+            c.trace = {opens};
+        return c;
+    };
+    const std::string link = "../../../1:0:4:0";
+    const std::string one = "1\n";
+    const Case cases[] = {
+        row("sound entry", "sg0", link, one, sg0),
+        row("channel ignored", "sg0", "../../../1:7:4:0", one, sg0),
+        row("link of its last component alone", "sg0", "1:0:4:0", one, sg0),
+        row("name not sg", "xg0", link, one, sg1),
+        row("name without digits", "sg", link, one, sg1),
+        row("name with a leading zero", "sg00", link, one, sg1),
+        row("name with a tail", "sg0x", link, one, sg1),
+        row("name with a sign", "sg+0", link, one, sg1),
+        row("node number at the int limit", "sg2147483647", link, one, "open sg2147483647 failed", true),
+        row("node number past the int limit", "sg2147483648", link, one, "", true),
+        row("node number that wraps to 0", "sg4294967296", link, one, sg1),
+        row("no link", "sg0", std::nullopt, one, sg1),
+        row("three numbers", "sg0", "../../../1:0:4", one, sg1),
+        row("five numbers", "sg0", "../../../1:0:4:0:0", one, sg1),
+        row("a letter for the LUN", "sg0", "../../../1:0:4:x", one, sg1),
+        row("a sign", "sg0", "../../../+1:0:4:0", one, sg1),
+        row("an empty number", "sg0", "../../../1::4:0", one, sg1),
+        row("a last component that is empty", "sg0", "../../../1:0:4:0/", one, sg1),
+        row("host past the int limit that wraps to 1", "sg0", "../../../4294967297:0:4:0", one, sg1),
+        row("link of 255 bytes", "sg0", std::string(247, 'x') + "/1:0:4:0", one, sg0),
+        row("link of 256 bytes, perhaps cut", "sg0", std::string(248, 'x') + "/1:0:4:0", one, sg1),
+        row("no type file", "sg0", link, std::nullopt, sg1),
+        row("empty type", "sg0", link, "\n", sg1),
+        row("type not a number", "sg0", link, "tape\n", sg1),
+        row("type with a tail", "sg0", link, "1 2\n", sg1),
+        row("type without a line end", "sg0", link, "1", sg0),
+        row("array controller", "sg0", link, "12\n", sg1),
+        row("type past the int limit that wraps to 1", "sg0", link, "4294967297\n", sg1),
+        row("type of 31 bytes", "sg0", link, "1" + std::string(30, ' '), sg0),
+        row("type of 32 bytes, perhaps cut", "sg0", link, "1" + std::string(31, ' '), sg1),
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        kvemu::load_bus_text(
+            "devlist = sysfs\n[device]\nhost = 1\ntarget = 4\n[device]\nhost = 1\ntarget = 4\n");
+        std::vector<kvemu::SysfsEntry> entries = {{c.entry_name, c.link, c.type}};
+        if (!c.alone)
+            entries.push_back({"sg1", link, one});
+        kvemu::set_sysfs_entries(entries);
+        CaptureStderr();
+        int32 rc = open_at(1, 4);
+        EXPECT_EQ(GetCapturedStderr(), "");
+        EXPECT_EQ(rc, c.trace.empty() || c.alone ? -1 : 0);
+        EXPECT_EQ(kvemu::trace(), c.trace);
+        scsi_close_device(&drv);
+        kvemu::unload_bus();
+    }
+}
+
+// The proc list is the one read when the kernel has it; without either the
+// open fails as it always did.
+TEST_F(Transport, ProcListFirstAndTheErrorWhenNeitherCanBeRead)
+{
+    kvemu::load_bus_text("devlist = both\n[device]\nhost = 1\ntarget = 4\n[device]\nhost = 2\ntarget = 5\n");
+    kvemu::set_device_list_text("2 0 5 0 1 1 2 0 1\n1 0 4 0 1 1 2 0 1\n");
+    EXPECT_EQ(open_at(1, 4), 0);
+    EXPECT_EQ(kvemu::trace(), Strings{"open sg1"});
+    scsi_close_device(&drv);
+
+    kvemu::load_bus_text("devlist = sysfs\n" + std::string(kTape));
+    kvemu::redirect_path("/sys/class/scsi_generic", "/nonexistent/kvemu/scsi_generic");
+    drv.driver_status = 0x55;
+    CaptureStderr();
+    EXPECT_EQ(open_at(1, 4), -1);
+    EXPECT_EQ(GetCapturedStderr(), "Unable to access /proc/scsi/sg/devices!\n - No such file or directory\n");
+    EXPECT_EQ(drv.driver_status, 0x55);
+    EXPECT_TRUE(kvemu::trace().empty());
+    kvemu::redirect_path("/sys/class/scsi_generic", "");
 }
 
 TEST_F(Transport, DriverVersionCheck)

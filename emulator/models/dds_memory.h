@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "../kvemu.h"
+#include "buffer_regions.h"
 
 namespace kvemu {
 
@@ -20,14 +21,7 @@ public:
     Reply vendor_list(const Bytes &list, std::optional<Bytes> &result);
 
 private:
-    struct Region {
-        int id = 0;
-        int mode = 0;
-        uint32_t offset = 0;
-        Bytes bytes;
-    };
-
-    std::vector<Region> regions_;
+    BufferRegions regions_;
     std::map<uint8_t, Bytes> diag_results_;  // "diag.<list byte 0>" settings
     Bytes servo_eeprom_;
     bool passthru_ = false;

@@ -3,6 +3,8 @@
 // ATTENTION; the rest as every KV drive. Settings are listed in emulator/README.md.
 #include "kv_lto.h"
 
+#include <algorithm>
+
 #include "scsilib/byte_order.h"
 #include "scsilib/scsi_codes.h"
 #include "standard.h"
@@ -14,6 +16,7 @@ using namespace scsilib;
 
 constexpr size_t kPageSize = 96;
 constexpr size_t kDescriptorSize = 52;
+constexpr long kDataBufferSize = 0x100000;
 
 Reply unit_attention_reply() { return check_condition(kSenseUnitAttention, kAscPowerOnReset, 0); }
 
@@ -21,7 +24,9 @@ Reply unit_attention_reply() { return check_condition(kSenseUnitAttention, kAscP
 
 KvLto::KvLto(const Config &c)
     : KvDrive(c, "ULTRIUM TAPE", Commit::Mode5, {30, 19, "FIRMWARE="}, lto_tables()), memories(cfg),
-      maintenance(cfg)
+      maintenance(cfg), buffers(cfg),
+      data_buffer_size(
+          static_cast<uint64_t>(std::clamp(cfg.get_int("buffer_size", kDataBufferSize), 0L, 0xFFFFFFL)))
 {
     timestamp = static_cast<uint64_t>(cfg.get_int("timestamp", 0)) & 0xFFFFFFFFFFFFull;
     timestamp_origin = static_cast<uint8_t>(cfg.get_int("timestamp_origin", 0));
@@ -92,6 +97,8 @@ Reply KvLto::dispatch(const Command &cmd)
     }
     case kOpReportDensitySupport:
         return report_density_support(cmd);
+    case kOpReadBuffer:
+        return read_buffer(cmd);
     case kOpMaintenanceIn:
     case kOpMaintenanceOut:
         if (auto r = maintenance.command(cmd))

@@ -4,6 +4,7 @@
 #ifndef KVEMU_KV_LTO_H
 #define KVEMU_KV_LTO_H
 
+#include "buffer_regions.h"
 #include "kv_drive.h"
 #include "lto_maintenance.h"
 #include "lto_memory.h"
@@ -26,6 +27,9 @@ public:
     Reply maintenance_out(const Command &cmd);
     Reply maintenance_in(const Command &cmd);
 
+    // lto_buffer.cpp: READ BUFFER of the regions and of the data buffer.
+    Reply read_buffer(const Command &cmd);
+
     // False while "tur" says no cartridge is loaded (02h/3Ah).
     bool cartridge_present() const;
 
@@ -36,6 +40,8 @@ public:
     uint64_t timestamp = 0;        // device clock, milliseconds (48 bits)
     uint8_t timestamp_origin = 0;  // REPORT TIMESTAMP byte 2
     LtoMaintenance maintenance;    // MAINTENANCE IN/OUT, service action 1Fh
+    BufferRegions buffers;         // "buffer.<id>.<mode>.<offset>" regions
+    uint64_t data_buffer_size;     // capacity of buffer id 0 ("buffer_size")
 
 protected:
     // lto_diagnostics.cpp: the vendor diagnostic pages and the memories behind them.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "adapter_scan_check.h"
 #include "fuzz_support.h"
 #include "kvemu.h"
 #include "scsilib.h"
@@ -81,22 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(node < 0 || static_cast<size_t>(node) <= numbers_in(text) / 5);
 
     kvemu::set_device_list_text(text);
-    std::unique_ptr<devicetype[]> rows(new devicetype[16]);
-    std::memset(rows.get(), 0x5A, sizeof(devicetype) * 16);
-    int32 answered = scsi_find_devices(host, rows.get());
-    FUZZ_CHECK(answered >= 0 && answered <= 15);
-    for (int t = 0; t < 16; ++t) {
-        const devicetype &r = rows[t];
-        if (t == 7) {  // the adapter's own id is never written
-            FUZZ_CHECK(r.raw_devtype == 0x5A && r.devtype[0] == 0x5A);
-            continue;
-        }
-        FUZZ_CHECK(fuzz::terminated(r.devtype, sizeof r.devtype));
-        if (r.raw_devtype != 0xFF) {
-            FUZZ_CHECK(r.raw_devtype < 32 && r.removable <= 1);
-            FUZZ_CHECK(fuzz::terminated(r.product_id, sizeof r.product_id));
-        }
-    }
+    fuzz::check_adapter_scan(host);
     FUZZ_CHECK(kvemu::open_descriptors() == 0);
     kvemu::clear_trace();
     return 0;
