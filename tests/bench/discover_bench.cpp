@@ -7,6 +7,7 @@
 #include <string>
 
 #include "discover.h"
+#include "bus_text.h"
 #include "discover_bus.h"
 #include "kvemu.h"
 #include "ratio_report.h"
@@ -87,8 +88,7 @@ std::string bus_of(int count)
             bus += discover_bus::section(d);
             break;
         default:
-            bus += "[device]\nhost = " + std::to_string(d.host) + "\ntarget = " + std::to_string(d.target) +
-                   "\ntype = 12\n";
+            bus += bus_text::device({{"host", d.host}, {"target", d.target}, {"type", 12}});
             break;
         }
     }

@@ -21,6 +21,7 @@
 #include "config.h"
 #include "discover.h"
 #include "upgrade.h"
+#include "bus_text.h"
 #include "kvemu.h"
 #include "ratio_report.h"
 #include "scratch.h"
@@ -89,10 +90,14 @@ void BM_ToolDownload(benchmark::State &state)
     }
     std::string bus;
     for (int i = 0; i < kDrives; ++i)
-        bus += "[device]\nmodel = kv_lto\nhost = " + std::to_string(i / 16) +
-               "\ntarget = " + std::to_string(i % 16) +
-               "\ntype = 1\ndrive_id = A1\nfirmware = 1.00\nrecord = 0\ninstalls = " +
-               std::to_string(image_bytes(state)) + " 2.00\n";
+        bus += bus_text::device({{"model", "kv_lto"},
+                                 {"host", i / 16},
+                                 {"target", i % 16},
+                                 {"type", 1},
+                                 {"drive_id", "A1"},
+                                 {"firmware", "1.00"},
+                                 {"record", 0},
+                                 {"installs", std::to_string(image_bytes(state)) + " 2.00"}});
 
     auto discovered = std::make_unique<driveinfo[]>(MAX_DRIVES);
     auto config = std::make_unique<driveinfo[]>(MAX_DRIVES);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bus_text.h"
 #include "dds_drive.h"
 #include "ddslib.h"
 
@@ -31,9 +32,9 @@ struct Page {
     }
     std::string key() const
     {
-        char k[16];
-        std::snprintf(k, sizeof k, "log.%02x = ", b[0]);
-        return k + kvemu::to_hex(b.data(), b.size()) + "\n";
+        char name[16];
+        std::snprintf(name, sizeof name, "log.%02x", b[0]);
+        return bus_text::bytes_key(name, b);
     }
 };
 
@@ -326,7 +327,7 @@ TEST_F(DdsLogPages, TapeFormatFromDensityOrCapacity)
         SCOPED_TRACE(std::to_string(c.density) + " " + std::to_string(c.p0max) + " " + c.bus);
         Page cap(0x31, 36);
         cap.put(24, c.p0max, 4).put(32, c.p1max, 4);
-        open_drive(cap.key() + "density = " + std::to_string(c.density) + "\n" + c.bus);
+        open_drive(cap.key() + bus_text::keys({{"density", c.density}}) + c.bus);
         dds_set_tape_format(9);
         unsigned char format = 0xEE;
         ASSERT_EQ(dds_get_tape_format(&drv, &format), 0);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bus_text.h"
 #include "ddslib.h"
 #include "probe_drive.h"
 
@@ -83,7 +84,7 @@ TEST_F(Probe, DdsCodeNames)
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%X", r.code);
         SCOPED_TRACE(hex);
-        attach("kv_dds", std::string("c0 = bare\nbuffer1 = 0 0\nhw_conf = ") + hex + "\n");
+        attach("kv_dds", bus_text::keys({{"c0", "bare"}, {"buffer1", "0 0"}, {"hw_conf", hex}}));
         int32 hw = 0, fw = 0;
         char name[20];
         std::memset(name, 'x', sizeof name);
@@ -182,7 +183,7 @@ TEST_F(Probe, DdsFixedLabelsWithoutNumbers)
     page[3] = 116;
     std::memcpy(&page[73], "HW_CONF = 0x", 12);
     std::memcpy(&page[94], "FW_CONF = 0xZ", 13);
-    attach("kv_dds", "inquiry.c0 = " + kvemu::to_hex(page.data(), page.size()) + "\n");
+    attach("kv_dds", bus_text::bytes_key("inquiry.c0", page));
     int32 hw = 111, fw = 222;
     char name[20] = "preset";
     EXPECT_EQ(dds_read_config_codes(&drv, &hw, &fw, name), 0);

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bus_text.h"
 #include "kvemu.h"
 
 // The stat entry points older programs call (glibc keeps them for them).
@@ -110,7 +111,7 @@ TEST(Emulator, ServesDeviceListAndAnswersSgIo)
 
 TEST(Emulator, OtherPathsPassThroughAndSleepIsRecorded)
 {
-    kvemu::load_bus_text("[device]\nhost = 0\n");
+    kvemu::load_bus_text(bus_text::device({{"host", 0}}));
     FILE *fp = fopen("/dev/null", "r");
     ASSERT_NE(fp, nullptr);
     fclose(fp);
@@ -137,7 +138,8 @@ TEST(Emulator, OwnsTheClock)
 // device: major 21, minor the node number; anything else is what it is.
 TEST(Emulator, EveryStatCallSeesAnSgNode)
 {
-    kvemu::load_bus_text("[device]\n[device]\ntarget = 1\n[device]\ntarget = 2\n[device]\ntarget = 3\n");
+    kvemu::load_bus_text(bus_text::device() + bus_text::device({{"target", 1}}) +
+                         bus_text::device({{"target", 2}}) + bus_text::device({{"target", 3}}));
     int fd = open("/dev/sg0", O_RDWR);
     ASSERT_GE(fd, 0);
     int other = ::open("/dev/null", O_RDONLY);

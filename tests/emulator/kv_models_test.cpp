@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bus_text.h"
 #include "kvemu.h"
 #include "models/download.h"
 #include "scsilib.h"
@@ -107,8 +108,8 @@ TEST_F(KvModels, DownloadWithoutRecord)
     std::snprintf(crc, sizeof crc, "%08lX", crc32(0, image.data(), static_cast<uInt>(image.size())));
     for (int record : {1, 0}) {
         SCOPED_TRACE(record);
-        kvemu::load_bus_text("[device]\nmodel = kv_lto\nrecord = " + std::to_string(record) +
-                             "\ninstalls = crc32:" + crc + " 2.00\n");
+        kvemu::load_bus_text(bus_text::device(
+            {{"model", "kv_lto"}, {"record", record}, {"installs", std::string("crc32:") + crc + " 2.00"}}));
         drv = DRIVE{};
         ASSERT_EQ(scsi_open_device(&drv), 0);
         for (int32 at = 0; at < 3000; at += 1000)

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bus_text.h"
 #include "scratch.h"
 
 namespace {
@@ -83,7 +84,8 @@ struct Case {
 
 // A drive whose driver claims the version 4 interface, which the emulator
 // does not speak: sg3-utils must have asked for the version to try it.
-const char kVersion4Bus[] = "[device]\nhost = 0\ntarget = 1\nmodel = kv_lto\nversion = 40000\n";
+const std::string kVersion4Bus = bus_text::device(
+    {{"host", 0}, {"target", 1}, {"model", "kv_lto"}, {"version", 40000}});
 
 class Sg3Utils : public ::testing::Test {
 protected:

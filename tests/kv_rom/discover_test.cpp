@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "discover.h"
+#include "bus_text.h"
 #include "discover_bus.h"
 #include "kvemu.h"
 
@@ -297,19 +298,18 @@ TEST_F(Discovery, ShortAndMalformedRepliesGiveDefinedValues)
 
     // Fields without '=', without NUL, and a page cut short.
     Drive d = with(at(0, 1), "KV", "ULTRIUM 5", "2");
-    d.extra = "inquiry.c0 = " +
-              discover_bus::lto_c0(std::string(26, 'C'), "FW_REV 2.0 NO EQUAL", std::string(24, 'D'),
-                                   std::string(23, 'V')) +
-              "\ninquiry.c1 = " + discover_bus::lto_c1("HW", "2023", "DRIVE_ID=0x1234") + "\n" +
-              "override = 12 skip=1 times=1 short=40\n";  // page C0h
+    d.extra = bus_text::keys({{"inquiry.c0", discover_bus::lto_c0(std::string(26, 'C'), "FW_REV 2.0 NO EQUAL",
+                                                                  std::string(24, 'D'), std::string(23, 'V'))},
+                              {"inquiry.c1", discover_bus::lto_c1("HW", "2023", "DRIVE_ID=0x1234")},
+                              {"override", "12 skip=1 times=1 short=40"}});  // page C0h
     ASSERT_EQ(scan(section(d)), 1);
     EXPECT_DOUBLE_EQ(table_[0].FwVersion, 0.0);
     EXPECT_EQ(table_[0].DriveID, 0x1234u);
 
     // C1h cut inside its variant field: the identifier stops where the bytes stop.
-    d.extra = "inquiry.c0 = " + discover_bus::lto_c0("C", "FW=NAN", "D", "V") +
-              "\ninquiry.c1 = " + discover_bus::lto_c1("HW", "2023", "ID=ABCDEF") + "\n" +
-              "override = 12 skip=2 times=1 short=17\n";  // 79 bytes: up to "ID=ABC"
+    d.extra = bus_text::keys({{"inquiry.c0", discover_bus::lto_c0("C", "FW=NAN", "D", "V")},
+                              {"inquiry.c1", discover_bus::lto_c1("HW", "2023", "ID=ABCDEF")},
+                              {"override", "12 skip=2 times=1 short=17"}});  // 79 bytes: up to "ID=ABC"
     ASSERT_EQ(scan(section(d)), 1);
     EXPECT_TRUE(std::isnan(table_[0].FwVersion));
     EXPECT_EQ(table_[0].DriveID, 0xABCu);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine.h"
+#include "bus_text.h"
 #include "kvemu.h"
 #include "scratch.h"
 
@@ -280,9 +281,13 @@ TEST_F(KvRom, ControlAndHighBytesInAProductIdReachThePlanAsEscapes)
 {
     Outcome earlier = run({"-d", "plan.xml"});
     ASSERT_EQ(earlier.status, 0);
-    write_file(dir_ + "/bus.ini",
-               "[device]\nhost = 0\ntarget = 1\nmodel = kv_lto\nproduct = ULTRIUM\x01 5\x1F\xC3\xA9\n"
-               "firmware = 1.50\ndrive_id = 5A01\ninstalls = 40000 2.00\n");
+    write_file(dir_ + "/bus.ini", bus_text::device({{"host", 0},
+                                                    {"target", 1},
+                                                    {"model", "kv_lto"},
+                                                    {"product", "ULTRIUM\x01 5\x1F\xC3\xA9"},
+                                                    {"firmware", "1.50"},
+                                                    {"drive_id", "5A01"},
+                                                    {"installs", "40000 2.00"}}));
     const std::string shown = "ULTRIUM\\x01 5\\x1F\\xC3\\xA9";
 
     Outcome d = run({"-d", "plan.xml"});
@@ -402,7 +407,8 @@ TEST_F(KvRom, RoadsStopAtTheFirstFailure)
     check("no_config", run({"-a"}), 7);
 
     // No drive on the bus.
-    write_file(dir_ + "/bus.ini", "[device]\nhost = 0\ntarget = 3\ntype = 0\nvendor = OTHERCO\n");
+    write_file(dir_ + "/bus.ini",
+               bus_text::device({{"host", 0}, {"target", 3}, {"type", 0}, {"vendor", "OTHERCO"}}));
     check("no_drive", run({"-d", "x.xml"}), 4);
     EXPECT_FALSE(exists(dir_ + "/x.xml"));
 }
@@ -434,7 +440,8 @@ TEST(InstallState, SummarisesInstalledAgainstConfiguredVersions)
         }
         std::string bus;
         if (*c.bus)
-            bus = std::string("[device]\nhost = 0\ntarget = 1\nmodel = kv_lto\ndrive_id = 5A01\n") + c.bus;
+            bus = bus_text::device({{"host", 0}, {"target", 1}, {"model", "kv_lto"}, {"drive_id", "5A01"}}) +
+                  c.bus;
         kvemu::load_bus_text(bus);
         testing::internal::CaptureStdout();
         EXPECT_EQ(get_installstate(), c.state) << c.bus << (c.config ? c.config : "(none)");

@@ -19,6 +19,7 @@
 #include "config.h"
 #include "discover.h"
 #include "upgrade.h"
+#include "bus_text.h"
 #include "kvemu.h"
 #include "models/download.h"
 #include "models/kv_lto.h"
@@ -53,15 +54,26 @@ std::string crc32_text(const Bytes &data)
 
 std::string lto(int target, const std::string &id, const std::string &fw, const std::string &extra = "")
 {
-    return "[device]\nmodel = kv_lto\nhost = 0\ntarget = " + std::to_string(target) +
-           "\ntype = 1\ndrive_id = " + id + "\nfirmware = " + fw + "\n" + extra;
+    return bus_text::device({{"model", "kv_lto"},
+                             {"host", 0},
+                             {"target", target},
+                             {"type", 1},
+                             {"drive_id", id},
+                             {"firmware", fw}}) +
+           extra;
 }
 
 std::string dds(int target, const std::string &product, const std::string &hw_conf, const std::string &fw,
                 const std::string &extra = "")
 {
-    return "[device]\nmodel = kv_dds\nhost = 0\ntarget = " + std::to_string(target) +
-           "\ntype = 1\nproduct = " + product + "\nhw_conf = " + hw_conf + "\nfirmware = " + fw + "\n" + extra;
+    return bus_text::device({{"model", "kv_dds"},
+                             {"host", 0},
+                             {"target", target},
+                             {"type", 1},
+                             {"product", product},
+                             {"hw_conf", hw_conf},
+                             {"firmware", fw}}) +
+           extra;
 }
 
 class Upgrade : public ::testing::Test {
@@ -242,7 +254,8 @@ TEST(Recommend, PairsDrivesWithTheirEntriesInDiscoveryOrder)
 
 TEST_F(Upgrade, Rqn512RoadSendsBufferOneFromOffset10000hThenCommitsInModeFour)
 {
-    bus(dds(3, "RQN512", "0x80003", "1.00", "installs = " + std::to_string(kFourChunks) + " 2.00\n"));
+    bus(dds(3, "RQN512", "0x80003", "1.00",
+            bus_text::keys({{"installs", std::to_string(kFourChunks) + " 2.00"}})));
     config("80003|RQN.BIN|2.00\n");
     file("fwimage/RQN.BIN", image(kFourChunks));
 
@@ -270,7 +283,8 @@ TEST_F(Upgrade, Rqn512RoadSendsBufferOneFromOffset10000hThenCommitsInModeFour)
 TEST_F(Upgrade, LtoRoadProbesSendsBufferZeroAtOffsetZeroThenCommitsInModeFive)
 {
     // The emulated drive knows the image by its CRC-32.
-    bus(lto(1, "A1", "1.10", "installs = crc32:" + crc32_text(image(kFourChunks)) + " 1.20\n"));
+    bus(lto(1, "A1", "1.10",
+            bus_text::keys({{"installs", "crc32:" + crc32_text(image(kFourChunks)) + " 1.20"}})));
     config("$ LTO image\nA1|lto.bin|1.20\n");
     file("fwimage/LTO.BIN", image(kFourChunks));
 
@@ -340,8 +354,11 @@ TEST_F(Upgrade, AnAddressThatHoldsNoDriveOfTheListedTypeIsSentNothing)
 {
     // A stale or hand-edited list: target 1 is a disk now, target 2 a KV drive
     // of another type, target 3 another maker's tape drive; target 4 is right.
-    bus("[device]\nhost = 0\ntarget = 1\ntype = 0\nvendor = OTHERCO\nproduct = DISK\n" + lto(2, "B2", "1.10") +
-        "[device]\nhost = 0\ntarget = 3\ntype = 1\nvendor = OTHERCO\nproduct = ULTRIUM 5\n" +
+    bus(bus_text::device(
+            {{"host", 0}, {"target", 1}, {"type", 0}, {"vendor", "OTHERCO"}, {"product", "DISK"}}) +
+        lto(2, "B2", "1.10") +
+        bus_text::device(
+            {{"host", 0}, {"target", 3}, {"type", 1}, {"vendor", "OTHERCO"}, {"product", "ULTRIUM 5"}}) +
         lto(4, "A1", "1.10", "installs = * 1.20\n"));
     config("A1|IMG|1.20\n");
     file("fwimage/IMG", image(100));
@@ -470,8 +487,7 @@ TEST_F(Upgrade, AnAddressListedTwiceIsDownloadedOnce)
 TEST_F(Upgrade, TheDriveDecidesTheRoadAndAResetIsOneMoreReserve)
 {
     for (int attentions : {0, 1, 2}) {
-        bus(lto(1, "A1", "1.10",
-                "installs = * 1.20\nreserve_attention = " + std::to_string(attentions) + "\n"));
+        bus(lto(1, "A1", "1.10", bus_text::keys({{"installs", "* 1.20"}, {"reserve_attention", attentions}})));
         config("A1|IMG|1.20\n");
         file("fwimage/IMG", image(100));
         listed(0, 0xA1, "RQN512", 1.10, "upgrade", 1);

@@ -307,7 +307,7 @@ TEST_F(LtoCommands, CartridgeMemory)
     big[5] = 8;
     std::vector<u_int8> cm(8192, 0xEE);
 
-    open_drive("cm = " + kvemu::to_hex(big.data(), big.size()) + "\n");
+    open_drive(key("cm", big));
     ASSERT_EQ(lto_read_cm(&drv, cm.data(), 8192), 8192);
     EXPECT_EQ(Bytes(cm.begin(), cm.end()), big);
     Lines pages;
@@ -318,7 +318,7 @@ TEST_F(LtoCommands, CartridgeMemory)
                             "B0 00 00 10 00 00 10 00 00 00 10 00 00 00 00 10 00 00 00 08"}));
 
     // A second read that fails: -1, though the first half is in place.
-    open_drive("cm = " + kvemu::to_hex(big.data(), big.size()) + "\noverride = 1c skip=1 " + kCheck + "\n");
+    open_drive(key("cm", big) + "override = 1c skip=1 " + kCheck + "\n");
     std::fill(cm.begin(), cm.end(), 0xEE);
     EXPECT_EQ(lto_read_cm(&drv, cm.data(), 8192), -1);
     EXPECT_EQ(cm[4095], big[4095]);

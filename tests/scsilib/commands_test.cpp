@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bus_text.h"
 #include "kvemu.h"
 #include "scsilib.h"
 #include "stlsg.h"
@@ -21,7 +22,8 @@ constexpr int kNone = SG_DXFER_NONE;
 constexpr int kIn = SG_DXFER_FROM_DEV;
 constexpr int kOut = SG_DXFER_TO_DEV;
 
-const char *kBus = "[device]\nhost = 0\ntarget = 0\ntype = 1\nvendor = KV\nproduct = TESTDRIVE\n";
+const std::string kBus = bus_text::device(
+    {{"host", 0}, {"target", 0}, {"type", 1}, {"vendor", "KV"}, {"product", "TESTDRIVE"}});
 
 // Per-handle options a row sets before its call.
 struct Opts {
@@ -335,7 +337,7 @@ TEST_F(Commands, RefusedRequestsSendNothing)
 
 TEST_F(Commands, ResultIsTheByteCountTransferred)
 {
-    open_bus(std::string(kBus) + "reply.3C = 01 02 03 04\n");
+    open_bus(kBus + "reply.3C = 01 02 03 04\n");
     unsigned char buf[256];
     EXPECT_EQ(scsi_test_unit_ready(&drv), 0);
     EXPECT_EQ(scsi_evpd_inquiry(&drv, 0, 0, buf, 256), 96);
@@ -356,10 +358,10 @@ TEST_F(Commands, ResultIsTheByteCountTransferred)
 // length keeps only the low half, so the drive answers far less than the buffer.
 TEST_F(Commands, LogSenseBeyondSixteenBitsGetsOnlyTheLowHalf)
 {
-    std::string page = "reply.4d = 31 00 00 2C";
-    for (int i = 0; i < 0x2C; ++i)
-        page += " 00";
-    open_bus(std::string(kBus) + page + "\n");
+    kvemu::Bytes page(4 + 0x2C, 0);
+    page[0] = 0x31;
+    page[3] = 0x2C;
+    open_bus(kBus + bus_text::bytes_key("reply.4d", page));
     std::vector<unsigned char> buf(0x10020);
     EXPECT_EQ(scsi_ext_log_sense(&drv, 1, 0x31, buf.data(), 0x10020), 0x20);
     EXPECT_EQ(kvemu::to_hex(kvemu::node(0)->commands.back().cdb.data(), 10), "4D 00 71 00 00 00 01 00 20 00");
@@ -373,7 +375,7 @@ TEST_F(Commands, RequestBlockAddressReturnsTheAddress)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.first ? c.first : "refused");
-        open_bus(std::string(kBus) + (c.first ? std::string("reply.02 = ") + c.first + "\n" : ""));
+        open_bus(kBus + (c.first ? bus_text::keys({{"reply.02", c.first}}) : ""));
         EXPECT_EQ(scsi_request_block_address(&drv), c.second);
     }
 }

@@ -10,17 +10,20 @@ namespace ddstest {
 
 const char *const kProbeLine = "cmd sg0 12 01 C0 00 FF 00";
 
-std::string key(const std::string &name, const kvemu::Bytes &bytes)
-{
-    return name + " = " + kvemu::to_hex(bytes.data(), bytes.size()) + "\n";
-}
-
 std::string dds_bus(int32 hw, int32 fw, const std::string &extra)
 {
-    char codes[64];
-    std::snprintf(codes, sizeof codes, "hw_conf = 0x%X\nfw_conf = 0x%X\n", static_cast<unsigned>(hw),
-                  static_cast<unsigned>(fw));
-    return std::string("[device]\nhost = 0\ntarget = 3\ntype = 1\nmodel = kv_dds\n") + codes + extra;
+    auto code = [](int32 c) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(c));
+        return std::string(text);
+    };
+    return bus_text::device({{"host", 0},
+                             {"target", 3},
+                             {"type", 1},
+                             {"model", "kv_dds"},
+                             {"hw_conf", code(hw)},
+                             {"fw_conf", code(fw)}}) +
+           extra;
 }
 
 void open_drive(const std::string &bus, DRIVE &drv)

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "bus_text.h"
 #include "kvemu.h"
 #include "scsi_io.h"
 
@@ -14,7 +15,10 @@ namespace ddstest {
 // the hardware and firmware codes given; `extra` adds key lines.
 std::string dds_bus(int32 hw, int32 fw, const std::string &extra = "");
 // One key line, "<key> = <hex bytes>\n".
-std::string key(const std::string &name, const kvemu::Bytes &bytes);
+inline std::string key(const std::string &name, const kvemu::Bytes &bytes)
+{
+    return bus_text::bytes_key(name, bytes);
+}
 
 // Loads the bus, opens its drive and clears the trace.
 void open_drive(const std::string &bus, DRIVE &drv);

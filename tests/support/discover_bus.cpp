@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "bus_text.h"
+
 namespace discover_bus {
 namespace {
 
@@ -86,19 +88,21 @@ std::string dds_c0(const std::string &firmware, const std::string &variant, cons
 
 std::string section(const Drive &d)
 {
-    std::string s = "[device]\nhost = " + std::to_string(d.host) + "\ntarget = " + std::to_string(d.target) +
-                    "\ntype = " + std::to_string(d.type) +
-                    "\nmodel = generic\ninquiry = " + standard_inquiry(d) + "\n";
-    return s + d.extra;
+    return bus_text::device({{"host", d.host},
+                             {"target", d.target},
+                             {"type", d.type},
+                             {"model", "generic"},
+                             {"inquiry", standard_inquiry(d)}}) +
+           d.extra;
 }
 
 std::string lto_drive(Drive d, const std::string &version, unsigned drive_id)
 {
     char id[32];
     std::snprintf(id, sizeof id, "DRIVE_ID=0x%X", drive_id);
-    d.extra += "inquiry.c0 = " +
-               lto_c0("MAIN FIRMWARE", "FW_REV=" + version, "2024/05/01 10:00", "VARIANT=STD") + "\n";
-    d.extra += "inquiry.c1 = " + lto_c1("DRIVE HARDWARE", "2023/11/20", id) + "\n";
+    d.extra += bus_text::keys(
+        {{"inquiry.c0", lto_c0("MAIN FIRMWARE", "FW_REV=" + version, "2024/05/01 10:00", "VARIANT=STD")},
+         {"inquiry.c1", lto_c1("DRIVE HARDWARE", "2023/11/20", id)}});
     return section(d);
 }
 
@@ -106,7 +110,7 @@ std::string dds_drive(Drive d, const std::string &version, unsigned drive_id)
 {
     char id[32];
     std::snprintf(id, sizeof id, "HW_CONF = 0x%08X", drive_id);
-    d.extra += "inquiry.c0 = " + dds_c0("FIRMWARE = " + version, id) + "\n";
+    d.extra += bus_text::keys({{"inquiry.c0", dds_c0("FIRMWARE = " + version, id)}});
     return section(d);
 }
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bus_text.h"
 #include "kvemu.h"
 #include "scsilib.h"
 #include "stlsg.h"
@@ -25,11 +26,11 @@ public:
     // One key line whose value is `bytes` (any bytes, newlines included).
     static std::string key(const std::string &name, const kvemu::Bytes &bytes)
     {
-        return name + " = " + kvemu::to_hex(bytes.data(), bytes.size()) + "\n";
+        return bus_text::bytes_key(name, bytes);
     }
     static std::string key(const std::string &name, const std::string &text)
     {
-        return key(name, kvemu::Bytes(text.begin(), text.end()));
+        return bus_text::bytes_key(name, text);
     }
 
 protected:
@@ -40,8 +41,8 @@ protected:
     void open_drive(const std::string &settings = "", const std::string &defaults = "")
     {
         TearDown();
-        kvemu::load_bus_text("[device]\n" + settings + defaults +
-                             "host = 0\ntarget = 2\ntype = 1\nmodel = " + model_ + "\n");
+        kvemu::load_bus_text(bus_text::device() + settings + defaults +
+                             bus_text::keys({{"host", 0}, {"target", 2}, {"type", 1}, {"model", model_}}));
         drv = DRIVE{};
         drv.bus_addr = 2;
         ASSERT_EQ(scsi_open_device(&drv), 0);

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bus_text.h"
 #include "kvemu.h"
 #include "scsilib.h"
 #include "stlsg.h"
@@ -36,7 +37,8 @@ protected:
     {
         if (drv.fd >= 0)
             scsi_close_device(&drv);
-        kvemu::load_bus_text("[device]\nhost = 0\ntarget = 0\ntype = 1\nmodel = " + model + "\n" + settings);
+        kvemu::load_bus_text(bus_text::device({{"host", 0}, {"target", 0}, {"type", 1}, {"model", model}}) +
+                             settings);
         drv.card_id = 0;
         drv.bus_addr = 0;
         drv.lun = 0;

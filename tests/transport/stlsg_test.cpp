@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bus_text.h"
 #include "kvemu.h"
 #include "scsilib.h"
 #include "stlsg.h"
@@ -47,7 +48,8 @@ void count_failure(DRIVE *d)
     handler_drive = d;
 }
 
-const char *kTape = "[device]\nhost = 1\ntarget = 4\ntype = 1\nvendor = KV\nproduct = DEMO\n";
+const std::string kTape = bus_text::device(
+    {{"host", 1}, {"target", 4}, {"type", 1}, {"vendor", "KV"}, {"product", "DEMO"}});
 
 class Transport : public ::testing::Test {
 protected:
@@ -83,7 +85,7 @@ protected:
     // Loads a one-tape bus with the extra settings and opens it.
     void open_tape(const std::string &extra = "")
     {
-        kvemu::load_bus_text(std::string(kTape) + extra);
+        kvemu::load_bus_text(kTape + extra);
         ASSERT_EQ(open_at(1, 4), 0);
         kvemu::clear_trace();
     }
@@ -160,7 +162,7 @@ TEST_F(Transport, OpenFailuresOnStderr)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.setting) + c.message);
-        kvemu::load_bus_text(std::string(kTape) + c.setting);
+        kvemu::load_bus_text(kTape + c.setting);
         if (c.list_missing)
             kvemu::redirect_path("/proc/scsi/sg/devices", "/nonexistent/kvemu/devices");
         LogCapture log;
@@ -217,7 +219,7 @@ TEST_F(Transport, DeviceListLookup)
         SCOPED_TRACE(c.name);
         std::string bus;
         for (int i = 0; i < 4; i++)
-            bus += "[device]\nhost = 9\n";
+            bus += bus_text::device({{"host", 9}});
         kvemu::load_bus_text(bus);
         kvemu::set_device_list_text(c.list);
         drv.driver_status = 0x55;
@@ -240,7 +242,7 @@ TEST_F(Transport, DeviceListLookup)
 // by the reader's buffer, and the 1 MiB the reader stops at.
 TEST_F(Transport, LongDeviceLists)
 {
-    kvemu::load_bus_text("[device]\nhost = 9\n");
+    kvemu::load_bus_text(bus_text::device({{"host", 9}}));
     // About 15 KiB; blank runs of varying length shift where the cuts fall.
     std::string list;
     const int kRecords = 700;
@@ -455,8 +457,9 @@ TEST_F(Transport, SysfsEntriesThatDoNotReadAsNodesMatchNothing)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        kvemu::load_bus_text(
-            "devlist = sysfs\n[device]\nhost = 1\ntarget = 4\n[device]\nhost = 1\ntarget = 4\n");
+        kvemu::load_bus_text(bus_text::keys({{"devlist", "sysfs"}}) +
+                             bus_text::device({{"host", 1}, {"target", 4}}) +
+                             bus_text::device({{"host", 1}, {"target", 4}}));
         std::vector<kvemu::SysfsEntry> entries = {{c.entry_name, c.link, c.type}};
         if (!c.alone)
             entries.push_back({"sg1", link, one});
@@ -475,13 +478,15 @@ TEST_F(Transport, SysfsEntriesThatDoNotReadAsNodesMatchNothing)
 // open fails as it always did.
 TEST_F(Transport, ProcListFirstAndTheErrorWhenNeitherCanBeRead)
 {
-    kvemu::load_bus_text("devlist = both\n[device]\nhost = 1\ntarget = 4\n[device]\nhost = 2\ntarget = 5\n");
+    kvemu::load_bus_text(bus_text::keys({{"devlist", "both"}}) +
+                         bus_text::device({{"host", 1}, {"target", 4}}) +
+                         bus_text::device({{"host", 2}, {"target", 5}}));
     kvemu::set_device_list_text("2 0 5 0 1 1 2 0 1\n1 0 4 0 1 1 2 0 1\n");
     EXPECT_EQ(open_at(1, 4), 0);
     EXPECT_EQ(kvemu::trace(), Strings{"open sg1"});
     scsi_close_device(&drv);
 
-    kvemu::load_bus_text("devlist = sysfs\n" + std::string(kTape));
+    kvemu::load_bus_text("devlist = sysfs\n" + kTape);
     kvemu::redirect_path("/sys/class/scsi_generic", "/nonexistent/kvemu/scsi_generic");
     drv.driver_status = 0x55;
     CaptureStderr();
@@ -506,7 +511,7 @@ TEST_F(Transport, DriverVersionCheck)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.setting);
-        kvemu::load_bus_text(std::string(kTape) + c.setting);
+        kvemu::load_bus_text(kTape + c.setting);
         LogCapture log;
         scsi_configure_logging(&drv, log.fp, LOG_EVERYTHING);
         CaptureStderr();
@@ -530,7 +535,7 @@ TEST_F(Transport, DriverVersionCheck)
 
 TEST_F(Transport, OpenByPathThatCannotBeOpenedSaysNothing)
 {
-    kvemu::load_bus_text(std::string(kTape) + "open_fails = 1\n");
+    kvemu::load_bus_text(kTape + "open_fails = 1\n");
     LogCapture log;
     scsi_configure_logging(&drv, log.fp, LOG_EVERYTHING);
     CaptureStderr();
@@ -543,7 +548,7 @@ TEST_F(Transport, OpenByPathThatCannotBeOpenedSaysNothing)
 
 TEST_F(Transport, OpenByPathLogsThePath)
 {
-    kvemu::load_bus_text(std::string(kTape) + "version = 30536\n");
+    kvemu::load_bus_text(kTape + "version = 30536\n");
     LogCapture log;
     scsi_configure_logging(&drv, log.fp, LOG_EVERYTHING);
     ASSERT_EQ(scsi_open_devicefile("/dev/sg0", &drv), 0);
