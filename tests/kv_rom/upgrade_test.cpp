@@ -39,19 +39,6 @@ Bytes image(size_t n)
     return b;
 }
 
-std::string crc32_text(const Bytes &data)
-{
-    uint32_t c = 0xFFFFFFFFu;
-    for (uint8_t b : data) {
-        c ^= b;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    }
-    char t[16];
-    std::snprintf(t, sizeof t, "%08X", c ^ 0xFFFFFFFFu);
-    return t;
-}
-
 std::string lto(int target, const std::string &id, const std::string &fw, const std::string &extra = "")
 {
     return bus_text::device({{"model", "kv_lto"},
@@ -284,7 +271,7 @@ TEST_F(Upgrade, LtoRoadProbesSendsBufferZeroAtOffsetZeroThenCommitsInModeFive)
 {
     // The emulated drive knows the image by its CRC-32.
     bus(lto(1, "A1", "1.10",
-            bus_text::keys({{"installs", "crc32:" + crc32_text(image(kFourChunks)) + " 1.20"}})));
+            bus_text::keys({{"installs", "crc32:" + bus_text::crc32(image(kFourChunks)) + " 1.20"}})));
     config("$ LTO image\nA1|lto.bin|1.20\n");
     file("fwimage/LTO.BIN", image(kFourChunks));
 

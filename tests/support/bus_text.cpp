@@ -1,5 +1,8 @@
 #include "bus_text.h"
 
+#include <cstdint>
+#include <cstdio>
+
 namespace bus_text {
 
 std::string keys(std::initializer_list<Key> keys)
@@ -20,6 +23,19 @@ std::string bytes_key(const std::string &name, const kvemu::Bytes &bytes)
 std::string bytes_key(const std::string &name, const std::string &text)
 {
     return bytes_key(name, kvemu::Bytes(text.begin(), text.end()));
+}
+
+std::string crc32(const kvemu::Bytes &image)
+{
+    uint32_t c = 0xFFFFFFFFu;
+    for (uint8_t b : image) {
+        c ^= b;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
+    char t[16];
+    std::snprintf(t, sizeof t, "%08X", c ^ 0xFFFFFFFFu);
+    return t;
 }
 
 }  // namespace bus_text

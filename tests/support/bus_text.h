@@ -41,6 +41,11 @@ std::string device(std::initializer_list<Key> keys = {});
 std::string bytes_key(const std::string &name, const kvemu::Bytes &bytes);
 std::string bytes_key(const std::string &name, const std::string &text);
 
+// The CRC-32 of an image as eight upper-case hex digits, as an installs key
+// names it ("installs = crc32:<digits> <version>"). Worked out bit by bit
+// here, apart from the emulator's own.
+std::string crc32(const kvemu::Bytes &image);
+
 }  // namespace bus_text
 
 #endif
