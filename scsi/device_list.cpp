@@ -273,14 +273,16 @@ bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; 
 
 bool parse_node_name(const char *name, int *node)
 {
-    if (std::strncmp(name, "sg", 2) != 0)
+    if (name[0] != 's' || name[1] != 'g')
         return false;
     const char *p = name + 2;
+    if (*p == '0' && p[1] != '\0')
+        return false;  // "sg01" is not the name of node 1
     // Eleven digits without a leading zero are past any int: a longer name
     // need not be looked at whole.
-    const char *end = p + strnlen(p, 12);
-    if (*p == '0' && p + 1 != end)
-        return false;  // "sg01" is not the name of node 1
+    const char *end = p;
+    while (end < p + 12 && *end != '\0')
+        ++end;
     int n = 0;
     if (!decimal(p, end, &n) || p != end)
         return false;
@@ -294,17 +296,14 @@ bool parse_address(const char *link, size_t length, Address *out)
     const char *p = end;
     while (p != link && p[-1] != '/')
         --p;
-    Address a{};
-    int *fields[] = {&a.host, &a.channel, &a.id, &a.lun};
-    for (size_t i = 0; i < 4; ++i) {
-        if (i > 0 && (p == end || *p++ != ':'))
-            return false;
-        if (!decimal(p, end, fields[i]))
-            return false;
-    }
-    if (p != end)
+    // Each number into a local of its own, written out together at the end:
+    // this runs once per node per open.
+    int host = 0, channel = 0, id = 0, lun = 0;
+    auto colon = [&p, end] { return p != end && *p++ == ':'; };
+    if (!decimal(p, end, &host) || !colon() || !decimal(p, end, &channel) || !colon() ||
+        !decimal(p, end, &id) || !colon() || !decimal(p, end, &lun) || p != end)
         return false;
-    *out = a;
+    *out = Address{host, channel, id, lun};
     return true;
 }
 
