@@ -43,6 +43,8 @@ Commit commit_from(const Config &cfg, Commit def)
 FirmwareDownload::FirmwareDownload(Device &device, Commit commit)
     : device_(device), commit_(commit_from(device.cfg, commit)),
       fail_chunk_(device.cfg.get_int("download_fail_chunk", -1)),
+      reset_chunk_(device.cfg.get_int("download_reset_chunk", -1)),
+      commit_any_(device.cfg.get_int("download_commit_any", 0) != 0),
       vanish_(device.cfg.get_int("vanish_after_download", 0) != 0),
       record_(device.cfg.get_int("record", 1) != 0), keep_crc_(names_crc(device.cfg))
 {
@@ -86,6 +88,12 @@ Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t off
         broken_ = true;
         return check_condition(kSenseHardwareError, kAscInternalTargetFailure, 0);
     }
+    if (index == reset_chunk_) {
+        // A reset: the buffer is emptied, and the next chunk starts afresh.
+        reset_chunk_ = -1;
+        reset();
+        return check_condition(kSenseUnitAttention, kAscPowerOnReset, 0);
+    }
     // Chunks go either all to offset 0 (the drive appends them) or to
     // consecutive offsets from the first one, all in one buffer.
     const Chunk &first = chunks_.front();
@@ -109,13 +117,12 @@ Reply FirmwareDownload::chunk(const Command &cmd, int mode, int id, uint32_t off
 Reply FirmwareDownload::close_download()
 {
     std::optional<std::string> v;
-    if (!broken_ && received_ > 0)
+    if (commit_any_ || (!broken_ && received_ > 0))
         v = version_for_image();
     reset();
-    if (!v)
-        return invalid_field_in_parameters();
-    install(*v);
-    return good();
+    if (v)
+        install(*v);
+    return v || commit_any_ ? good() : invalid_field_in_parameters();
 }
 
 // "installs = <size or crc32:XXXXXXXX or *> <version>", first match wins.

@@ -63,7 +63,9 @@ private:
 
     Device &device_;
     Commit commit_;
-    long fail_chunk_;  // chunk of every download (from 0) answered with an error; -1 none
+    long fail_chunk_;   // chunk of every download (from 0) answered with an error; -1 none
+    long reset_chunk_;  // chunk (from 0) answered with a reset that empties the buffer, once; -1 none
+    bool commit_any_;   // a closing command is taken whatever arrived
     bool vanish_;
     bool record_;    // keep every chunk; "record = 0" keeps only the first
     bool keep_crc_;  // an "installs" line names a CRC-32

@@ -1,8 +1,10 @@
 // The drive tables and the reader of the firmware configuration file.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "config.h"
 #include "stringhelper.h"
@@ -21,7 +23,10 @@ constexpr int kPieceChars = 254;
 using firmware::copy_field;
 using firmware::shown;
 
-void fill_entry(driveinfo *rec, char *line, int recordnum)
+// Fills one entry from its line. An entry made from a piece of a longer line,
+// or whose image name does not fit FwFile, names no image: a cut name would
+// name some other file.
+void fill_entry(driveinfo *rec, char *line, int recordnum, bool piece)
 {
     if (debug_config)
         std::printf("Record %d =>\n", recordnum);
@@ -37,7 +42,8 @@ void fill_entry(driveinfo *rec, char *line, int recordnum)
                 std::printf("\t(%d) %s\n", field, firmware::shown(tok).c_str());
             break;
         case 2:
-            copy_field(rec->FwFile, tok);
+            if (!piece && std::strlen(tok) < sizeof rec->FwFile)
+                copy_field(rec->FwFile, tok);
             if (debug_config)
                 std::printf("\t(%d) %s\n", field, firmware::shown(tok).c_str());
             break;
@@ -90,10 +96,15 @@ void print_config(driveinfo *config)
                     static_cast<unsigned>(r.PeripheralDeviceType));
         std::printf("\tVendorID = %s, ProductID = %s\n", shown(r.VendorID).c_str(), shown(r.ProductID).c_str());
         std::printf("\tFw Version = %g Fw File = %s\n", r.FwVersion, shown(r.FwFile).c_str());
-        if (firmware::field(r.Action).size() == sizeof r.Action)
-            r.Action[sizeof r.Action - 1] = '\0';
-        if (trim(r.Action)[0] != '\0')
-            std::printf("\tAction = %s\n", shown(r.Action).c_str());
+        // Shown without its blanks, and left as it is: what a drive is sent
+        // must not depend on whether its table was printed.
+        std::string_view action = firmware::field(r.Action);
+        if (action.size() == sizeof r.Action)
+            action.remove_suffix(1);
+        action.remove_prefix(std::min(action.find_first_not_of(' '), action.size()));
+        action.remove_suffix(action.size() - (action.find_last_not_of(' ') + 1));
+        if (!action.empty())
+            std::printf("\tAction = %s\n", shown(action).c_str());
         ++printed;
     }
     if (printed == 0)
@@ -117,7 +128,24 @@ int read_firmware_config_stream(FILE *fp, driveinfo *config)
 
     int recordnum = 0;
     char buf[kPieceChars + 1];
-    while (std::fgets(buf, sizeof buf, fp)) {
+    bool continued = false;  // this read goes on with a line that did not fit one
+    for (;;) {
+        // Cleared so that a newline found below is one this read brought.
+        std::memset(buf, 0, sizeof buf);
+        if (!std::fgets(buf, sizeof buf, fp))
+            break;
+        bool ends_line = std::memchr(buf, '\n', kPieceChars) != nullptr;
+        // A read that stopped short of a newline and of the end filled the
+        // buffer: the line goes on unless its newline or the end comes next.
+        bool piece = continued;
+        if (!ends_line && !std::feof(fp) && !std::ferror(fp)) {
+            int next = std::getc(fp);
+            if (next != EOF) {
+                std::ungetc(next, fp);
+                piece = piece || next != '\n';
+            }
+        }
+        continued = piece && !ends_line;
         size_t len = std::strlen(buf);
         if (len > 0 && buf[len - 1] == '\n')
             buf[--len] = '\0';
@@ -133,7 +161,7 @@ int read_firmware_config_stream(FILE *fp, driveinfo *config)
         char *line = upper(trim(buf));
         driveinfo *rec = &config[recordnum];
         rec->Configured = 1;
-        fill_entry(rec, line, recordnum);
+        fill_entry(rec, line, recordnum, piece);
         ++recordnum;
     }
     return recordnum;

@@ -14,6 +14,7 @@
 #include "discover.h"
 #include "logfile.h"
 #include "ltolib.h"
+#include "scsi_constants.h"
 #include "scsilib.h"
 #include "stlsg.h"
 #include "stringhelper.h"
@@ -33,19 +34,12 @@ constexpr int kChunkSize = 32768;
 constexpr int32 kCommandTimeoutMs = 100000;  // a drive may take long to take a chunk
 constexpr unsigned kFlashWaitSeconds = 150;  // drives reprogram themselves meanwhile
 constexpr int32 kNoThirdParty = 255;
-// WRITE BUFFER modes: download microcode, and download microcode and save it.
-constexpr int32 kModeDownload = 4;
-constexpr int32 kModeDownloadSave = 5;
 constexpr int32 kNoClosing = -1;
 // WRITE BUFFER carries the buffer offset in 24 bits.
 constexpr long kBufferOffsetLimit = 0x1000000;
-// What a drive answers when another initiator holds it, and when it was reset
-// since the last command.
-constexpr u_int8 kStatusReservationConflict = 0x18;
-constexpr u_int8 kStatusCheckCondition = 0x02;
-constexpr u_int8 kSenseUnitAttention = 0x06;
 
-// How a drive model takes its image. Every chunk goes out in kModeDownload.
+// How a drive model takes its image. Every chunk goes out in mode "download
+// microcode".
 struct Road {
     int32 buffer_id;
     int32 first_offset;
@@ -55,15 +49,17 @@ struct Road {
     const char *flashing;  // the log line of a download that went through
 };
 
+constexpr const char *kFlashing = "firmware is being flashed!\n";
+constexpr const char *kFlashingWait = "firmware is being flashed - WAIT!\n";
 // Drives of this model take the image into buffer 1 from a fixed offset and
 // commit it with an empty mode-4 command.
 constexpr std::string_view kRqnProduct = "RQN512";
-constexpr Road kRqnRoad = {1, 0x10000, true, kModeDownload, false, "firmware is being flashed - WAIT!\n"};
+constexpr Road kRqnRoad = {1, 0x10000, true, SCSI_WRITE_BUFFER_DOWNLOAD, false, kFlashingWait};
 // LTO drives take every chunk at offset 0 of buffer 0 and commit with an empty
 // mode-5 command.
-constexpr Road kLtoRoad = {0, 0, false, kModeDownloadSave, true, "firmware is being flashed!\n"};
+constexpr Road kLtoRoad = {0, 0, false, SCSI_WRITE_BUFFER_DOWNLOAD_SAVE, true, kFlashing};
 // Other drives take the image as it arrives: nothing but the chunks tells the outcome.
-constexpr Road kPlainRoad = {0, 0, false, kNoClosing, true, "firmware is being flashed!\n"};
+constexpr Road kPlainRoad = {0, 0, false, kNoClosing, true, kFlashing};
 
 // Chosen once per drive: by the product text the drive reports, else by
 // asking the drive.
@@ -198,52 +194,74 @@ void log_failed_chunk(const Road &road, int chunk, int32 nbytes, int length)
 }
 
 // The last command was refused because another initiator holds the drive.
-bool held_elsewhere(const DRIVE &drv) { return drv.scsi_status == kStatusReservationConflict; }
+bool held_elsewhere(const DRIVE &drv) { return drv.scsi_status == SCSI_STATUS_RESERVATION_CONFLICT; }
 
 void log_held_elsewhere(const DRIVE &drv)
 {
     log_text("Error: " + address_text(drv) + " is reserved by another initiator; nothing more sent.\n");
 }
 
-enum class Transfer { taken, failed, held_elsewhere };
+// What happened to one listed drive. The wait, the error count and the
+// verification read it, and nothing else.
+struct DriveRecord {
+    enum class Fate {
+        passed_by,     // its action sends no image: judged by its version alone
+        unconfigured,  // no configuration entry: passed by too (an error only when tracing)
+        refused,       // nothing committed, counted at once: no usable entry, unreachable, not the
+                       // drive listed, or not ours
+        not_sent,      // its image could not be read, is empty or does not fit: nothing sent
+        failed,        // a transfer ran and the drive did not take the image
+        flashing,      // the drive took the image and is reprogramming itself
+    };
+    Fate fate = Fate::passed_by;
+    bool identified = false;  // the drive answered as the one listed before its download
+    double installed = 0;     // and reported this version then
+
+    // Chunks went out: the drive may be busy with them for a while.
+    bool transferred() const { return fate == Fate::failed || fate == Fate::flashing; }
+    // Asked for an image and did not take one: no check can pass it.
+    bool went_wrong() const { return fate == Fate::refused || fate == Fate::not_sent || fate == Fate::failed; }
+    // A failure not counted yet, which the verification counts even when the
+    // drive is not found again.
+    bool owes_verdict() const { return transferred() || fate == Fate::not_sent; }
+};
+
+using Fate = DriveRecord::Fate;
+using DriveRecords = std::array<DriveRecord, MAX_DRIVES>;
 
 // Sends the image chunk by chunk along the road, then the closing command when
 // the road has one; the closing command alone tells the outcome then. A chunk
-// refused for another initiator's reservation ends it at once: that drive is
-// not ours to commit.
-Transfer send_image(DRIVE *drv, FILE *fp, long size, const Road &road, unsigned char *buf)
+// not taken in full ends the download without it: what the drive holds then (a
+// part of the image, or nothing after a reset) must never be committed. A chunk
+// refused for another initiator's reservation sent nothing that counts: that
+// drive is not ours.
+Fate send_image(DRIVE *drv, FILE *fp, long size, const Road &road, unsigned char *buf)
 {
     int32 offset = road.first_offset;
     long left = size;
     int length;
-    int nchunks = 0;
-    bool chunks_taken = true;
-    while ((length = read_chunk(fp, buf, left)) != 0) {
+    for (int nchunks = 0; (length = read_chunk(fp, buf, left)) != 0; ++nchunks) {
         if (length < 0) {
             log_unreadable();
-            return Transfer::failed;
+            return Fate::failed;
         }
-        int32 nbytes = scsi_write_buffer(drv, buf, road.buffer_id, kModeDownload, offset, length);
+        int32 nbytes = scsi_write_buffer(drv, buf, road.buffer_id, SCSI_WRITE_BUFFER_DOWNLOAD, offset, length);
         if (nbytes != length) {
             log_failed_chunk(road, nchunks, nbytes, length);
             if (held_elsewhere(*drv)) {
                 log_held_elsewhere(*drv);
-                return Transfer::held_elsewhere;
+                return Fate::refused;
             }
-            chunks_taken = false;
-            break;
+            _log("Firmware download failed!\n");
+            return Fate::failed;
         }
-        nchunks++;
         if (road.offset_advances)
             offset += nbytes;
     }
-    bool failed;
-    if (road.closing_mode != kNoClosing)
-        failed = scsi_write_buffer(drv, buf, road.buffer_id, road.closing_mode, 0, 0) < 0;
-    else
-        failed = nchunks == 0 || !chunks_taken;  // no chunk sent, or one not taken in full
+    bool failed = road.closing_mode != kNoClosing &&
+                  scsi_write_buffer(drv, buf, road.buffer_id, road.closing_mode, 0, 0) < 0;
     _log(failed ? "Firmware download failed!\n" : road.flashing);
-    return failed ? Transfer::failed : Transfer::taken;
+    return failed ? Fate::failed : Fate::flashing;
 }
 
 // RESERVE, once more after a UNIT ATTENTION (a reset cleared the drive's
@@ -253,31 +271,17 @@ bool reserve(DRIVE *drv)
 {
     if (scsi_reserve_unit_thirdparty(drv, kNoThirdParty) >= 0)
         return true;
-    if (drv->scsi_status == kStatusCheckCondition && (drv->sense_byte & 0x0F) == kSenseUnitAttention &&
+    if (drv->scsi_status == SCSI_STATUS_CHECK_CONDITION &&
+        (drv->sense_byte & SCSI_SENSE_KEY_MASK) == SCSI_SENSE_UNIT_ATTENTION &&
         scsi_reserve_unit_thirdparty(drv, kNoThirdParty) >= 0)
         return true;
     return !held_elsewhere(*drv);
 }
 
-// How the visit of one drive ended.
-enum class Outcome {
-    unreachable,  // could not be opened
-    refused,      // not the drive listed, not for this image, or not ours: nothing sent
-    not_sent,     // the image could not be opened or does not fit: nothing sent
-    failed,       // the transfer ran and the drive did not take the image
-    flashing,     // the drive took the image and is reprogramming itself
-};
-
-struct Visit {
-    Outcome outcome = Outcome::unreachable;
-    bool identified = false;  // the drive answered as the one listed
-    double installed = 0;     // its firmware version then
-    std::string product;      // and its product text
-};
-
 // The drive at the listed address, open in `drv`, must be the one listed and
 // the image must suit the action; logs why not. Sends only read-only commands.
-bool drive_suits(DRIVE *drv, const driveinfo &rec, const driveinfo &entry, Visit &visit)
+// Notes in `d` what the drive reported, and its product text in `product`.
+bool drive_suits(DRIVE *drv, const driveinfo &rec, const driveinfo &entry, DriveRecord &d, std::string &product)
 {
     // The list names an address only: what answers there now must be a KV
     // tape drive of the listed type before anything that changes it is sent.
@@ -287,9 +291,9 @@ bool drive_suits(DRIVE *drv, const driveinfo &rec, const driveinfo &entry, Visit
                         address_text(*drv).c_str(), rec.DriveID));
         return false;
     }
-    visit.identified = true;
-    visit.installed = now->FwVersion;
-    visit.product = std::string(field(now->ProductID));
+    d.identified = true;
+    d.installed = now->FwVersion;
+    product = std::string(field(now->ProductID));
     // A plan older than the drive or the image must not turn an upgrade into
     // a downgrade, nor the other way round.
     std::string_view action = field(rec.Action);
@@ -312,12 +316,13 @@ void log_download_header(const driveinfo &rec, const std::string &action, const 
 
 // Opens, identifies, reserves and downloads one drive. A drive that took the
 // image stays reserved while it reprograms itself (its reset drops the
-// reservation); on every other road the reservation is released again.
-Visit download_drive(const driveinfo &rec, const driveinfo &entry, unsigned char *buf)
+// reservation); after a failed transfer the reservation is released again.
+DriveRecord download_drive(const driveinfo &rec, const driveinfo &entry, unsigned char *buf)
 {
     std::string path = std::string(kImageDir) + "/" + std::string(field(entry.FwFile));
     std::string action = shown(rec.Action);
-    Visit visit;
+    DriveRecord d;
+    d.fate = Fate::refused;  // until the image is opened or sent
 
     DRIVE drv = rec.DRV;
     if (debug_upgrade)
@@ -325,50 +330,58 @@ Visit download_drive(const driveinfo &rec, const driveinfo &entry, unsigned char
                     drv.card_id, drv.bus_addr, action.c_str(), shown(path).c_str());
     scsi_open_mode = DRIVE_OPEN_MODE;
     scsi_configure_logging(&drv, stdout, LOG_NOTHING);
-    if (scsi_open_device(&drv) != 0)
-        return visit;
+    if (scsi_open_device(&drv) != 0) {
+        _log("Error: Unable to access tape drive.\n");
+        if (debug_upgrade)
+            std::printf("Error: Unable to access tape drive.\n");
+        return d;
+    }
 
-    visit.outcome = Outcome::refused;
-    if (!drive_suits(&drv, rec, entry, visit)) {
+    std::string product;
+    if (!drive_suits(&drv, rec, entry, d, product)) {
         scsi_close_device(&drv);
-        return visit;
+        return d;
     }
     long size = 0;
     const char *why = nullptr;
     File fp = open_image(path, size, why);
-    if (fp && visit.product == kRqnProduct && !fits_buffer(kRqnRoad, size))
+    // An empty file is no image: the closing command alone would commit
+    // whatever the drive's buffer holds.
+    if (fp && size == 0)
+        why = "Firmware image is empty!\n";
+    else if (fp && product == kRqnProduct && !fits_buffer(kRqnRoad, size))
         why = "Firmware image too large for the drive's buffer!\n";
     if (why) {
         log_download_header(rec, action, path);
         _log(why);
         scsi_close_device(&drv);
-        visit.outcome = Outcome::not_sent;
-        return visit;
+        d.fate = Fate::not_sent;
+        return d;
     }
 
     if (!reserve(&drv)) {
         log_held_elsewhere(drv);
         scsi_close_device(&drv);
-        return visit;
+        return d;
     }
     scsi_set_timeout(&drv, kCommandTimeoutMs);
     log_download_header(rec, action, path);
 
     // The road goes by what the drive says it is, not by what the list says.
-    Transfer sent = send_image(&drv, fp.get(), size, road_for(&drv, visit.product), buf);
+    d.fate = send_image(&drv, fp.get(), size, road_for(&drv, product), buf);
     if (debug_upgrade) {
         _log("Completed.\n");
         std::printf("Completed.\n");
     }
-    visit.outcome = sent == Transfer::taken ? Outcome::flashing : Outcome::failed;
-    if (sent == Transfer::failed)
+    if (d.fate == Fate::failed)
         scsi_release_unit_thirdparty(&drv, kNoThirdParty);
     scsi_close_device(&drv);
-    return visit;
+    return d;
 }
 
 // The configuration entry gives the image by name; an entry without one (a
-// line with no file field, or the free record a drive identifier of 0 finds)
+// line with no file field, or with a name that did not fit, a piece of a line
+// too long to read whole, or the free record a drive identifier of 0 finds)
 // has nothing to send.
 bool names_image(const driveinfo &entry)
 {
@@ -414,28 +427,6 @@ int first_listing(const driveinfo *list, const DRIVE &at)
     return -1;
 }
 
-// What the downloads left for the wait and the verification, by position in
-// the list.
-struct Downloads {
-    int errors = 0;
-    int sent = 0;                       // drives that an image transfer ran for
-    bool transferred[MAX_DRIVES] = {};  // an image transfer ran
-    // Asked for an image and did not take one: no check can pass it.
-    bool failed[MAX_DRIVES] = {};
-    bool counted[MAX_DRIVES] = {};  // that failure is counted already
-    bool identified[MAX_DRIVES] = {};
-    double installed[MAX_DRIVES] = {};  // the version the drive reported before its download
-};
-
-// A drive the tool would not send to: counted and shown at once.
-void refuse(Downloads &done, int i)
-{
-    done.errors++;
-    done.failed[i] = true;
-    done.counted[i] = true;
-    std::printf("\n here 2\n");
-}
-
 // Why the list record, or the configuration entry for it, cannot be sent at
 // all, logged; false when it can be tried.
 bool entry_refused(const driveinfo *list, int i, const driveinfo &entry)
@@ -451,6 +442,14 @@ bool entry_refused(const driveinfo *list, int i, const driveinfo &entry)
             format("Error: No firmware image configured for Drive ID %#08x; nothing sent.\n", rec.DriveID));
         return true;
     }
+    // 0 is what a drive whose identifier could not be read is listed with, and
+    // what a configuration line without one (commented out, say) reads as:
+    // pairing the two would flash a drive of unknown type.
+    if (rec.DriveID == 0) {
+        log_text("Error: " + address_text(rec.DRV) +
+                 " is listed with Drive ID 0, which names no drive type; nothing sent.\n");
+        return true;
+    }
     if (!inside_image_dir(field(entry.FwFile))) {
         log_text(format("Error: Image name %s for Drive ID %#08x is not inside %s; nothing sent.\n",
                         shown(entry.FwFile).c_str(), rec.DriveID, kImageDir));
@@ -460,24 +459,25 @@ bool entry_refused(const driveinfo *list, int i, const driveinfo &entry)
 }
 
 // Sends the configured image to every listed drive whose action asks for one.
-Downloads download_all(driveinfo *list, driveinfo *config)
+// A drive refused is shown at once.
+DriveRecords download_all(driveinfo *list, driveinfo *config)
 {
     // One chunk buffer for every drive: the image is never held whole.
     static std::array<unsigned char, kChunkSize> chunk_buffer;
-    Downloads done;
+    DriveRecords drives;
     for (int i = 0; i < MAX_DRIVES; ++i) {
         const driveinfo &rec = list[i];
         if (!rec.Configured)
             continue;
         const driveinfo *entry = find_drive(rec.DriveID, config);
         if (!entry) {
+            drives[i].fate = Fate::unconfigured;
             if (debug_upgrade) {
                 std::string msg = format("Error: Unable to find configuration for %s %s\n",
                                          shown(rec.VendorID).c_str(), shown(rec.ProductID).c_str());
                 log_text(msg);
                 std::fputs(msg.c_str(), stdout);
                 std::printf("\n here 1\n");
-                done.errors++;
             }
             continue;
         }
@@ -487,50 +487,37 @@ Downloads download_all(driveinfo *list, driveinfo *config)
                             shown(rec.ProductID).c_str());
             continue;
         }
-        if (entry_refused(list, i, *entry)) {
-            refuse(done, i);
-            continue;
-        }
-        Visit visit = download_drive(rec, *entry, chunk_buffer.data());
-        done.identified[i] = visit.identified;
-        done.installed[i] = visit.installed;
-        switch (visit.outcome) {
-        case Outcome::unreachable:
-            _log("Error: Unable to access tape drive.\n");
-            if (debug_upgrade)
-                std::printf("Error: Unable to access tape drive.\n");
-            refuse(done, i);
-            break;
-        case Outcome::refused:
-            refuse(done, i);
-            break;
-        case Outcome::not_sent:
-            done.failed[i] = true;
-            break;
-        case Outcome::failed:
-            done.failed[i] = true;
-            done.transferred[i] = true;
-            done.sent++;
-            break;
-        case Outcome::flashing:
-            done.transferred[i] = true;
-            done.sent++;
-            break;
-        }
+        if (entry_refused(list, i, *entry))
+            drives[i].fate = Fate::refused;
+        else
+            drives[i] = download_drive(rec, *entry, chunk_buffer.data());
+        if (drives[i].fate == Fate::refused)
+            std::printf("\n here 2\n");
     }
-    return done;
+    return drives;
 }
 
-void wait_for_reprogramming(const Downloads &done)
+// The failures the download counts itself: every drive refused, and when
+// tracing every listed drive without a configuration entry.
+int download_errors(const DriveRecords &drives)
 {
-    if (done.sent > 0)
+    return static_cast<int>(std::count_if(drives.begin(), drives.end(), [](const DriveRecord &d) {
+        return d.fate == Fate::refused || (debug_upgrade && d.fate == Fate::unconfigured);
+    }));
+}
+
+// A failed transfer earns the wait as well: a drive that took part of an image
+// may still be busy with it.
+void wait_for_reprogramming(const DriveRecords &drives)
+{
+    if (std::any_of(drives.begin(), drives.end(), [](const DriveRecord &d) { return d.transferred(); }))
         sleep(kFlashWaitSeconds);
 }
 
 // Scans again and checks every drive found against the record that lists its
 // address. A drive that got an image, or should have and did not, and is not
 // back as the drive listed cannot pass.
-int verify(driveinfo *list, const Downloads &done)
+int verify(driveinfo *list, const DriveRecords &drives)
 {
     // The verifying table is large; keep it off the stack.
     auto found = std::make_unique<driveinfo[]>(MAX_DRIVES);
@@ -547,15 +534,16 @@ int verify(driveinfo *list, const Downloads &done)
         int i = first_listing(list, now.DRV);
         // Another drive at a listed address is that record's drive only when
         // it was flashed there: it came back as another type.
-        if (i < 0 || (list[i].DriveID != now.DriveID && !done.transferred[i])) {
+        if (i < 0 || (list[i].DriveID != now.DriveID && !drives[i].transferred())) {
             log_and_trace(format("Drive ID: %#08x, Product ID: %s is not suggested to be upgraded.\n",
                                  now.DriveID, shown(now.ProductID).c_str()));
             continue;
         }
         judged[i] = true;
         const driveinfo &rec = list[i];
-        double before = done.identified[i] ? done.installed[i] : rec.FwVersion;
-        if (rec.DriveID == now.DriveID && !done.failed[i] &&
+        const DriveRecord &d = drives[i];
+        double before = d.identified ? d.installed : rec.FwVersion;
+        if (rec.DriveID == now.DriveID && !d.went_wrong() &&
             action_holds(field(rec.Action), before, now.FwVersion)) {
             log_and_trace(format("Drive ID: %#08x, Product ID: %s, Action: %s\n", now.DriveID,
                                  shown(now.ProductID).c_str(), shown(rec.Action).c_str()));
@@ -565,7 +553,7 @@ int verify(driveinfo *list, const Downloads &done)
         }
     }
     for (int i = 0; i < MAX_DRIVES; ++i) {
-        if ((done.transferred[i] || (done.failed[i] && !done.counted[i])) && !judged[i]) {
+        if (drives[i].owes_verdict() && !judged[i]) {
             report_failed(list[i]);
             errors++;
         }
@@ -602,9 +590,9 @@ int upgrade(driveinfo *lst_drv_upgrade, driveinfo *lst_drv_config)
         print_title("\tInventory Of Online Drives ");
         print_title("\tUpgrading Firmware");
     }
-    Downloads done = download_all(lst_drv_upgrade, lst_drv_config);
-    wait_for_reprogramming(done);
-    return done.errors + verify(lst_drv_upgrade, done);
+    DriveRecords drives = download_all(lst_drv_upgrade, lst_drv_config);
+    wait_for_reprogramming(drives);
+    return download_errors(drives) + verify(lst_drv_upgrade, drives);
 }
 
 void ptrfvi(int s)

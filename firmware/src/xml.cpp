@@ -342,6 +342,9 @@ void read_device(DOMElement *device, driveinfo &d)
     first_value(fw, "active_version", text, sizeof text, "\t\t");
     d.FwVersion = decimal_value(text);
     first_value(fw, "action", d.Action, sizeof d.Action, "\t\t");
+    // Trimmed once here: " upgrade" is flashed or not the same way whatever
+    // reads the record next.
+    trim(d.Action);
     first_value(fw, "duration", text, sizeof text, "\t\t");
     d.Duration = static_cast<u_int32>(std::strtoul(text, nullptr, 10));
     first_value(fw, "message", d.Message, sizeof d.Message, "\t\t");

@@ -2,11 +2,16 @@
 // library names (service actions, WRITE BUFFER modes), status bytes, sense
 // keys and codes, the Linux sg driver's outcome codes, and the values the
 // handle's driver_status takes. One place names each value; the builders, the
-// transport, the drive libraries and the emulator use these names.
+// transport, the drive libraries and the emulator use these names. The values
+// the library's callers test too (WRITE BUFFER download modes, status bytes,
+// sense keys) are defined in the installed scsi_constants.h and only renamed
+// here.
 #ifndef SCSILIB_SCSI_CODES_H
 #define SCSILIB_SCSI_CODES_H
 
 #include <cstdint>
+
+#include "scsi_constants.h"
 
 namespace scsilib {
 
@@ -61,8 +66,8 @@ constexpr uint8_t kOpSecurityProtocolOut = 0xB5;
 constexpr uint8_t kOpReadElementStatus = 0xB8;
 
 // WRITE BUFFER modes (CDB byte 1) of a firmware download.
-constexpr uint8_t kWriteBufferDownload = 0x04;      // download microcode
-constexpr uint8_t kWriteBufferDownloadSave = 0x05;  // download microcode and save
+constexpr uint8_t kWriteBufferDownload = SCSI_WRITE_BUFFER_DOWNLOAD;
+constexpr uint8_t kWriteBufferDownloadSave = SCSI_WRITE_BUFFER_DOWNLOAD_SAVE;
 
 // Service actions (CDB byte 1) of the 12-byte service-action commands.
 constexpr uint8_t kSaReportDeviceIdentifier = 0x05;  // MAINTENANCE IN
@@ -70,34 +75,34 @@ constexpr uint8_t kSaSetDeviceIdentifier = 0x06;     // MAINTENANCE OUT
 constexpr uint8_t kSaReadMediaSerialNumber = 0x01;   // SERVICE ACTION IN(12)
 
 // ---- SCSI status byte ----
-constexpr uint8_t kStatusGood = 0x00;
-constexpr uint8_t kStatusCheckCondition = 0x02;
-constexpr uint8_t kStatusConditionMet = 0x04;
-constexpr uint8_t kStatusBusy = 0x08;
-constexpr uint8_t kStatusIntermediate = 0x10;
-constexpr uint8_t kStatusIntermediateConditionMet = 0x14;
-constexpr uint8_t kStatusReservationConflict = 0x18;
-constexpr uint8_t kStatusCommandTerminated = 0x22;
-constexpr uint8_t kStatusQueueFull = 0x28;
+constexpr uint8_t kStatusGood = SCSI_STATUS_GOOD;
+constexpr uint8_t kStatusCheckCondition = SCSI_STATUS_CHECK_CONDITION;
+constexpr uint8_t kStatusConditionMet = SCSI_STATUS_CONDITION_MET;
+constexpr uint8_t kStatusBusy = SCSI_STATUS_BUSY;
+constexpr uint8_t kStatusIntermediate = SCSI_STATUS_INTERMEDIATE;
+constexpr uint8_t kStatusIntermediateConditionMet = SCSI_STATUS_INTERMEDIATE_CONDITION_MET;
+constexpr uint8_t kStatusReservationConflict = SCSI_STATUS_RESERVATION_CONFLICT;
+constexpr uint8_t kStatusCommandTerminated = SCSI_STATUS_COMMAND_TERMINATED;
+constexpr uint8_t kStatusQueueFull = SCSI_STATUS_QUEUE_FULL;
 // Not a SCSI value: what the handle holds when a command produced no status.
 constexpr uint8_t kStatusNone = 0xFF;
 
 // ---- Sense keys (fixed-format sense byte 2, low nibble) ----
-constexpr uint8_t kSenseNoSense = 0x0;
-constexpr uint8_t kSenseRecoveredError = 0x1;
-constexpr uint8_t kSenseNotReady = 0x2;
-constexpr uint8_t kSenseMediumError = 0x3;
-constexpr uint8_t kSenseHardwareError = 0x4;
-constexpr uint8_t kSenseIllegalRequest = 0x5;
-constexpr uint8_t kSenseUnitAttention = 0x6;
-constexpr uint8_t kSenseDataProtect = 0x7;
-constexpr uint8_t kSenseBlankCheck = 0x8;
-constexpr uint8_t kSenseVendorSpecific = 0x9;
-constexpr uint8_t kSenseCopyAborted = 0xA;
-constexpr uint8_t kSenseAbortedCommand = 0xB;
-constexpr uint8_t kSenseEqual = 0xC;
-constexpr uint8_t kSenseVolumeOverflow = 0xD;
-constexpr uint8_t kSenseMiscompare = 0xE;
+constexpr uint8_t kSenseNoSense = SCSI_SENSE_NO_SENSE;
+constexpr uint8_t kSenseRecoveredError = SCSI_SENSE_RECOVERED_ERROR;
+constexpr uint8_t kSenseNotReady = SCSI_SENSE_NOT_READY;
+constexpr uint8_t kSenseMediumError = SCSI_SENSE_MEDIUM_ERROR;
+constexpr uint8_t kSenseHardwareError = SCSI_SENSE_HARDWARE_ERROR;
+constexpr uint8_t kSenseIllegalRequest = SCSI_SENSE_ILLEGAL_REQUEST;
+constexpr uint8_t kSenseUnitAttention = SCSI_SENSE_UNIT_ATTENTION;
+constexpr uint8_t kSenseDataProtect = SCSI_SENSE_DATA_PROTECT;
+constexpr uint8_t kSenseBlankCheck = SCSI_SENSE_BLANK_CHECK;
+constexpr uint8_t kSenseVendorSpecific = SCSI_SENSE_VENDOR_SPECIFIC;
+constexpr uint8_t kSenseCopyAborted = SCSI_SENSE_COPY_ABORTED;
+constexpr uint8_t kSenseAbortedCommand = SCSI_SENSE_ABORTED_COMMAND;
+constexpr uint8_t kSenseEqual = SCSI_SENSE_EQUAL;
+constexpr uint8_t kSenseVolumeOverflow = SCSI_SENSE_VOLUME_OVERFLOW;
+constexpr uint8_t kSenseMiscompare = SCSI_SENSE_MISCOMPARE;
 
 // Fixed-format sense data: where the fields the library reads lie.
 constexpr uint8_t kSenseResponseCurrent = 0x70;            // byte 0 of current, fixed-format sense

@@ -22,7 +22,8 @@ endfunction()
 
 run("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 foreach(file bin/kv_rom include/kvtape/scsilib.h include/kvtape/scsi_io.h include/kvtape/common_types.h
-             include/kvtape/stlsg.h include/kvtape/ddslib.h include/kvtape/ltolib.h)
+             include/kvtape/stlsg.h include/kvtape/ddslib.h include/kvtape/ltolib.h
+             include/kvtape/scsi_constants.h)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "not installed: ${file}")
   endif()

@@ -48,6 +48,10 @@ struct Entry {
     double version;
 };
 
+const std::string kName127(127, 'N');
+// An entry padded with blanks to the longest line read whole.
+const std::string kLine254 = "A|X|1.0" + std::string(247, ' ');
+
 struct FileCase {
     const char *name;
     std::string text;
@@ -69,6 +73,16 @@ TEST_F(ConfigFile, EntryLines)
         {"id only", "AB\n", {{0xAB, "", 0.0}}},
         {"empty file", "", {}},
         {"comments only", "$ one\n$two\n", {}},
+        // A name that FwFile cannot hold whole, or a piece of a line longer than
+        // one read, names no image: cut, it would name another file.
+        {"name of 127", "1|" + std::string(127, 'n') + "|2\n", {{1, kName127.c_str(), 2.0}}},
+        {"name of 128", "1|" + std::string(128, 'n') + "|2\n", {{1, "", 2.0}}},
+        {"line of 254", kLine254 + "\nB|y|2\n", {{0xA, "X", 1.0}, {0xB, "Y", 2.0}}},
+        {"line of 254 ending the file", kLine254, {{0xA, "X", 1.0}}},
+        {"line of 255 is 254 and a piece",
+         kLine254 + "B\n7|z|3\n",
+         {{0xA, "", 1.0}, {0xB, "", 0.0}, {7, "Z", 3.0}}},
+        {"line of 255 ending the file", kLine254 + "B", {{0xA, "", 1.0}, {0xB, "", 0.0}}},
     };
     for (const FileCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -122,15 +136,15 @@ TEST_F(ConfigFile, OnlyARegularFileIsRead)
 
 TEST_F(ConfigFile, LongLinesAreReadInPiecesOf254)
 {
-    // 300 characters: the first 254 form one entry, the remaining 46 another.
+    // 300 characters: the first 254 form one entry, the remaining 46 another;
+    // neither names an image.
     std::string line = "1|" + std::string(252, 'f') + std::string(40, 'g') + "|2|3.0";
     ASSERT_EQ(line.size(), 300u);
     ASSERT_EQ(read(line + "\n9|n|1\n"), 3);
     EXPECT_EQ(table_[0].DriveID, 1u);
-    EXPECT_EQ(std::strlen(table_[0].FwFile), 127u);  // cut to what FwFile holds
-    EXPECT_EQ(std::string(table_[0].FwFile), std::string(127, 'F'));
+    EXPECT_STREQ(table_[0].FwFile, "");
     EXPECT_EQ(table_[1].DriveID, 0u);  // "GGG...|2|3.0"
-    EXPECT_STREQ(table_[1].FwFile, "2");
+    EXPECT_STREQ(table_[1].FwFile, "");
     EXPECT_DOUBLE_EQ(table_[1].FwVersion, 3.0);
     EXPECT_EQ(table_[2].DriveID, 9u);
 }
@@ -203,7 +217,10 @@ TEST_F(Tables, FindDriveAndCount)
     t_[3].DriveID = 0x20;
     t_[5].Configured = 2;
     t_[5].DriveID = 0x20;
-    EXPECT_EQ(count(t_), 3);
+    t_[22].Configured = 1;
+    t_[22].DriveID = 0x77;
+    EXPECT_EQ(count(t_), 4);
+    EXPECT_EQ(find_drive(0x77, t_), &t_[22]);  // the last record is searched too
     EXPECT_EQ(find_drive(0x20, t_), &t_[3]);
     EXPECT_EQ(find_drive(0x10, t_), &t_[0]);
     EXPECT_EQ(find_drive(0, t_), &t_[1]);
@@ -257,7 +274,7 @@ TEST_F(Tables, PrintConfigExactLines)
                    "\tVendorID = , ProductID = \n"
                    "\tFw Version = 0 Fw File = " +
                        std::string(128, 'y') + "\n\tAction = " + std::string(127, 'x') + "\n");
-    EXPECT_STREQ(a.Action, "upgrade");  // trimmed in place
+    EXPECT_STREQ(a.Action, "  upgrade ");  // printing changes nothing
 }
 
 }  // namespace

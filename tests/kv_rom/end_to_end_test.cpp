@@ -234,6 +234,27 @@ TEST_F(KvRom, DiscoverWritesTheXmlFileAndUpgradeReadsItBack)
     EXPECT_NE(u.trace.find("sleep 150"), std::string::npos);
 }
 
+// A hand-edited action with blanks around it: whether the tables are shown or
+// not, the same drives are flashed.
+TEST_F(KvRom, AnActionWithBlanksIsFlashedWhetherOrNotTheTablesAreShown)
+{
+    ASSERT_EQ(run({"-d", "plan.xml"}).status, 0);
+    std::string plan = read_file(dir_ + "/plan.xml");
+    const std::string upgrade = "<action value=\"upgrade\"/>";
+    for (size_t at; (at = plan.find(upgrade)) != std::string::npos;)
+        plan.replace(at, upgrade.size(), "<action value=\" upgrade \"/>");
+    write_file(dir_ + "/plan.xml", plan);
+
+    Outcome shown = run({"-u", "plan.xml"});
+    Outcome silent = run({"-s", "-u", "plan.xml"});
+    EXPECT_EQ(shown.status, 0) << shown.log;
+    EXPECT_EQ(silent.status, 0) << silent.log;
+    for (const char *chunk : {"cmd sg0 3B", "cmd sg1 3B"})
+        EXPECT_NE(silent.trace.find(chunk), std::string::npos) << chunk;
+    EXPECT_EQ(silent.trace, shown.trace);
+    EXPECT_EQ(silent.log, shown.log);
+}
+
 TEST_F(KvRom, DiscoverPathForms)
 {
     // The last -d wins; --discover=path is the same as -d path.

@@ -380,7 +380,7 @@ TEST_F(Upgrade, Hazards)
                 reserve = {"cmd sg0 16 00 00 00 00 00"};
     const Lines sending = reserve + Lines{"cmd sg0 44 00 00 00 00 00 00 00 38 00",
                                           "cmd sg0 3B 04 00 00 00 00 00 00 64 00"};
-    const Lines released = {"cmd sg0 3B 05 00 00 00 00 00 00 00 00", "cmd sg0 17 00 00 00 00 00"};
+    const Lines closing = {"cmd sg0 3B 05 00 00 00 00 00 00 00 00"}, release = {"cmd sg0 17 00 00 00 00 00"};
     const std::string at = "Error: Card ID 0, Bus Addr 1, LUN 0 ";
     const std::string header =
         "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: rewrite\nFile name: fwimage/IMG\n";
@@ -400,23 +400,25 @@ TEST_F(Upgrade, Hazards)
         Lines visit;  // the download's commands, from its open to its close
         std::string why;
         int errors;  // the refusal, then the check of the version kept
+        bool waits;  // an image went out, whole or not
     } cases[] = {
-        {"", "../SECRET.BIN|1.20", "upgrade", {}, outside("../SECRET.BIN"), 2},
-        {"", "SUB/../../SECRET.BIN|1.20", "upgrade", {}, outside("SUB/../../SECRET.BIN"), 2},
-        {"", "/SECRET.BIN|1.20", "upgrade", {}, outside("/SECRET.BIN"), 2},
-        {"", "IMG|1.00", "upgrade", asked + closed, versions("1.000000", "upgrade"), 2},
-        {"", "IMG|1.20", "downgrade", asked + closed, versions("1.200000", "downgrade"), 2},
-        {"", "IMG|1.20", "rewrite", asked + closed, versions("1.200000", "rewrite"), 2},
-        {"reserved_elsewhere = 1\n", "IMG|1.10", "rewrite", asked + reserve + closed, held, 2},
+        {"", "../SECRET.BIN|1.20", "upgrade", {}, outside("../SECRET.BIN"), 2, false},
+        {"", "SUB/../../SECRET.BIN|1.20", "upgrade", {}, outside("SUB/../../SECRET.BIN"), 2, false},
+        {"", "/SECRET.BIN|1.20", "upgrade", {}, outside("/SECRET.BIN"), 2, false},
+        {"", "IMG|1.00", "upgrade", asked + closed, versions("1.000000", "upgrade"), 2, false},
+        {"", "IMG|1.20", "downgrade", asked + closed, versions("1.200000", "downgrade"), 2, false},
+        {"", "IMG|1.20", "rewrite", asked + closed, versions("1.200000", "rewrite"), 2, false},
+        {"reserved_elsewhere = 1\n", "IMG|1.10", "rewrite", asked + reserve + closed, held, 2, false},
         // RESERVE passed as unsupported; the first chunk meets another
-        // initiator's reservation: no commit, no release.
+        // initiator's reservation: refused as at RESERVE, no commit, no
+        // release, no wait.
         {"override = 3B status=0x18\n", "IMG|1.10", "rewrite", asked + sending + closed, header + chunk0 + held,
-         1},
+         2, false},
         // A rewrite keeps the version whether or not the drive took the image.
-        {"download_fail_chunk = 0\n", "IMG|1.10", "rewrite", asked + sending + released + closed,
-         header + chunk0 + "Firmware download failed!\n", 1},
-        {"installs = 999 1.10\n", "IMG|1.10", "rewrite", asked + sending + released + closed,
-         header + "Firmware download failed!\n", 1},
+        {"download_fail_chunk = 0\n", "IMG|1.10", "rewrite", asked + sending + release + closed,
+         header + chunk0 + "Firmware download failed!\n", 1, true},
+        {"installs = 999 1.10\n", "IMG|1.10", "rewrite", asked + sending + closing + release + closed,
+         header + "Firmware download failed!\n", 1, true},
     };
     file("SECRET.BIN", image(100));
     file("fwimage/SECRET.BIN", image(100));
@@ -436,8 +438,121 @@ TEST_F(Upgrade, Hazards)
                 trace.push_back(l);
         EXPECT_EQ(trace, c.visit + asked + closed);  // then the verifying scan
         EXPECT_EQ(kvemu::download_of(kvemu::node(0))->commits(), 0);
+        EXPECT_EQ(kvemu::sleeps(), c.waits ? std::vector<unsigned>{150} : std::vector<unsigned>{});
         EXPECT_EQ(log(), c.why + "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n");
         EXPECT_EQ(out_, c.errors == 2 ? "\n here 2\n\n here 3\n" : "\n here 3\n");
+    }
+}
+
+// The plan's version is a note of the past: the check before sending and the
+// one after the wait go by what the drive reported when it was visited. A
+// name that merely starts with ".." is a file inside fwimage/.
+TEST_F(Upgrade, JudgedByWhatTheDriveReportsNotByThePlan)
+{
+    const std::string drive = "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: ";
+    struct Case {
+        double listed;         // the version the plan lists
+        const char *firmware;  // what the drive reports; it installs 1.20
+        std::string entry;
+        int errors;
+        std::string log;
+    } cases[] = {
+        {1.00, "1.30", "IMG|1.20", 2,
+         "Error: Card ID 0, Bus Addr 1, LUN 0 reports Fw 1.300000, the image configured for Drive ID 0x0000a1 "
+         "is "
+         "Fw 1.200000: no upgrade; nothing sent.\n" +
+             drive + "Failed\n"},
+        {1.30, "1.10", "IMG|1.20", 0,
+         drive + "upgrade\nFile name: fwimage/IMG\nfirmware is being flashed!\n" + drive + "upgrade\n"},
+        {1.10, "1.10", "..IMG|1.20", 0,
+         drive + "upgrade\nFile name: fwimage/..IMG\nfirmware is being flashed!\n" + drive + "upgrade\n"},
+    };
+    file("fwimage/IMG", image(100));
+    file("fwimage/..IMG", image(100));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.entry + " " + c.firmware);
+        bus(lto(1, "A1", c.firmware, "installs = * 1.20\n"));
+        config("A1|" + c.entry + "\n");
+        std::filesystem::remove(dir_ + "/Component.log");
+        listed(0, 0xA1, "ULTRIUM TAPE", c.listed, "upgrade", 1);
+        EXPECT_EQ(run_list(), c.errors);
+        EXPECT_EQ(sent(0), c.errors ? Bytes{} : image(100));
+        EXPECT_EQ(log(), c.log);
+    }
+}
+
+// A drive whose identifier could not be read counts as Drive ID 0, and so does
+// a configuration line without one (commented out with '#', or behind a UTF-8
+// byte-order mark): the two must never be paired.
+TEST_F(Upgrade, DriveIdZeroIsSentNothingInAnyMode)
+{
+    const char *entries[] = {"#A1|IMG|1.20\n", "\xEF\xBB\xBF"
+                                               "A1|IMG|1.20\n"};
+    file("fwimage/IMG", image(100));
+    for (const char *entry : entries) {
+        for (bool all : {true, false}) {
+            SCOPED_TRACE(std::string(entry) + (all ? " all" : " upgrade"));
+            bus(lto(1, "", "1.10", "installs = * 1.20\n"));
+            config(entry);
+            std::filesystem::remove(dir_ + "/Component.log");
+            std::memset(list_, 0, sizeof list_);
+            if (!all)
+                listed(0, 0, "ULTRIUM TAPE", 1.10, "upgrade", 1);
+            EXPECT_EQ(all ? run_all() : run_list(), 2);
+            // The verifying scan alone.
+            EXPECT_EQ(kvemu::trace(), identified("sg0", true) + Lines{"close sg0"});
+            EXPECT_TRUE(kvemu::sleeps().empty());
+            EXPECT_EQ(out_, std::string(all ? "Discovered Fw 1.100000 Configured Fw 1.200000\n" : "") +
+                                "\n here 2\n\n here 3\n");
+            EXPECT_EQ(log(),
+                      "Error: Card ID 0, Bus Addr 1, LUN 0 is listed with Drive ID 0, which names no drive "
+                      "type; nothing sent.\n"
+                      "Drive ID: 00000000, Product ID: ULTRIUM TAPE, Action: Failed\n");
+        }
+    }
+}
+
+// A name longer than the record holds, and the pieces of a line longer than
+// one read, would name other files once cut: the drive is refused, the others
+// go on.
+TEST_F(Upgrade, CutNamesAndPiecesOfLongLinesNameNoImage)
+{
+    const std::string long_name(128, 'N');
+    const std::string padded = "A1|IMG|1.20" + std::string(243, ' ');  // the longest line read whole
+    ASSERT_EQ(padded.size(), 254u);
+    auto no_image = [](const char *id) {
+        return std::string("Error: No firmware image configured for Drive ID 0x0000") + id +
+               "; nothing sent.\n";
+    };
+    auto verdict = [](const char *id, const char *action) {
+        return std::string("Drive ID: 0x0000") + id + ", Product ID: ULTRIUM TAPE, Action: " + action + "\n";
+    };
+    const std::string b2_sent = verdict("b2", "upgrade") +
+                                "File name: fwimage/IMG\nfirmware is being flashed!\n";
+    struct Case {
+        const char *what;
+        std::string config;
+        int errors;
+        std::string log;
+    } cases[] = {
+        {"a name of 128", "A1|" + long_name + "|1.20\nB2|IMG|1.20\n", 2,
+         no_image("a1") + b2_sent + verdict("a1", "Failed") + verdict("b2", "upgrade")},
+        {"a line of 255", padded + "X\nB2|IMG|1.20\n", 2,
+         no_image("a1") + b2_sent + verdict("a1", "Failed") + verdict("b2", "upgrade")},
+        {"both pieces name an image", padded + "B2|IMG|1.20\n", 4,
+         no_image("a1") + no_image("b2") + verdict("a1", "Failed") + verdict("b2", "Failed")},
+    };
+    file("fwimage/" + long_name.substr(0, 127), image(100));
+    file("fwimage/IMG", image(100));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        bus(lto(1, "A1", "1.10", "installs = * 1.20\n") + lto(2, "B2", "1.10", "installs = * 1.20\n"));
+        config(c.config);
+        std::filesystem::remove(dir_ + "/Component.log");
+        EXPECT_EQ(run_all(), c.errors);
+        EXPECT_TRUE(write_buffers(0).empty());
+        EXPECT_EQ(write_buffers(1).empty(), c.errors == 4);
+        EXPECT_EQ(log(), c.log);
     }
 }
 
@@ -585,39 +700,35 @@ TEST_F(Upgrade, ImageThatCannotBeOpenedSendsNothingAndFails)
     }
 }
 
-TEST_F(Upgrade, EmptyImageIsAFailedDownloadOnEveryRoad)
+// An empty image would send the closing command alone, which commits whatever
+// the drive's buffer holds: it is no image, as one that cannot be read.
+TEST_F(Upgrade, EmptyImageIsNoImageOnEveryRoad)
 {
-    struct Case {
-        std::string drive;
-        Lines commands;  // closing commands, refused by a drive that got nothing
-    } cases[] = {
-        {dds(1, "DDS TAPE", "0xA1", "1.10"), {}},
-        {dds(1, "RQN512", "0xA1", "1.10"), {"3B 04 01 00 00 00 00 00 00 00"}},
-        {lto(1, "A1", "1.10"), {"3B 05 00 00 00 00 00 00 00 00"}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.drive);
-        bus(c.drive + "installs = * 1.20\n");
+    for (const std::string &drive :
+         {dds(1, "DDS TAPE", "0xA1", "1.10"), dds(1, "RQN512", "0xA1", "1.10"), lto(1, "A1", "1.10")}) {
+        SCOPED_TRACE(drive);
+        bus(drive + "installs = * 1.20\ndownload_commit_any = 1\n");
         config("A1|EMPTY.BIN|1.20\n");
         file("fwimage/EMPTY.BIN", {});
         std::filesystem::remove(dir_ + "/Component.log");
         EXPECT_EQ(run_all(), 1);
-        EXPECT_EQ(write_buffers(0), c.commands);
-        // Nothing was taken: the reservation is given back before the close.
-        Lines trace = download_trace(0);
-        ASSERT_GE(trace.size(), 2u);
-        EXPECT_EQ(trace[trace.size() - 2], "cmd sg0 17 00 00 00 00 00");
-        EXPECT_EQ(kvemu::sleeps(), std::vector<unsigned>{150});  // a transfer ran, if empty
+        EXPECT_EQ(download_trace(0),
+                  identified("sg0", drive.find("kv_lto") != std::string::npos) + Lines{"close sg0"});
+        EXPECT_TRUE(kvemu::sleeps().empty());
         std::string product(found_[0].ProductID);
+        EXPECT_EQ(out_, "Discovered Fw 1.100000 Configured Fw 1.200000\n\n here 3\n");
         EXPECT_EQ(log(), "Drive ID: 0x0000a1, Product ID: " + product +
                              ", Action: upgrade\n"
                              "File name: fwimage/EMPTY.BIN\n"
-                             "Firmware download failed!\n"
+                             "Firmware image is empty!\n"
                              "Drive ID: 0x0000a1, Product ID: " +
                              product + ", Action: Failed\n");
     }
 }
 
+// A chunk not taken in full ends the download: the drives here would commit
+// whatever their buffer holds (a part of the image, or nothing after a reset),
+// so no closing command may follow it.
 TEST_F(Upgrade, FailedChunks)
 {
     struct Case {
@@ -625,17 +736,26 @@ TEST_F(Upgrade, FailedChunks)
         Lines commands;
         std::string log;
     } cases[] = {
-        {lto(1, "A1", "1.10", "download_fail_chunk = 1\ninstalls = * 1.20\n"),
-         {"3B 04 00 00 00 00 00 80 00 00", "3B 04 00 00 00 00 00 80 00 00", "3B 05 00 00 00 00 00 00 00 00"},
+        {lto(1, "A1", "1.10", "download_fail_chunk = 1\ndownload_commit_any = 1\ninstalls = * 1.20\n"),
+         {"3B 04 00 00 00 00 00 80 00 00", "3B 04 00 00 00 00 00 80 00 00"},
          "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
          "File name: fwimage/IMG\n"
          "Firmware download failed on chunk 1!\n"
          "nbytes = -1, length = 32768\n"
          "Firmware download failed!\n"
          "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n"},
-        {dds(1, "RQN512", "0xA1", "1.10", "download_fail_chunk = 2\ninstalls = * 1.20\n"),
-         {"3B 04 01 01 00 00 00 80 00 00", "3B 04 01 01 80 00 00 80 00 00", "3B 04 01 02 00 00 00 80 00 00",
-          "3B 04 01 00 00 00 00 00 00 00"},
+        // A reset at the second chunk empties the drive's buffer.
+        {lto(1, "A1", "1.10", "download_reset_chunk = 1\ndownload_commit_any = 1\ninstalls = * 1.20\n"),
+         {"3B 04 00 00 00 00 00 80 00 00", "3B 04 00 00 00 00 00 80 00 00"},
+         "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: upgrade\n"
+         "File name: fwimage/IMG\n"
+         "Firmware download failed on chunk 1!\n"
+         "nbytes = -1, length = 32768\n"
+         "Firmware download failed!\n"
+         "Drive ID: 0x0000a1, Product ID: ULTRIUM TAPE, Action: Failed\n"},
+        {dds(1, "RQN512", "0xA1", "1.10",
+             "download_fail_chunk = 2\ndownload_commit_any = 1\ninstalls = * 1.20\n"),
+         {"3B 04 01 01 00 00 00 80 00 00", "3B 04 01 01 80 00 00 80 00 00", "3B 04 01 02 00 00 00 80 00 00"},
          "Drive ID: 0x0000a1, Product ID: RQN512, Action: upgrade\n"
          "File name: fwimage/IMG\n"
          "Firmware download failed!\n"
@@ -660,10 +780,12 @@ TEST_F(Upgrade, FailedChunks)
         std::filesystem::remove(dir_ + "/Component.log");
         EXPECT_EQ(run_all(), 1);
         EXPECT_EQ(write_buffers(0), c.commands);
+        EXPECT_EQ(kvemu::download_of(kvemu::node(0))->commits(), 0);
         // Nothing was taken: the reservation is given back before the close.
         Lines trace = download_trace(0);
         ASSERT_GE(trace.size(), 2u);
         EXPECT_EQ(trace[trace.size() - 2], "cmd sg0 17 00 00 00 00 00");
+        EXPECT_EQ(kvemu::sleeps(), std::vector<unsigned>{150});  // the drive may still be busy with the chunks
         EXPECT_EQ(out_, "Discovered Fw 1.100000 Configured Fw 1.200000\n\n here 3\n");
         EXPECT_EQ(log(), c.log);
     }
