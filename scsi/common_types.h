@@ -1,6 +1,6 @@
 /* Fixed-width scalar names used in every signature of the tape library. */
-#ifndef COMMON_TYPES_H
-#define COMMON_TYPES_H
+#ifndef KVTAPE_COMMON_TYPES_H
+#define KVTAPE_COMMON_TYPES_H
 
 #include <stdint.h>
 

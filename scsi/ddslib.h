@@ -1,7 +1,7 @@
 /* The DDS identification probe and the DDS drive library. The byte helpers and
  * sense texts come with it, for the programs that have always found them here. */
-#ifndef DDSLIB_H
-#define DDSLIB_H
+#ifndef KVTAPE_DDSLIB_H
+#define KVTAPE_DDSLIB_H
 
 #include "byte_and_sense_helpers.h"
 #include "scsi_io.h"

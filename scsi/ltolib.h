@@ -1,6 +1,6 @@
 /* LTO drive library. */
-#ifndef LTOLIB_H
-#define LTOLIB_H
+#ifndef KVTAPE_LTOLIB_H
+#define KVTAPE_LTOLIB_H
 
 #include "scsi_io.h"
 

@@ -1,6 +1,6 @@
 /* Drive handle, command request record and the library's process-wide settings. */
-#ifndef SCSI_IO_H
-#define SCSI_IO_H
+#ifndef KVTAPE_SCSI_IO_H
+#define KVTAPE_SCSI_IO_H
 
 #include <stdio.h>
 

@@ -1,6 +1,6 @@
 /* Settings, command set, command logging and adapter scan of the tape library. */
-#ifndef SCSILIB_H
-#define SCSILIB_H
+#ifndef KVTAPE_SCSILIB_H
+#define KVTAPE_SCSILIB_H
 
 #include "scsi_io.h"
 

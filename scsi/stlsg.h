@@ -1,6 +1,6 @@
 /* Linux sg transport: finding, opening and closing drives, running one command. */
-#ifndef STLSG_H
-#define STLSG_H
+#ifndef KVTAPE_STLSG_H
+#define KVTAPE_STLSG_H
 
 #include "scsi_io.h"
 
