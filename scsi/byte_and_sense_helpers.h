@@ -1,5 +1,5 @@
 /* Byte-order, dump and search helpers and the status and sense texts: shared by
- * the command set and every drive family. */
+ * the command set and every drive family. Results and buffers: docs/library.md. */
 #ifndef KVTAPE_BYTE_AND_SENSE_HELPERS_H
 #define KVTAPE_BYTE_AND_SENSE_HELPERS_H
 

@@ -1,4 +1,6 @@
-/* Fixed-width scalar names used in every signature of the tape library. */
+/* Fixed-width scalar names used in every signature of the tape library.
+ * What a caller of the library must know: docs/library.md ("Using the
+ * library") in the source tree. */
 #ifndef KVTAPE_COMMON_TYPES_H
 #define KVTAPE_COMMON_TYPES_H
 

@@ -1,4 +1,10 @@
-/* LTO drive library. */
+/* LTO drive library.
+ *
+ * The log parsers, command histories and EEPROM reports follow the drive
+ * generation asked (lto_get_drive_generation) or set last in the process: ask
+ * the drive whose logs you read, with no call for another drive between. Sinks
+ * and the progress callback must not call back into the library. See
+ * docs/library.md. */
 #ifndef KVTAPE_LTOLIB_H
 #define KVTAPE_LTOLIB_H
 
