@@ -1,7 +1,7 @@
 /* Byte-order, dump and search helpers and the status and sense texts: shared by
- * the command set and every drive family. */
-#ifndef BYTE_AND_SENSE_HELPERS_H
-#define BYTE_AND_SENSE_HELPERS_H
+ * the command set and every drive family. Results and buffers: docs/library.md. */
+#ifndef KVTAPE_BYTE_AND_SENSE_HELPERS_H
+#define KVTAPE_BYTE_AND_SENSE_HELPERS_H
 
 #include "scsi_io.h"
 

@@ -1,6 +1,8 @@
-/* Fixed-width scalar names used in every signature of the tape library. */
-#ifndef COMMON_TYPES_H
-#define COMMON_TYPES_H
+/* Fixed-width scalar names used in every signature of the tape library.
+ * What a caller of the library must know: docs/library.md ("Using the
+ * library") in the source tree. */
+#ifndef KVTAPE_COMMON_TYPES_H
+#define KVTAPE_COMMON_TYPES_H
 
 #include <stdint.h>
 

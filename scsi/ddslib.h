@@ -1,7 +1,11 @@
 /* The DDS identification probe and the DDS drive library. The byte helpers and
- * sense texts come with it, for the programs that have always found them here. */
-#ifndef DDSLIB_H
-#define DDSLIB_H
+ * sense texts come with it, for the programs that have always found them here.
+ *
+ * dds_drive_is_new_arch answers for the drive probed last in the process, and
+ * the C1 error rates use the tape format decided last: probe the drive you
+ * then read, with no call for another drive between. See docs/library.md. */
+#ifndef KVTAPE_DDSLIB_H
+#define KVTAPE_DDSLIB_H
 
 #include "byte_and_sense_helpers.h"
 #include "scsi_io.h"

@@ -1,6 +1,12 @@
-/* LTO drive library. */
-#ifndef LTOLIB_H
-#define LTOLIB_H
+/* LTO drive library.
+ *
+ * The log parsers, command histories and EEPROM reports follow the drive
+ * generation asked (lto_get_drive_generation) or set last in the process: ask
+ * the drive whose logs you read, with no call for another drive between. Sinks
+ * and the progress callback must not call back into the library. See
+ * docs/library.md. */
+#ifndef KVTAPE_LTOLIB_H
+#define KVTAPE_LTOLIB_H
 
 #include "scsi_io.h"
 
@@ -377,7 +383,8 @@ int32 lto_set_ip_config(DRIVE *drv, LTOIPConfigType *pConfig);
  * The drives report these logs as text: a 4-byte page header, then hexadecimal
  * numbers separated by white space. The parsers read exactly len bytes of
  * diagres (stopping early at a NUL), never write into it, and give 0 for a len
- * of 4 or less. Tick sizes and channel counts follow lto_drive_gen and
+ * of 4 or less. Tick sizes and channel counts follow the generation (as
+ * lto_get_drive_generation or lto_set_drive_generation left it) and
  * lto_drive_hwconfig at the time of the call.
  */
 
@@ -629,7 +636,8 @@ int lto_compare_eventlog(const void *e1, const void *e2);
 /* ---- LTO EEPROM log reports ----
  *
  * Each turns the raw bytes of one EEPROM log into text lines, one sink call per
- * line, by the layout of lto_drive_gen and the channel count of
+ * line, by the layout of the generation (as lto_get_drive_generation or
+ * lto_set_drive_generation left it) and the channel count of
  * lto_drive_hwconfig. 0 after the report; -1, and nothing written, when
  * output_handle is NULL. log holds the bytes below (fewer are read for the
  * smaller layouts of older generations and 8-channel drives).

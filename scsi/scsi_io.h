@@ -1,6 +1,11 @@
-/* Drive handle, command request record and the library's process-wide settings. */
-#ifndef SCSI_IO_H
-#define SCSI_IO_H
+/* Drive handle, command request record and the library's process-wide settings.
+ *
+ * Set a handle's fd to -1 before its first open: a zeroed handle reads as open
+ * on descriptor 0. Every successful open clears scsi_exception_handler, for
+ * every handle. All state outside a DRIVE is process-wide and unlocked, so calls
+ * must not overlap even on different handles. See docs/library.md. */
+#ifndef KVTAPE_SCSI_IO_H
+#define KVTAPE_SCSI_IO_H
 
 #include <stdio.h>
 

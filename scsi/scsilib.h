@@ -1,6 +1,9 @@
-/* Settings, command set, command logging and adapter scan of the tape library. */
-#ifndef SCSILIB_H
-#define SCSILIB_H
+/* Settings, command set, command logging and adapter scan of the tape library.
+ *
+ * The results of every part of the library, the callbacks' rules and the
+ * adapter scan's range: docs/library.md. */
+#ifndef KVTAPE_SCSILIB_H
+#define KVTAPE_SCSILIB_H
 
 #include "scsi_io.h"
 

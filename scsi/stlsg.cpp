@@ -18,8 +18,9 @@
 #include "scsilib/scsi_codes.h"
 #include "stlsg.h"
 
-extern const char ptdriverID[];
-const char ptdriverID[] = "@(#) sg driver translation layer v1.6 05 May 11";
+// The transport's version text, for what(1) and strings(1); nothing reads it,
+// so it stays private to this file.
+static const char ptdriverID[] __attribute__((used)) = "@(#) sg driver translation layer v1.6 05 May 11";
 
 using namespace scsilib;
 

@@ -1,6 +1,11 @@
-/* Linux sg transport: finding, opening and closing drives, running one command. */
-#ifndef STLSG_H
-#define STLSG_H
+/* Linux sg transport: finding, opening and closing drives, running one command.
+ *
+ * A failed open returns -1 and leaves driver_status as it was when there is no
+ * usable device at the address, or sets it to FFh when there is one that could
+ * not be opened. Some failures print a line on stderr; scsi_get_hba_list fills
+ * nothing. The details: docs/library.md. */
+#ifndef KVTAPE_STLSG_H
+#define KVTAPE_STLSG_H
 
 #include "scsi_io.h"
 

@@ -1,46 +1,24 @@
-// Demo: lists the devices of a bus through the tape library. For every
-// address in the sg device list it opens the device by adapter, target and
-// LUN, sends TEST UNIT READY and INQUIRY with the command log on standard
-// output, prints what the device says it is, and closes it.
+// Demo: lists the devices of a bus through the tape library's public
+// interface. It asks the library for every address the tool scans (adapters
+// 0..255, targets 0..15, LUN 0), so it finds what the library finds, whichever
+// list the kernel keeps its sg devices in. Each device that opens gets TEST
+// UNIT READY and INQUIRY with the command log on standard output, a line
+// saying what it is, and is closed again.
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "scsilib.h"
 #include "stlsg.h"
 
 namespace {
 
-struct Address {
-    int host, target, lun;
-};
-
-// The addresses listed by the sg driver, in list order.
-std::vector<Address> listed_addresses()
-{
-    std::vector<Address> out;
-    FILE *fp = fopen("/proc/scsi/sg/devices", "r");
-    if (!fp)
-        return out;
-    Address a{};
-    while (fscanf(fp, "%d %*d %d %d %*d %*d %*d %*d %*d", &a.host, &a.target, &a.lun) == 3)
-        out.push_back(a);
-    fclose(fp);
-    return out;
-}
-
-int32 exec(DRIVE *drv, const unsigned char *cdb, int32 cdb_length, unsigned char *data, int32 length,
-           direction dir)
-{
-    scsi_io_type io{};
-    io.drv = drv;
-    memcpy(io.cdb, cdb, static_cast<size_t>(cdb_length));
-    io.cdb_length = cdb_length;
-    io.data = data;
-    io.data_length = length;
-    io.data_direction = dir;
-    return scsi_exec(&io);
-}
+constexpr int kAdapters = 256;
+constexpr int kTargets = 16;
+constexpr int kInquiryLength = 255;
+// Preset before each open: an open that fails without changing it found no
+// usable device at the address; one that sets FFh found a node it could not open.
+constexpr u_int8 kUntouched = 0x5A;
+constexpr u_int8 kOpenRefused = 0xFF;
 
 // Length of a fixed-width INQUIRY text field without its trailing blanks.
 int trimmed(const unsigned char *p, int width)
@@ -50,46 +28,54 @@ int trimmed(const unsigned char *p, int width)
     return width;
 }
 
+// Lists the device at one address; false when there is none to list.
+bool list_address(int host, int target)
+{
+    DRIVE drv;
+    memset(&drv, 0, sizeof drv);
+    drv.fd = -1;  // a zeroed handle would read as open on descriptor 0
+    drv.card_id = host;
+    drv.bus_addr = target;
+    drv.lun = 0;
+    drv.driver_status = kUntouched;
+    // Found without a log first, so only an address with a device gets a
+    // heading; then opened again with the log on, to show the node it names.
+    scsi_configure_logging(&drv, stdout, LOG_NOTHING);
+    const bool found = scsi_open_device(&drv) == 0;
+    if (!found && drv.driver_status != kOpenRefused)
+        return false;
+    printf("\n== Adapter %d, target %d, LUN 0\n", host, target);
+    scsi_close_device(&drv);
+    scsi_configure_logging(&drv, stdout, LOG_EVERYTHING);
+    if (!found || scsi_open_device(&drv) != 0) {
+        printf("   not opened (the node is there, but could not be opened)\n");
+        return false;
+    }
+    unsigned char data[kInquiryLength] = {};
+    int32 ready = scsi_test_unit_ready(&drv);
+    int32 got = scsi_evpd_inquiry(&drv, 0, 0, data, kInquiryLength);
+    bool answered = got >= 36;
+    if (answered) {
+        const char *text = reinterpret_cast<const char *>(data);
+        printf("   type %d, vendor %.*s, product %.*s, revision %.*s, %s\n", data[0] & 0x1F,
+               trimmed(data + 8, 8), text + 8, trimmed(data + 16, 16), text + 16, trimmed(data + 32, 4),
+               text + 32, ready == 0 ? "ready" : "not ready");
+    } else {
+        printf("   INQUIRY failed\n");
+    }
+    scsi_close_device(&drv);
+    return answered;
+}
+
 }  // namespace
 
 int main()
 {
-    std::vector<Address> addresses = listed_addresses();
-    if (addresses.empty()) {
-        printf("No SCSI generic devices listed.\n");
-        return 1;
-    }
     scsi_set_datalog_level(16);
     int shown = 0;
-    for (const Address &a : addresses) {
-        printf("\n== Adapter %d, target %d, LUN %d\n", a.host, a.target, a.lun);
-        DRIVE drv;
-        memset(&drv, 0, sizeof drv);
-        drv.fd = -1;
-        drv.card_id = a.host;
-        drv.bus_addr = a.target;
-        drv.lun = a.lun;
-        scsi_configure_logging(&drv, stdout, LOG_EVERYTHING);
-        if (scsi_open_device(&drv) != 0) {
-            printf("   not opened (no usable device at this address)\n");
-            continue;
-        }
-        const unsigned char tur[6] = {0x00, 0, 0, 0, 0, 0};
-        const unsigned char inquiry[6] = {0x12, 0, 0, 0, 0xFF, 0};
-        unsigned char data[255] = {};
-        int32 ready = exec(&drv, tur, 6, nullptr, 0, NO_TRANSFER);
-        int32 got = exec(&drv, inquiry, 6, data, sizeof data, HOST_READ);
-        if (got >= 36) {
-            const char *text = reinterpret_cast<const char *>(data);
-            printf("   type %d, vendor %.*s, product %.*s, revision %.*s, %s\n", data[0] & 0x1F,
-                   trimmed(data + 8, 8), text + 8, trimmed(data + 16, 16), text + 16, trimmed(data + 32, 4),
-                   text + 32, ready == 0 ? "ready" : "not ready");
-            shown++;
-        } else {
-            printf("   INQUIRY failed\n");
-        }
-        scsi_close_device(&drv);
-    }
+    for (int host = 0; host < kAdapters; ++host)
+        for (int target = 0; target < kTargets; ++target)
+            shown += list_address(host, target) ? 1 : 0;
     printf("\n%d device(s) answered.\n", shown);
-    return 0;
+    return shown > 0 ? 0 : 1;
 }

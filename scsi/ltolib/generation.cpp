@@ -9,7 +9,8 @@
 #include "variant_table.h"
 
 int32 lto_drive_hwconfig = 0;
-int32 lto_drive_gen = 0;
+// Private to the LTO library: callers set it through lto_set_drive_generation.
+static int32 lto_drive_gen = 0;
 
 namespace ltolib {
 namespace {
@@ -38,6 +39,8 @@ int32 generation_of(u_int32 variant)
             return row.generation;
     return kGenerationOfUnknown;
 }
+
+int32 drive_generation() { return lto_drive_gen; }
 
 int32 channel_count()
 {

@@ -6,10 +6,10 @@
 
 #include "ltolib.h"
 
-/* Generation index of the drive asked last (or set); 0 before. */
-extern int32 lto_drive_gen;
-
 namespace ltolib {
+
+// Generation index of the drive asked last, or the one set; 0 before either.
+int32 drive_generation();
 
 // Generation index of a variant code.
 int32 generation_of(u_int32 variant);

@@ -3,9 +3,9 @@
 
 #include "scsilib.h"
 
-extern const char revID[];
-extern const char ptdriverID[];
-const char revID[] = "@(#)ZEL SCSI Library v6.2 05 May 2011";
+// The library's version text, for what(1) and strings(1); nothing reads it,
+// so it stays private to this file.
+static const char revID[] __attribute__((used)) = "@(#)ZEL SCSI Library v6.2 05 May 2011";
 
 int scsi_open_mode = O_RDWR;
 pfv scsi_exception_handler = nullptr;

@@ -111,10 +111,17 @@ TEST_F(DdsLogPages, EachPageDecodedFieldByField)
                                  "cmd 4D 00 79 00 00 00 00 00 5C 00", "cmd 4D 00 71 00 00 00 00 00 24 00",
                                  "cmd 4D 00 6D 00 00 00 00 00 C8 00"}));
 
-    dc.put(8 + 8 * 6, 0, 4);  // nothing written to tape yet
-    open_drive(dc.key());
-    ASSERT_EQ(dds_read_DC_performance(&drv, &d), 0);
-    EXPECT_EQ(d.avg_compression, 0.0f);
+    // The ratio needs at least 1 KB on tape; with less there is none.
+    const struct {
+        uint32_t from_host, to_tape;
+        float ratio;
+    } ratios[] = {{5000, 0, 0.0f}, {3, 1, 3.0f}};
+    for (const auto &r : ratios) {
+        dc.put(8 + 8 * 4, r.from_host, 4).put(8 + 8 * 6, r.to_tape, 4);
+        open_drive(dc.key());
+        ASSERT_EQ(dds_read_DC_performance(&drv, &d), 0);
+        EXPECT_EQ(d.avg_compression, r.ratio) << r.to_tape;
+    }
 }
 
 // The drive's own pages, parameters with real headers and values from

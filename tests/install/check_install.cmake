@@ -33,6 +33,19 @@ if(EXISTS ${prefix}/include/kvtape/scsi_codes.h OR EXISTS ${prefix}/include/kvta
   message(FATAL_ERROR "an internal header was installed")
 endif()
 
+# Only the interface is exported: version texts and the LTO library's own
+# state stay private to it.
+execute_process(COMMAND ${NM} --defined-only ${prefix}/${LIBDIR}/libkvtape.a OUTPUT_VARIABLE symbols
+                ERROR_QUIET)
+if(NOT symbols MATCHES " [BDR] scsi_open_mode\n")
+  message(FATAL_ERROR "cannot read the installed library's symbols with ${NM}")
+endif()
+foreach(name revID ptdriverID lto_drive_gen)
+  if(symbols MATCHES " [A-Z] ${name}\n")
+    message(FATAL_ERROR "the installed library exports ${name}")
+  endif()
+endforeach()
+
 set(flags "")
 if(SANITIZE)
   set(flags "-fsanitize=address,undefined")

@@ -46,15 +46,15 @@ TEST_F(LtoControl, GenerationFromTheVariant)
         open_drive(c1_page(r.text));
         scsi_set_link(&drv, 0x5A);
         lto_drive_hwconfig = 0x123;
-        lto_drive_gen = 77;
+        lto_set_drive_generation(77);
         EXPECT_EQ(lto_get_drive_generation(&drv), r.rc) << r.text.size();
         EXPECT_EQ(lto_drive_hwconfig, r.hwconfig) << r.text;
-        EXPECT_EQ(lto_drive_gen, r.rc < 0 ? 77 : r.rc) << r.text;
+        EXPECT_EQ(ltolib::drive_generation(), r.rc < 0 ? 77 : r.rc) << r.text;
         EXPECT_EQ(commands(), (Lines{"cmd 12 01 C1 00 FE 5A"}));
     }
     open_drive("override = 12 " + std::string(kCheck) + "\n");
     EXPECT_EQ(lto_get_drive_generation(&drv), -1);
-    EXPECT_EQ(lto_drive_gen, 77);
+    EXPECT_EQ(ltolib::drive_generation(), 77);
 }
 
 // Every listed variant against its generation and head channels, and the

@@ -274,6 +274,10 @@ TEST(LtoFcConfig, PortsAndWwns)
         {"1 0  FFFFF 1234 1 75BCD15 7FFFFFFF  FFFFF 1234 2 0 2  0123456789ABCDEF01 B C",
          {"1", "1 000:00:00.000000 01:23:45:67:89:AB:CD:EF [Yes|n/a|n/a|Unkwn (1234|Unknown (2147483647|B]"
                " [No|10485|0x123|Not set|Public loop  |C]"}},
+        // Ports on a loop that are not up have no loop id or AL_PA.
+        {"1 0  5 E8 0 2 1  6 E4 0 2 2  A B C",
+         {"1",
+          "1 000:00:00.000000 A [No|n/a|n/a|2Gb/s  |Private loop |B] [No|n/a|n/a|2Gb/s  |Public loop  |C]"}},
         // The last speed and topology of the tables, and the first codes past them.
         {"1 0  0 0 1 7 4  0 0 0 8 5  A B C",
          {"1",

@@ -30,7 +30,7 @@ ProcessSettings::ProcessSettings()
     : open_mode_(scsi_open_mode), exception_handler_(scsi_exception_handler), datalog_level_(datalog_level),
       log_fn_(scsilib_log_fn), td_format_(td_format), new_td_format_(new_td_format),
       tape_format_(dds_tape_format), drive_hwconfig_(dds_drive_hwconfig), lto_hwconfig_(lto_drive_hwconfig),
-      lto_generation_(lto_drive_gen), logfile_(logfile), debug_cmdline_(debug_cmdline),
+      lto_generation_(ltolib::drive_generation()), logfile_(logfile), debug_cmdline_(debug_cmdline),
       debug_config_(debug_config), debug_discover_(debug_discover), debug_upgrade_(debug_upgrade),
       debug_xml_(debug_xml), cwd_(working_directory())
 {
@@ -47,7 +47,7 @@ void ProcessSettings::restore() const
     dds_tape_format = tape_format_;
     dds_drive_hwconfig = drive_hwconfig_;
     lto_drive_hwconfig = lto_hwconfig_;
-    lto_drive_gen = lto_generation_;
+    lto_set_drive_generation(lto_generation_);
     logfile = logfile_;
     debug_cmdline = debug_cmdline_;
     debug_config = debug_config_;

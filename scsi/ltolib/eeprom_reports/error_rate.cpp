@@ -48,7 +48,7 @@ int32 report(const ErrorRateLog &layout, const u_int8 *log, size_t size, pfvv si
     const size_t needed = layout.first_channel + static_cast<size_t>(channels) * kChannelRecordSize;
     if (sink == nullptr || log == nullptr || size < needed)
         return -1;
-    const int32 generation = lto_drive_gen;
+    const int32 generation = drive_generation();
     const CmView bytes(log, size);
     CmLines out(sink);
     out.line("Log written after %d Load/Unload cycles\n\n", static_cast<int32>(bytes.be32(kErtLoadCount)));

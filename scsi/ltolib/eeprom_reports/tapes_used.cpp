@@ -11,7 +11,7 @@ namespace ltolib {
 int32 ee_decode_tapesusedlog(const u_int8 *log, size_t size, pfvv sink)
 {
     using namespace ee;
-    const size_t usage = lto_drive_gen <= 3 ? kSmallUsagePage : kLargeUsagePage;
+    const size_t usage = drive_generation() <= 3 ? kSmallUsagePage : kLargeUsagePage;
     const size_t record = tape_record_size(usage);
     if (sink == nullptr || log == nullptr || size < kTapes * record)
         return -1;

@@ -21,7 +21,7 @@ size_t wraps_of(int32 generation)
 int32 ee_decode_wrfltlog(const u_int8 *log, size_t size, pfvv sink)
 {
     using namespace ee;
-    const size_t wraps = wraps_of(lto_drive_gen);
+    const size_t wraps = wraps_of(drive_generation());
     if (sink == nullptr || log == nullptr || size < kWrfFirst + wraps * kWrfRecordSize)
         return -1;
     const CmView bytes(log, size);
