@@ -19,6 +19,7 @@
 
 #include "bus_text.h"
 #include "kvemu.h"
+#include "scratch.h"
 
 // The stat entry points older programs call (glibc keeps them for them).
 extern "C" int __fxstat(int, int, struct stat *);
@@ -210,6 +211,34 @@ TEST(Emulator, EveryStatCallSeesAnSgNode)
     }
     close(fd);
     ::close(other);
+    kvemu::unload_bus();
+}
+
+// A symbolic link leads to a node as the kernel would follow it: an open or a
+// stat through it reaches the node; lstat and O_NOFOLLOW stop at the link.
+TEST(Emulator, ALinkToANodeLeadsToIt)
+{
+    scratch::Dir dir(true);
+    kvemu::load_bus_text(bus_text::device() + bus_text::device({{"target", 1}}));
+    ASSERT_EQ(symlink("/dev/sg1", "direct"), 0);
+    ASSERT_EQ(symlink("direct", "chain"), 0);
+    for (const char *link : {"direct", "chain"}) {
+        SCOPED_TRACE(link);
+        struct stat st {};
+        ASSERT_EQ(stat(link, &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+        EXPECT_EQ(st.st_rdev, makedev(21, 1));
+        ASSERT_EQ(lstat(link, &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        ASSERT_EQ(fstatat(AT_FDCWD, link, &st, AT_SYMLINK_NOFOLLOW), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        EXPECT_LT(open(link, O_RDONLY | O_NOFOLLOW), 0);
+        int fd = open(link, O_RDWR);
+        ASSERT_GE(fd, 0);
+        close(fd);
+    }
+    EXPECT_EQ(kvemu::node(1)->opens, 2);
+    EXPECT_EQ(kvemu::node(0)->opens, 0);
     kvemu::unload_bus();
 }
 
