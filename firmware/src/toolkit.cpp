@@ -1,4 +1,5 @@
-// The toolkit's writing of a file through a temporary beside it.
+// The toolkit's opening of a file it reads, and its writing of a file through
+// a temporary beside it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,6 +90,25 @@ private:
 };
 
 }  // namespace
+
+int firmware::open_regular_file(const char *path)
+{
+    struct stat judged {};
+    if (stat(path, &judged) != 0 || !S_ISREG(judged.st_mode))
+        return -1;
+    // A FIFO swapped in meanwhile is found out without waiting for a writer
+    // that may never come.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != judged.st_dev || st.st_ino != judged.st_ino ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 firmware::TemporaryWrite firmware::write_through_temporary(const char *path,
                                                            const std::function<bool(const char *)> &write)

@@ -5,10 +5,6 @@
 #ifndef FIRMWARE_TOOLKIT_H
 #define FIRMWARE_TOOLKIT_H
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -26,22 +22,11 @@ struct FileCloser {
 // A FILE that is closed when its owner goes.
 using File = std::unique_ptr<FILE, FileCloser>;
 
-// A read-only descriptor of `path` when it is a regular file, else -1. A
-// directory, FIFO or device is found out without waiting for a writer that may
-// never come; the descriptor blocks again once opened.
-inline int open_regular_file(const char *path)
-{
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
+// A read-only descriptor of `path` when it is a regular file, else -1. What
+// the path names is judged before it is opened, since opening a device has
+// effects of its own (a tape node rewinds when closed); the file opened must
+// be the one judged. The descriptor blocks once opened.
+int open_regular_file(const char *path);
 
 // How write_through_temporary ended. For no_temporary and not_renamed, `error`
 // holds the errno of the call that failed and `target` the file that was to be
