@@ -32,7 +32,7 @@ int open_regular_file(const char *path);
 // holds the errno of the call that failed and `target` the file that was to be
 // replaced.
 struct TemporaryWrite {
-    enum Outcome { written, writer_failed, no_temporary, not_renamed };
+    enum Outcome { written, writer_failed, no_temporary, not_renamed, refused_link };
     Outcome outcome = written;
     int error = 0;
     std::string target;
@@ -43,8 +43,10 @@ struct TemporaryWrite {
 // as a hidden temporary beside it (".kv_rom." and six characters) with the mode
 // of the file it replaces, else that of a new file, and renamed into place once
 // synced, so a failure leaves the file there was and no temporary. A symbolic
-// link is followed to the file it leads to. Anything else (a device, a FIFO, a
-// link that leads nowhere) is written to as it stands.
+// link is followed to the file it leads to, unless it lies in a sticky,
+// world-writable directory and belongs to neither the caller nor the
+// directory's owner (refused_link: nothing is written). Anything else (a
+// device, a FIFO, a link that leads nowhere) is written to as it stands.
 TemporaryWrite write_through_temporary(const char *path, const std::function<bool(const char *)> &write);
 
 // A fixed text field as far as its NUL, never read past the field even when the
