@@ -413,6 +413,57 @@ TEST_F(KvRom, RoadsStopAtTheFirstFailure)
     EXPECT_FALSE(exists(dir_ + "/x.xml"));
 }
 
+// A plan that does not reach the disk in whole is no plan written.
+TEST_F(KvRom, APlanThatCannotBeWrittenEndsInFlashFailure)
+{
+    const struct {
+        const char *path;
+        const char *why;
+    } cases[] = {
+        {"/dev/full", "unable to write '/dev/full': No space left on device\n"},
+        {"missing/dir/plan.xml",
+         "unable to create a file beside 'missing/dir/plan.xml': No such file or directory\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        Outcome d = run({"-s", "-d", c.path});
+        EXPECT_EQ(d.status, 7);
+        EXPECT_EQ(d.out.substr(d.out.rfind("Result")), "Result : Flash Failure\n");
+        EXPECT_EQ(d.err,
+                  std::string("An error occurred during creation of output transcoder. Msg is:\n") + c.why);
+    }
+    EXPECT_FALSE(exists(dir_ + "/missing"));
+}
+
+// Driver status 06h with adapter and SCSI status 0 is how older kernels say a
+// command timed out: the DDS drive's only chunk never arrived, and its
+// rewrite, which would keep the version anyway, fails.
+TEST_F(KvRom, AChunkTheDriverReportsTimedOutFailsTheRewrite)
+{
+    ASSERT_EQ(run({"-d", "plan.xml"}).status, 0);
+    std::string plan = read_file(dir_ + "/plan.xml");
+    const std::string skip = "<action value=\"skip\"/>";  // the DDS drive's, the only one
+    ASSERT_NE(plan.find(skip), std::string::npos);
+    plan.replace(plan.find(skip), skip.size(), "<action value=\"rewrite\"/>");
+    write_file(dir_ + "/plan.xml", plan);
+    std::string bus = kBus;
+    bus.insert(bus.find("hw_conf = 0x80003\n"), "override = 3b driver=0x06\n");
+    write_file(dir_ + "/bus.ini", bus);
+
+    Outcome u = run({"-s", "-u", "plan.xml"});
+    EXPECT_EQ(u.status, 7);
+    EXPECT_EQ(u.out.substr(u.out.rfind("Result")), "Result : Flash Failure\n");
+    EXPECT_NE(u.log.find("Drive ID: 0x080003, Product ID: DAT 160, Action: rewrite\n"
+                         "File name: fwimage/DAT160.BIN\n"
+                         "Firmware download failed on chunk 0!\n"
+                         "nbytes = -1, length = 100\n"
+                         "Firmware download failed!\n"),
+              std::string::npos)
+        << u.log;
+    EXPECT_NE(u.log.find("Drive ID: 0x080003, Product ID: DAT 160, Action: Failed\n"), std::string::npos)
+        << u.log;
+}
+
 }  // namespace
 
 namespace {
