@@ -208,6 +208,29 @@ int node_from_path(const char *path)
     return static_cast<int>(n);
 }
 
+// The node a chain of symbolic links ends at, followed as the kernel would (a
+// relative link from its own directory, at most 40 links); -1 when `path` is
+// no link or its last link names no node.
+int node_behind_links(const char *path)
+{
+    const int saved = errno;
+    std::string at = path;
+    int number = -1;
+    for (int hops = 0; hops < 40; ++hops) {
+        char text[4096];
+        ssize_t n = readlink(at.c_str(), text, sizeof text);
+        if (n <= 0 || static_cast<size_t>(n) == sizeof text) {
+            if (hops > 0)
+                number = node_from_path(at.c_str());
+            break;
+        }
+        std::string next(text, static_cast<size_t>(n));
+        at = next[0] == '/' ? next : at.substr(0, at.rfind('/') + 1) + next;
+    }
+    errno = saved;
+    return number;
+}
+
 }  // namespace
 
 bool Config::has(const std::string &key) const { return values.count(key) != 0; }
@@ -588,6 +611,8 @@ extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const c
         return 1;
     }
     int number = node_from_path(path);
+    if (number < 0 && !(flags & O_NOFOLLOW))
+        number = node_behind_links(path);
     if (number < 0)
         return 0;
     Node *n = node(number);
@@ -741,7 +766,7 @@ extern "C" int kvemu_hook_fd_node(int fd)
     return n ? n->number : -1;
 }
 
-extern "C" int kvemu_hook_path_node(const char *path)
+extern "C" int kvemu_hook_path_node(const char *path, int follow)
 {
     if (in_emulator || !path)
         return -1;
@@ -749,7 +774,10 @@ extern "C" int kvemu_hook_path_node(const char *path)
     const char *mapped = path;
     if (!serves_path(path, &mapped))
         return -1;
-    Node *n = node(node_from_path(path));
+    int number = node_from_path(path);
+    if (number < 0 && follow)
+        number = node_behind_links(path);
+    Node *n = node(number);
     return answers(n) ? n->number : -1;
 }
 

@@ -25,9 +25,10 @@ int kvemu_hook_ioctl(int fd, unsigned long request, void *arg, int *result);
 void kvemu_hook_close(int fd);
 int kvemu_hook_sleep(unsigned seconds);
 /* The node number behind an emulated descriptor, or behind the path of a node
- * that answers; -1 for anything else. */
+ * that answers (through symbolic links when `follow` is set); -1 for anything
+ * else. */
 int kvemu_hook_fd_node(int fd);
-int kvemu_hook_path_node(const char *path);
+int kvemu_hook_path_node(const char *path, int follow);
 int kvemu_hook_time(time_t *result);
 
 /* Defined beside the interposed entry points and written by the bus loader, so

@@ -109,20 +109,23 @@ unsigned sleep(unsigned seconds)
 #define SG_MAJOR 21
 
 /* The node a stat call names: by descriptor (`path` null, or empty with
- * AT_EMPTY_PATH), or by an absolute path; -1 for anything else. */
-static int node_of(int fd, const char *path, int flags)
+ * AT_EMPTY_PATH), or by a path that is absolute or taken from the working
+ * directory, through symbolic links when the call follows them; -1 for
+ * anything else. */
+static int node_of(int fd, const char *path, int flags, int follow)
 {
     if (!path || (path[0] == '\0' && (flags & AT_EMPTY_PATH)))
         return kvemu_hook_fd_node(fd);
-    if (path[0] == '/')
-        return kvemu_hook_path_node(path);
+    if (path[0] == '/' || fd == AT_FDCWD)
+        return kvemu_hook_path_node(path, follow);
     return -1;
 }
 
-/* The path the real call is given: the null device in place of a node path. */
+/* The path the real call is given: the null device in place of a path that
+ * names a node. */
 static const char *real_path(const char *path, int minor)
 {
-    return minor >= 0 && path && path[0] == '/' ? "/dev/null" : path;
+    return minor >= 0 && path && path[0] != '\0' ? "/dev/null" : path;
 }
 
 #define AS_NODE(r, st, minor)                                                                                  \
@@ -136,17 +139,17 @@ static const char *real_path(const char *path, int minor)
     int name(int fd, type *st)                                                                                 \
     {                                                                                                          \
         typedef int (*fn)(int, type *);                                                                        \
-        int minor = node_of(fd, NULL, 0);                                                                      \
+        int minor = node_of(fd, NULL, 0, 1);                                                                   \
         int r = NEXT(fn, #name)(fd, st);                                                                       \
         AS_NODE(r, st, minor);                                                                                 \
         return r;                                                                                              \
     }
 /* stat(path, st) and its kin: the node of an absolute path. */
-#define PATH_STAT(name, type)                                                                                  \
+#define PATH_STAT(name, type, follow)                                                                          \
     int name(const char *path, type *st)                                                                       \
     {                                                                                                          \
         typedef int (*fn)(const char *, type *);                                                               \
-        int minor = node_of(AT_FDCWD, path, 0);                                                                \
+        int minor = node_of(AT_FDCWD, path, 0, follow);                                                        \
         int r = NEXT(fn, #name)(real_path(path, minor), st);                                                   \
         AS_NODE(r, st, minor);                                                                                 \
         return r;                                                                                              \
@@ -156,16 +159,16 @@ static const char *real_path(const char *path, int minor)
     int name(int ver, int fd, type *st)                                                                        \
     {                                                                                                          \
         typedef int (*fn)(int, int, type *);                                                                   \
-        int minor = node_of(fd, NULL, 0);                                                                      \
+        int minor = node_of(fd, NULL, 0, 1);                                                                   \
         int r = NEXT(fn, #name)(ver, fd, st);                                                                  \
         AS_NODE(r, st, minor);                                                                                 \
         return r;                                                                                              \
     }
-#define PATH_XSTAT(name, type)                                                                                 \
+#define PATH_XSTAT(name, type, follow)                                                                         \
     int name(int ver, const char *path, type *st)                                                              \
     {                                                                                                          \
         typedef int (*fn)(int, const char *, type *);                                                          \
-        int minor = node_of(AT_FDCWD, path, 0);                                                                \
+        int minor = node_of(AT_FDCWD, path, 0, follow);                                                        \
         int r = NEXT(fn, #name)(ver, real_path(path, minor), st);                                              \
         AS_NODE(r, st, minor);                                                                                 \
         return r;                                                                                              \
@@ -174,7 +177,7 @@ static const char *real_path(const char *path, int minor)
     int name(int dirfd, const char *path, type *st, int flags)                                                 \
     {                                                                                                          \
         typedef int (*fn)(int, const char *, type *, int);                                                     \
-        int minor = node_of(dirfd, path, flags);                                                               \
+        int minor = node_of(dirfd, path, flags, !(flags & AT_SYMLINK_NOFOLLOW));                               \
         int r = NEXT(fn, #name)(dirfd, real_path(path, minor), st, flags);                                     \
         AS_NODE(r, st, minor);                                                                                 \
         return r;                                                                                              \
@@ -182,23 +185,23 @@ static const char *real_path(const char *path, int minor)
 
 FD_STAT(fstat, struct stat)
 FD_STAT(fstat64, struct stat64)
-PATH_STAT(stat, struct stat)
-PATH_STAT(stat64, struct stat64)
-PATH_STAT(lstat, struct stat)
-PATH_STAT(lstat64, struct stat64)
+PATH_STAT(stat, struct stat, 1)
+PATH_STAT(stat64, struct stat64, 1)
+PATH_STAT(lstat, struct stat, 0)
+PATH_STAT(lstat64, struct stat64, 0)
 FD_XSTAT(__fxstat, struct stat)
 FD_XSTAT(__fxstat64, struct stat64)
-PATH_XSTAT(__xstat, struct stat)
-PATH_XSTAT(__xstat64, struct stat64)
-PATH_XSTAT(__lxstat, struct stat)
-PATH_XSTAT(__lxstat64, struct stat64)
+PATH_XSTAT(__xstat, struct stat, 1)
+PATH_XSTAT(__xstat64, struct stat64, 1)
+PATH_XSTAT(__lxstat, struct stat, 0)
+PATH_XSTAT(__lxstat64, struct stat64, 0)
 AT_STAT(fstatat, struct stat)
 AT_STAT(fstatat64, struct stat64)
 
 int statx(int dirfd, const char *path, int flags, unsigned mask, struct statx *st)
 {
     typedef int (*fn)(int, const char *, int, unsigned, struct statx *);
-    int minor = node_of(dirfd, path, flags);
+    int minor = node_of(dirfd, path, flags, !(flags & AT_SYMLINK_NOFOLLOW));
     int r = NEXT(fn, "statx")(dirfd, real_path(path, minor), flags, mask, st);
     if (r == 0 && minor >= 0) {
         st->stx_rdev_major = SG_MAJOR;

@@ -250,9 +250,9 @@ int classify_outcome(DRIVE *drv, int rc)
     } else if (sg_io.host_status == kSgHostTimeOut) {
         drv->driver_status = kDriverTimedOut;
     } else if (sg_io.driver_status == (kSgSuggestAbort | kSgDriverHard) && sg_io.host_status == kSgHostError &&
-               sg_io.resid == -1) {
+               sg_io.resid == -1 && sg_io.status == kStatusGood) {
         // This combination is what some adapters report for a command that
-        // completed in full.
+        // completed in full; a status other than GOOD says it did not.
         drv->driver_status = kDriverGood;
         drv->scsi_status = kStatusGood;
         resid = 0;
@@ -265,6 +265,13 @@ int classify_outcome(DRIVE *drv, int rc)
             log_line(drv, "STL", "Data residue  : 0x%X", static_cast<unsigned>(sg_io.resid));
             log_line(drv, "STL", "Sense length  : 0x%X", sg_io.sb_len_wr);
         }
+    } else if (const auto code = static_cast<uint8_t>(sg_io.driver_status & kSgDriverCodeMask &
+                                                      ~kSgDriverSense);
+               code != kSgDriverOk) {
+        // Older kernels report a timed-out or failed command this way, with
+        // adapter status 0 and a status byte that reads GOOD: nothing says
+        // the drive took the command, so it failed.
+        drv->driver_status = code == kSgDriverTimeout ? kDriverTimedOut : kDriverFailed;
     } else {
         drv->driver_status = kDriverGood;
         drv->scsi_status = sg_io.status;
@@ -307,7 +314,8 @@ int32 scsi_exec(scsi_io_type *scsi_io)
     int rc = ioctl(drv->fd, SG_IO, &sg_io);
     int resid = classify_outcome(drv, rc);
     take_sense(drv);
-    scsi_io->actual_data_length = transferred(resid, bounds.asked);
+    // A request the driver never took moved nothing, whatever the buffer holds.
+    scsi_io->actual_data_length = rc < 0 ? 0 : transferred(resid, bounds.asked);
     drv->actual_data_length = scsi_io->actual_data_length;
 
     if (drv->loglevel != LOG_NOTHING)

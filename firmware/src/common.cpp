@@ -5,13 +5,31 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "logfile.h"
-#include "toolkit.h"
 
 const char *logfile = "/var/vxt/Component.log";
+
+namespace {
+
+bool write_all(int fd, const char *text, size_t size)
+{
+    while (size > 0) {
+        ssize_t n = write(fd, text, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        text += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
 
 void _log(const char *msg)
 {
@@ -23,15 +41,13 @@ void _log(const char *msg)
         close(fd);
         fd = -1;
     }
-    firmware::File fp(fd >= 0 ? fdopen(fd, "a") : nullptr);
-    if (!fp) {
-        if (fd >= 0)
-            close(fd);
+    // A message that did not reach the file in whole (a full disk says so at
+    // the write or only at the close) is reported as one that found no file.
+    bool written = fd >= 0 && (msg == nullptr || write_all(fd, msg, std::strlen(msg)));
+    if (fd >= 0 && close(fd) != 0)
+        written = false;
+    if (!written)
         std::printf("Unable to open and write to log file.\n");
-        return;
-    }
-    if (msg != nullptr)
-        std::fwrite(msg, 1, std::strlen(msg), fp.get());
 }
 
 void _logline(void) { _log("==============================================\n"); }

@@ -1,9 +1,11 @@
-// The toolkit's writing of a file through a temporary beside it.
+// The toolkit's opening of a file it reads, and its writing of a file through
+// a temporary beside it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <string>
 
@@ -11,29 +13,63 @@
 
 namespace {
 
-// Where the file goes: the file the path names, through a symbolic link when it
-// is one. `replace` tells whether it may be put there by a rename: only a
-// regular file, or a new one; anything else (a device, a FIFO, a link that
-// leads nowhere) is written to as it stands.
-std::string destination(const char *path, bool &replace)
+// As many links as the kernel follows in one path.
+constexpr int kMaxLinks = 40;
+
+// The kernel's rule for links in shared directories: a link in a sticky,
+// world-writable directory is followed only when it belongs to the caller or
+// to the directory's owner, so that another user cannot point the file at one
+// of ours. It is applied here whatever the kernel is set to, since the file is
+// put in place by a rename that never follows the link.
+bool may_follow(const std::string &link, const struct stat &st)
 {
-    std::string out(path);
-    replace = true;
+    const size_t slash = link.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : link.substr(0, slash + 1);
+    struct stat d {};
+    if (stat(dir.c_str(), &d) != 0)
+        return false;
+    const bool shared = (d.st_mode & S_ISVTX) && (d.st_mode & S_IWOTH);
+    return !shared || st.st_uid == geteuid() || st.st_uid == d.st_uid;
+}
+
+struct Destination {
+    std::string path;      // where the file goes
+    bool replace = true;   // by a rename: only a regular file, or a new one
+    bool refused = false;  // through a link that may not be followed
+};
+
+// Where the file goes: the file the path names, through the links at its end
+// when it is one, each followed from its own directory. Anything but a regular
+// or a new file (a device, a FIFO, a link that leads nowhere) is written to as
+// it stands.
+Destination destination(const char *path)
+{
+    Destination d{path};
+    std::string at = path;
     struct stat st {};
-    if (lstat(path, &st) != 0)
-        return out;
-    if (S_ISLNK(st.st_mode)) {
-        char *real = realpath(path, nullptr);
-        if (!real || stat(real, &st) != 0) {
-            std::free(real);
-            replace = false;
-            return out;
+    for (int links = 0;; ++links) {
+        if (lstat(at.c_str(), &st) != 0) {
+            d.replace = links == 0;
+            return d;
         }
-        out = real;
-        std::free(real);
+        if (!S_ISLNK(st.st_mode))
+            break;
+        if (!may_follow(at, st)) {
+            d.refused = true;
+            return d;
+        }
+        char text[PATH_MAX];
+        const ssize_t n = links < kMaxLinks ? readlink(at.c_str(), text, sizeof text) : -1;
+        if (n <= 0 || static_cast<size_t>(n) == sizeof text) {
+            d.replace = false;  // the open reports what stops the kernel too
+            return d;
+        }
+        const std::string target(text, static_cast<size_t>(n));
+        at = target[0] == '/' ? target : at.substr(0, at.rfind('/') + 1) + target;
     }
-    replace = S_ISREG(st.st_mode);
-    return out;
+    d.path = at;
+    d.replace = S_ISREG(st.st_mode);
+    return d;
 }
 
 // A file that mkstemp made in the destination's directory, removed unless
@@ -90,27 +126,49 @@ private:
 
 }  // namespace
 
+int firmware::open_regular_file(const char *path)
+{
+    struct stat judged {};
+    if (stat(path, &judged) != 0 || !S_ISREG(judged.st_mode))
+        return -1;
+    // A FIFO swapped in meanwhile is found out without waiting for a writer
+    // that may never come.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != judged.st_dev ||
+        st.st_ino != judged.st_ino || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 firmware::TemporaryWrite firmware::write_through_temporary(const char *path,
                                                            const std::function<bool(const char *)> &write)
 {
     TemporaryWrite result;
-    bool replace = false;
-    const std::string final_path = destination(path, replace);
-    if (!replace) {
+    const Destination d = destination(path);
+    if (d.refused) {
+        result.outcome = TemporaryWrite::refused_link;
+        return result;
+    }
+    if (!d.replace) {
         if (!write(path))
             result.outcome = TemporaryWrite::writer_failed;
         return result;
     }
-    TempFile temp(final_path);
+    TempFile temp(d.path);
     if (!temp.made()) {
-        result = {TemporaryWrite::no_temporary, errno, final_path};
+        result = {TemporaryWrite::no_temporary, errno, d.path};
         return result;
     }
     if (!write(temp.path())) {
         result.outcome = TemporaryWrite::writer_failed;
         return result;
     }
-    if (!temp.commit(final_path))
-        result = {TemporaryWrite::not_renamed, errno, final_path};
+    if (!temp.commit(d.path))
+        result = {TemporaryWrite::not_renamed, errno, d.path};
     return result;
 }

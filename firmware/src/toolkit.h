@@ -5,10 +5,6 @@
 #ifndef FIRMWARE_TOOLKIT_H
 #define FIRMWARE_TOOLKIT_H
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -26,28 +22,17 @@ struct FileCloser {
 // A FILE that is closed when its owner goes.
 using File = std::unique_ptr<FILE, FileCloser>;
 
-// A read-only descriptor of `path` when it is a regular file, else -1. A
-// directory, FIFO or device is found out without waiting for a writer that may
-// never come; the descriptor blocks again once opened.
-inline int open_regular_file(const char *path)
-{
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
+// A read-only descriptor of `path` when it is a regular file, else -1. What
+// the path names is judged before it is opened, since opening a device has
+// effects of its own (a tape node rewinds when closed); the file opened must
+// be the one judged. The descriptor blocks once opened.
+int open_regular_file(const char *path);
 
 // How write_through_temporary ended. For no_temporary and not_renamed, `error`
 // holds the errno of the call that failed and `target` the file that was to be
 // replaced.
 struct TemporaryWrite {
-    enum Outcome { written, writer_failed, no_temporary, not_renamed };
+    enum Outcome { written, writer_failed, no_temporary, not_renamed, refused_link };
     Outcome outcome = written;
     int error = 0;
     std::string target;
@@ -58,8 +43,10 @@ struct TemporaryWrite {
 // as a hidden temporary beside it (".kv_rom." and six characters) with the mode
 // of the file it replaces, else that of a new file, and renamed into place once
 // synced, so a failure leaves the file there was and no temporary. A symbolic
-// link is followed to the file it leads to. Anything else (a device, a FIFO, a
-// link that leads nowhere) is written to as it stands.
+// link is followed to the file it leads to, unless it lies in a sticky,
+// world-writable directory and belongs to neither the caller nor the
+// directory's owner (refused_link: nothing is written). Anything else (a
+// device, a FIFO, a link that leads nowhere) is written to as it stands.
 TemporaryWrite write_through_temporary(const char *path, const std::function<bool(const char *)> &write);
 
 // A fixed text field as far as its NUL, never read past the field even when the

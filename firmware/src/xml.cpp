@@ -1,6 +1,6 @@
 // The discovery XML file: written by a discover run, read back by an upgrade run.
 #include <xercesc/dom/DOM.hpp>
-#include <xercesc/framework/LocalFileFormatTarget.hpp>
+#include <xercesc/framework/XMLFormatter.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/HandlerBase.hpp>
@@ -10,9 +10,10 @@
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -194,23 +195,46 @@ int prepare_directory(const char *xmlfile)
     return 0;
 }
 
-// Passes the serialised bytes on to the file target and counts them: the file
-// target drops the errors of its last write and of closing the file, so the
-// count is checked against the file once it is closed.
-class CountingTarget : public XMLFormatTarget {
+// The file the serialiser writes to, through a descriptor of its own: every
+// write and the close are checked, whatever the file is, so a full device or
+// disk, which may say so only at the close, is never taken for a plan
+// written. The bytes are kept until the document is whole (a plan of 23
+// drives is a few KB) and then written at once.
+class PlanFile : public XMLFormatTarget {
 public:
-    explicit CountingTarget(XMLFormatTarget &to) : to_(to) {}
-    void writeChars(const XMLByte *const data, const XMLSize_t n, XMLFormatter *const f) override
+    explicit PlanFile(const char *path) : path_(path) {}
+    void writeChars(const XMLByte *const data, const XMLSize_t n, XMLFormatter *const) override
     {
-        to_.writeChars(data, n, f);
-        count_ += n;
+        bytes_.append(reinterpret_cast<const char *>(data), n);
     }
-    void flush() override { to_.flush(); }
-    XMLSize_t count() const { return count_; }
+    void flush() override {}
+    // Creates or truncates the file and writes it: 0, or the errno of the call
+    // that failed and, in `what`, that call's name.
+    int write(const char *&what) const
+    {
+        what = "unable to create";
+        int fd = open(path_, O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return errno;
+        what = "unable to write";
+        int error = 0;
+        for (size_t done = 0; done < bytes_.size() && error == 0;) {
+            ssize_t n = ::write(fd, bytes_.data() + done, bytes_.size() - done);
+            if (n > 0)
+                done += static_cast<size_t>(n);
+            else if (n == 0)
+                error = EIO;
+            else if (errno != EINTR)
+                error = errno;
+        }
+        if (close(fd) != 0 && error == 0)
+            error = errno;
+        return error;
+    }
 
 private:
-    XMLFormatTarget &to_;
-    XMLSize_t count_ = 0;
+    const char *path_;
+    std::string bytes_;
 };
 
 void report_output_error(const char *message)
@@ -218,10 +242,16 @@ void report_output_error(const char *message)
     std::fprintf(stderr, "An error occurred during creation of output transcoder. Msg is:\n%s\n", message);
 }
 
+void report_system_error(const char *what, const std::string &path, int error)
+{
+    std::string why = std::string(what) + " '" + path + "': " + std::strerror(error);
+    report_output_error(why.c_str());
+}
+
 // Serialises the document to `path`; 0, or 1 after reporting why.
 int write_document(DOMDocument *doc, const char *path)
 {
-    XMLSize_t produced = 0;  // bytes handed to the file
+    PlanFile file(path);
     try {
         XmlText ls("LS");
         auto *impl = static_cast<DOMImplementationLS *>(
@@ -232,15 +262,11 @@ int write_document(DOMDocument *doc, const char *path)
         }
         DomPtr<DOMLSSerializer> writer(impl->createLSSerializer());
         DomPtr<DOMLSOutput> output(impl->createLSOutput());
-        LocalFileFormatTarget target(path);
-        CountingTarget counted(target);
-        output->setByteStream(&counted);
+        output->setByteStream(&file);
         if (!writer->write(doc, output.get())) {
             report_output_error("the document could not be serialised");
             return 1;
         }
-        counted.flush();
-        produced = counted.count();
     } catch (const OutOfMemoryException &) {
         std::fprintf(stderr, "OutOfMemoryException\n");
         return 1;
@@ -253,19 +279,12 @@ int write_document(DOMDocument *doc, const char *path)
         report_output_error(msg.get());
         return 1;
     }
-    // A full disk shows only now, as a file shorter than what was written.
-    struct stat st {};
-    if (stat(path, &st) == 0 && S_ISREG(st.st_mode) && static_cast<XMLSize_t>(st.st_size) != produced) {
-        report_output_error("the file could not be written in full");
+    const char *what = nullptr;
+    if (int error = file.write(what)) {
+        report_system_error(what, path, error);
         return 1;
     }
     return 0;
-}
-
-void report_system_error(const char *what, const std::string &path, int error)
-{
-    std::string why = std::string(what) + " '" + path + "': " + std::strerror(error);
-    report_output_error(why.c_str());
 }
 
 // A plan is written whole before it takes the place of the one before, so a
@@ -286,6 +305,11 @@ int serialise(DOMDocument *doc, const char *xmlfile)
         break;
     case TemporaryWrite::not_renamed:
         report_system_error("unable to put the file in place of", w.target, w.error);
+        break;
+    case TemporaryWrite::refused_link:
+        _log(("Error: XML file " + firmware::shown(xmlfile) +
+              " leads through a link another user owns in a shared directory; not written.\n")
+                 .c_str());
         break;
     }
     return 1;

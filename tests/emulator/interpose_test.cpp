@@ -19,6 +19,7 @@
 
 #include "bus_text.h"
 #include "kvemu.h"
+#include "scratch.h"
 
 // The stat entry points older programs call (glibc keeps them for them).
 extern "C" int __fxstat(int, int, struct stat *);
@@ -210,6 +211,23 @@ TEST(Emulator, EveryStatCallSeesAnSgNode)
     }
     close(fd);
     ::close(other);
+    kvemu::unload_bus();
+}
+
+// A symbolic link leads to a node as the kernel would follow it: an open or a
+// stat through it reaches the node; lstat and O_NOFOLLOW stop at the link.
+TEST(Emulator, ALinkToANodeLeadsToIt)
+{
+    scratch::Dir dir(true);
+    kvemu::load_bus_text(bus_text::device() + bus_text::device({{"target", 1}}));
+    ASSERT_EQ(symlink("/dev/sg1", "direct"), 0);
+    ASSERT_EQ(symlink("direct", "chain"), 0);
+    struct stat st {};
+    EXPECT_TRUE(stat("chain", &st) == 0 && st.st_rdev == makedev(21, 1));
+    EXPECT_TRUE(lstat("chain", &st) == 0 && S_ISLNK(st.st_mode));
+    EXPECT_LT(open("chain", O_RDONLY | O_NOFOLLOW), 0);
+    close(open("chain", O_RDWR));
+    EXPECT_EQ(kvemu::node(1)->opens, 1);
     kvemu::unload_bus();
 }
 

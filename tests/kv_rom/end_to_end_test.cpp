@@ -434,6 +434,64 @@ TEST_F(KvRom, RoadsStopAtTheFirstFailure)
     EXPECT_FALSE(exists(dir_ + "/x.xml"));
 }
 
+// A plan that does not reach the disk in whole is no plan written.
+TEST_F(KvRom, APlanThatCannotBeWrittenEndsInFlashFailure)
+{
+    const std::pair<const char *, std::string> cases[] = {
+        {"/dev/full", "unable to write '/dev/full': No space left on device\n"},
+        {"no/dir/p.xml", "unable to create a file beside 'no/dir/p.xml': No such file or directory\n"},
+    };
+    for (const auto &[path, why] : cases) {
+        Outcome d = run({"-s", "-d", path});
+        EXPECT_EQ(d.status, 7) << path;
+        EXPECT_EQ(d.out.substr(d.out.rfind("Result")), "Result : Flash Failure\n");
+        EXPECT_EQ(d.err, "An error occurred during creation of output transcoder. Msg is:\n" + why);
+    }
+}
+
+// A file the tool reads that is a link to a device node is refused before the
+// node is opened (a tape node rewinds when closed). The node, sg5, is one no
+// scan opens (LUN 1).
+TEST_F(KvRom, ALinkToANodeIsRefusedWithoutOpeningIt)
+{
+    ASSERT_EQ(run({"-d", "plan.xml"}).status, 0);
+    write_file(dir_ + "/bus.ini", kBus + bus_text::device({{"host", 3}, {"lun", 1}, {"model", "kv_lto"}}));
+    const std::pair<const char *, const char *> cases[] = {{"fwimage/firmware.cfg", "-a"},
+                                                           {"fwimage/LTO5.BIN", "-a"},
+                                                           {"plan.xml", "-u"}};
+    for (const auto &[file, mode] : cases) {
+        const std::string path = dir_ + "/" + file, kept = path + ".kept";
+        ASSERT_EQ(rename(path.c_str(), kept.c_str()), 0);
+        ASSERT_EQ(symlink("/dev/sg5", path.c_str()), 0);
+        Outcome r = run({"-s", mode, "plan.xml"});
+        EXPECT_EQ(r.status, 7) << file;
+        EXPECT_EQ(r.trace.find("open sg5"), std::string::npos) << file;
+        ASSERT_EQ(rename(kept.c_str(), path.c_str()), 0);
+    }
+}
+
+// Driver status 06h with adapter and SCSI status 0 is how older kernels say a
+// command timed out: the DDS drive's only chunk never arrived, and its
+// rewrite, which would keep the version anyway, fails.
+TEST_F(KvRom, AChunkTheDriverReportsTimedOutFailsTheRewrite)
+{
+    ASSERT_EQ(run({"-d", "plan.xml"}).status, 0);
+    std::string plan = read_file(dir_ + "/plan.xml"), bus = kBus;
+    const std::string skip = "<action value=\"skip\"/>";  // the DDS drive's, the only one
+    plan.replace(plan.find(skip), skip.size(), "<action value=\"rewrite\"/>");
+    write_file(dir_ + "/plan.xml", plan);
+    write_file(dir_ + "/bus.ini", bus.insert(bus.find("hw_conf = 0x80003\n"), "override = 3b driver=0x06\n"));
+
+    Outcome u = run({"-s", "-u", "plan.xml"});
+    EXPECT_EQ(u.status, 7);
+    EXPECT_NE(u.log.find("File name: fwimage/DAT160.BIN\nFirmware download failed on chunk 0!\n"
+                         "nbytes = -1, length = 100\nFirmware download failed!\n"),
+              std::string::npos)
+        << u.log;
+    EXPECT_EQ(u.log.substr(u.log.rfind("Drive ID")),
+              "Drive ID: 0x080003, Product ID: DAT 160, Action: Failed\n");
+}
+
 }  // namespace
 
 namespace {

@@ -209,6 +209,17 @@ TEST_F(LogFile, UnopenableFileIsReportedOnConsole)
               "Unable to open and write to log file.\nUnable to open and write to log file.\n");
 }
 
+// A full disk takes the open and refuses the bytes: each message lost says so
+// once, like one that found no file; an empty message loses nothing.
+TEST_F(LogFile, AMessageTheDiskRefusesIsReportedOnConsole)
+{
+    kvemu::redirect_path("/var/vxt/Component.log", "/dev/full");
+    testing::internal::CaptureStdout();
+    _log("lost\n");
+    _log("");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to open and write to log file.\n");
+}
+
 TEST_F(LogFile, AFifoWithoutReaderIsReportedNotWaitedFor)
 {
     ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);

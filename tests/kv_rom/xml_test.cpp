@@ -2,13 +2,20 @@
 // of good and of hostile files.
 #include <gtest/gtest.h>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -350,6 +357,99 @@ TEST_F(XmlFile, AFailedWriteKeepsTheEarlierPlanWhole)
     ASSERT_EQ(stat("plan.xml", &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_NE(read_file("plan.xml").find("<product_id value=\"ULTRIUM 6\"/>"), std::string::npos);
+}
+
+TEST_F(XmlFile, ANewPlanThroughADanglingLinkAndUnderAUmask)
+{
+    add(0x5A01, "ULTRIUM 5", 0, 1, 0, 1.5, 2, "upgrade");
+    ASSERT_EQ(symlink("later.xml", "link.xml"), 0);  // the link stays, its file gets the plan
+    const mode_t mask = umask(027);
+    EXPECT_EQ(WriteToXml("link.xml", table_.data()), 0);
+    umask(mask);
+    struct stat st {};
+    ASSERT_EQ(lstat("link.xml", &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat("later.xml", &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// A plan that cannot be synced is not put in place: the earlier one stays
+// whole and no temporary is left. A filter of the child's own system calls
+// makes fsync fail.
+TEST_F(XmlFile, AFailedSyncKeepsTheEarlierPlan)
+{
+    add(0x5A01, "ULTRIUM 5", 0, 1, 0, 1.5, 2, "upgrade");
+    ASSERT_EQ(WriteToXml("plan.xml", table_.data()), 0);
+    const std::string earlier = read_file("plan.xml");
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        sock_filter code[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsync, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        sock_fprog filter = {sizeof code / sizeof code[0], code};
+        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) != 0)
+            _exit(2);
+        testing::internal::CaptureStderr();
+        table_[0].ProductID[0] = 'X';
+        const int rc = WriteToXml("plan.xml", table_.data());
+        const std::string err = testing::internal::GetCapturedStderr();
+        _exit(rc == 1 && err.find("in place of 'plan.xml': Input/output error\n") != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2)
+        GTEST_SKIP() << "system calls cannot be filtered here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(read_file("plan.xml"), earlier);
+    EXPECT_NE(std::system("ls -A | grep -qvx plan.xml"), 0) << "a file besides the plan";
+}
+
+// The kernel's rule for links in shared directories: a plan path that is a
+// link in a sticky, world-writable directory is followed only when the link
+// belongs to the caller or to the directory's owner. Rows that give a file
+// away are set up only where the tests may.
+TEST_F(XmlFile, APlanLinkAnotherUserMadeInASharedDirectoryIsRefused)
+{
+    add(0x5A01, "ULTRIUM 5", 0, 1, 0, 1.5, 2, "upgrade");
+    const uid_t me = geteuid(), other = me == 65534 ? 65533 : 65534;
+    const struct {
+        const char *what;
+        mode_t dir_mode;
+        uid_t dir_owner, link_owner;
+        bool through_mine, refused;  // through_mine: the path is the caller's link to that one
+    } cases[] = {
+        {"another's link", 01777, me, other, false, true},
+        {"reached through the caller's link", 01777, me, other, true, true},
+        {"the caller's link", 01777, other, me, false, false},
+        {"the directory owner's link", 01777, other, other, false, false},
+        {"not sticky", 0777, me, other, false, false},
+        {"not world-writable", 01775, me, other, false, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        (void)!std::system("rm -rf shared Component.log");
+        write_file("victim", "a file of the system\n");
+        ASSERT_EQ(mkdir("shared", 0755), 0);
+        ASSERT_EQ(symlink("../victim", c.through_mine ? "shared/theirs" : "shared/plan.xml"), 0);
+        if (c.through_mine) {
+            ASSERT_EQ(symlink("theirs", "shared/plan.xml"), 0);
+        }
+        if (lchown(c.through_mine ? "shared/theirs" : "shared/plan.xml", c.link_owner, c.link_owner) != 0 ||
+            chown("shared", c.dir_owner, c.dir_owner) != 0 || chmod("shared", c.dir_mode) != 0)
+            continue;
+        EXPECT_EQ(WriteToXml("shared/plan.xml", table_.data()), c.refused ? 1 : 0);
+        EXPECT_EQ(read_file("victim") == "a file of the system\n", c.refused);
+        EXPECT_EQ(read_file("Component.log"),
+                  c.refused
+                      ? "Error: XML file shared/plan.xml leads through a link another user owns in a shared "
+                        "directory; not written.\n"
+                      : "");
+    }
 }
 
 // A document of exactly `size` bytes: one device, padded with a comment.

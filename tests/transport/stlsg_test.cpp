@@ -633,7 +633,7 @@ TEST_F(Transport, OutcomeMapping)
     };
     const Case cases[] = {
         {"", 96, 0x00, 0x00, 96},
-        {"errno=5", -1, 0xFF, 0xFF, 96},  // the header stays zeroed: no residue
+        {"errno=5", -1, 0xFF, 0xFF, 0},  // the driver never took it: nothing moved
         {"driver=0x05", -1, 0xFF, 0xFF, 96},
         {"driver=0x25 host=1", -1, 0xFF, 0xFF, 96},  // rule order: invalid request first
         {"host=1", -1, 0x09, 0xFF, 96},
@@ -641,6 +641,7 @@ TEST_F(Transport, OutcomeMapping)
         {"host=7 driver=0x27 resid=-1 short=96", 96, 0x00, 0x00, 96},
         {"host=7 driver=0x27 resid=0", -1, 0x42, 0xFF, 96},
         {"host=7 driver=0x26 resid=-1", -1, 0x42, 0xFF, 96},
+        {"host=7 driver=0x27 resid=-1 status=2", -1, 0x42, 0xFF, 96},
         {"host=7", -1, 0x42, 0xFF, 96},
         {"host=2 status=2", -1, 0x42, 0xFF, 96},
         {"status=8", -1, 0x00, 0x08, 96},
@@ -653,6 +654,16 @@ TEST_F(Transport, OutcomeMapping)
         {"resid=-5", 96, 0x00, 0x00, 96},
         {"resid=1000", 0, 0x00, 0x00, 0},
         {"resid=40 status=8", -1, 0x00, 0x08, 56},
+        // A driver code beside the sense flag fails the command, whatever the
+        // status byte says; what moved is what the residue leaves.
+        {"driver=0x06", -1, 0x01, 0xFF, 96},
+        {"driver=0x06 resid=96", -1, 0x01, 0xFF, 0},
+        {"driver=0x0E status=2", -1, 0x01, 0xFF, 96},
+        {"driver=0x01", -1, 0xFF, 0xFF, 96},
+        {"driver=0x04 resid=50", -1, 0xFF, 0xFF, 46},
+        {"driver=0x07", -1, 0xFF, 0xFF, 96},
+        {"driver=0x08", 96, 0x00, 0x00, 96},
+        {"driver=0x20", 96, 0x00, 0x00, 96},  // a suggestion alone
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.override_spec);
@@ -672,6 +683,18 @@ TEST_F(Transport, OutcomeMapping)
         kvemu::unload_bus();
         handler_calls = 0;
     }
+}
+
+TEST_F(Transport, AFailedRequestLogsNoDataItDidNotMove)
+{
+    open_tape("override = 12 errno=5\n");
+    LogCapture log;
+    scsi_configure_logging(&drv, log.fp, LOG_ERRORS_ONLY);
+    scsi_set_datalog_level(16);
+    std::memset(data, 0xA5, sizeof data);  // what an earlier command left
+    EXPECT_EQ(run({0x12, 0, 0, 0, 96, 0}, data, 96, HOST_READ), -1);
+    scsi_set_datalog_level(0);
+    EXPECT_EQ(log.text(), "|T| Sys | Inquiry             |12 00 00 00 60 00 |00000|FF|FF|\n");
 }
 
 TEST_F(Transport, AdapterErrorLogsItsDiagnostics)
