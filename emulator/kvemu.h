@@ -196,9 +196,10 @@ void real_clock();
 using ReplyHook = Reply (*)(const Command &);
 void set_reply_hook(ReplyHook hook);
 
-// While a bus is loaded, fopen()/open() of `from` go to `to` instead (an empty
-// `to` removes the redirection). $KVEMU_LOGFILE redirects the tool's log file
-// "/var/vxt/Component.log" the same way, so tests never touch the real one.
+// While a bus is loaded, fopen()/open()/opendir()/access() of `from` go to
+// `to` instead (an empty `to` removes the redirection). $KVEMU_LOGFILE
+// redirects the tool's log file "/var/vxt/Component.log" the same way, so
+// tests never touch the real one.
 void redirect_path(const std::string &from, const std::string &to);
 
 }  // namespace kvemu
