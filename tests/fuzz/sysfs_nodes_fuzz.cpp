@@ -65,23 +65,26 @@ std::unique_ptr<char[]> entry_name(const std::string &name)
     return n;
 }
 
-// Each parser given its piece; what it takes must be exactly the kernel's
-// way of writing the numbers it read.
+// Each parser given its piece as far as a directory entry can hold it (to a
+// NUL); what it takes must be exactly the kernel's way of writing the numbers
+// it read.
 void check_parsers(const kvemu::SysfsEntry &e)
 {
     if (e.name) {
         int node = -1;
-        if (stlsg::parse_node_name(entry_name(*e.name).get(), &node)) {
+        std::unique_ptr<char[]> n = entry_name(*e.name);
+        if (stlsg::parse_node_name(n.get(), &node)) {
             FUZZ_CHECK(node >= 0);
-            FUZZ_CHECK(std::string(entry_name(*e.name).get()) == "sg" + std::to_string(node));
+            FUZZ_CHECK(std::string(n.get()) == "sg" + std::to_string(node));
         }
     }
     if (e.device) {
         stlsg::Address a{-1, -1, -1, -1};
-        if (stlsg::parse_device_name(entry_name(*e.device).get(), &a)) {
+        std::unique_ptr<char[]> d = entry_name(*e.device);
+        if (stlsg::parse_device_name(d.get(), &a)) {
             FUZZ_CHECK(a.host >= 0 && a.channel >= 0 && a.id >= 0 && a.lun >= 0);
-            FUZZ_CHECK(*e.device == std::to_string(a.host) + ":" + std::to_string(a.channel) + ":" +
-                                        std::to_string(a.id) + ":" + std::to_string(a.lun));
+            FUZZ_CHECK(std::string(d.get()) == std::to_string(a.host) + ":" + std::to_string(a.channel) + ":" +
+                                                   std::to_string(a.id) + ":" + std::to_string(a.lun));
         }
     }
     if (e.type) {
@@ -140,12 +143,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     drv.bus_addr = id;
     drv.lun = lun;
     if (scsi_open_device(&drv) == 0) {
-        // The node opened is that of a device at the address.
+        // The node opened is that of a device at the address (its name read
+        // as a directory entry holds it, to a NUL).
         const std::vector<std::string> &trace = kvemu::trace();
         FUZZ_CHECK(!trace.empty() && trace.back().rfind("open sg", 0) == 0);
         const std::string name = trace.back().substr(5);
         FUZZ_CHECK(std::any_of(entries.begin(), entries.end(), [&](const kvemu::SysfsEntry &e) {
-            return e.name == name && could_match(e, entries, host, id, lun);
+            return e.name && e.name->c_str() == name && could_match(e, entries, host, id, lun);
         }));
         scsi_close_device(&drv);
     }
