@@ -32,6 +32,7 @@ struct Bus {
     std::optional<std::string> list_text;
     std::map<int, int> fds;  // descriptor -> node number
     std::vector<std::string> trace;
+    std::vector<std::string> listing_calls;
     std::vector<unsigned> sleeps;
     std::map<std::string, std::string> redirects;
     std::string list_buffer;           // backing store of the FILE* served for the device list
@@ -121,6 +122,7 @@ void add_node(const Config &cfg, bool raw)
     // Read once: every SG_IO asks it. "record = 0" keeps long runs (benchmarks)
     // from storing every byte sent.
     n->record = cfg.get_int("record", 1) != 0;
+    n->raw = raw;
     if (raw) {
         n->line = cfg.get("line");
     } else {
@@ -383,6 +385,7 @@ void unload_bus()
     b.list_text.reset();
     b.fds.clear();
     b.trace.clear();
+    b.listing_calls.clear();
     b.sleeps.clear();
     b.clock.reset();
 }
@@ -414,7 +417,12 @@ void add_override(int number, const Override &o)
 }
 
 const std::vector<std::string> &trace() { return bus().trace; }
-void clear_trace() { bus().trace.clear(); }
+const std::vector<std::string> &listing_calls() { return bus().listing_calls; }
+void clear_trace()
+{
+    bus().trace.clear();
+    bus().listing_calls.clear();
+}
 void set_device_list_text(const std::string &text) { bus().list_text = text; }
 void set_sysfs_entries(std::vector<SysfsEntry> entries) { sysfs::replace(std::move(entries)); }
 const std::vector<unsigned> &sleeps() { return bus().sleeps; }
@@ -528,28 +536,38 @@ int memory_file(const std::string &text, int flags)
     return fd;
 }
 
-// The files the emulated kernel shows besides the nodes: the proc device
-// list and the sysfs type files. Everything below /sys/class/scsi_generic
-// is the emulator's, so the real host's devices never show through.
-enum class File { NotOurs, DeviceList, Text, Missing };
+// The paths where the emulated kernel lists its devices: the proc device
+// list and, in sysfs, the bus list, the adapters and the sg driver's class.
+// Everything at or below those sysfs directories is the emulator's, so the
+// real host's devices never show through.
+enum class File { NotOurs, DeviceList, Text, Dir, Missing };
 
 File served_file(const char *path, std::string *text)
 {
     if (std::strcmp(path, kDeviceList) == 0)
         return proc_listed() ? File::DeviceList : File::Missing;
-    std::string name;
-    switch (sysfs::classify(path, &name)) {
-    case sysfs::PathKind::Outside:
+    switch (sysfs::look_up(path, sysfs_listed(), text)) {
+    case sysfs::Kind::Outside:
         return File::NotOurs;
-    case sysfs::PathKind::Type:
-        if (const std::string *type = sysfs_listed() ? sysfs::type_of(name) : nullptr) {
-            *text = *type;
-            return File::Text;
-        }
-        return File::Missing;
-    default:
-        return File::Missing;
+    case sysfs::Kind::File:
+        return File::Text;
+    case sysfs::Kind::Dir:
+        return File::Dir;
+    case sysfs::Kind::Missing:
+        break;
     }
+    return File::Missing;
+}
+
+// One line of listing_calls(): the call, the path, and whether it failed.
+void listing_call(const char *call, const char *path, bool failed)
+{
+    std::string line = call;
+    line += ' ';
+    line += path;
+    if (failed)
+        line += " failed";
+    bus().listing_calls.push_back(std::move(line));
 }
 
 }  // namespace
@@ -562,7 +580,8 @@ extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **
     if (!serves_path(path, mapped))
         return 0;
     std::string text;
-    switch (served_file(path, &text)) {
+    File file = served_file(path, &text);
+    switch (file) {
     case File::NotOurs:
         return 0;
     case File::DeviceList: {
@@ -572,18 +591,20 @@ extern "C" int kvemu_hook_fopen(const char *path, const char * /*mode*/, FILE **
         if (b.list_buffer.empty())
             b.list_buffer = "\n";
         *result = fmemopen(b.list_buffer.data(), b.list_buffer.size(), "r");
-        return 1;
+        break;
     }
     case File::Text: {
         int fd = memory_file(text, O_RDONLY | O_CLOEXEC);
         *result = fd < 0 ? nullptr : fdopen(fd, "r");
-        return 1;
-    }
-    case File::Missing:
         break;
     }
-    errno = ENOENT;
-    *result = nullptr;
+    case File::Dir:
+    case File::Missing:
+        errno = file == File::Dir ? EISDIR : ENOENT;
+        *result = nullptr;
+        break;
+    }
+    listing_call("fopen", path, *result == nullptr);
     return 1;
 }
 
@@ -595,19 +616,25 @@ extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const c
     if (!serves_path(path, mapped))
         return 0;
     std::string text;
-    switch (served_file(path, &text)) {
+    File file = served_file(path, &text);
+    switch (file) {
     case File::NotOurs:
         break;
     case File::DeviceList:
         device_list_text(text);
         *result = memory_file(text, flags);
-        return 1;
+        break;
     case File::Text:
         *result = memory_file(text, flags);
-        return 1;
+        break;
+    case File::Dir:
     case File::Missing:
-        errno = ENOENT;
+        errno = file == File::Dir ? EISDIR : ENOENT;
         *result = -1;
+        break;
+    }
+    if (file != File::NotOurs) {
+        listing_call("open", path, *result < 0);
         return 1;
     }
     int number = node_from_path(path);
@@ -634,34 +661,39 @@ extern "C" int kvemu_hook_open(const char *path, int flags, int *result, const c
     return 1;
 }
 
-namespace {
-
-// What a path below /sys/class/scsi_generic names, and the entry's name;
-// Outside for a path the emulator leaves to the system.
-sysfs::PathKind sysfs_path(const char *path, const char **mapped, std::string *name)
-{
-    if (!serves_path(path, mapped))
-        return sysfs::PathKind::Outside;
-    return sysfs::classify(path, name);
-}
-
-}  // namespace
-
 extern "C" int kvemu_hook_opendir(const char *path, DIR **result, const char **mapped)
 {
     if (in_emulator || !path)
         return 0;
     Guard g;
-    std::string name;
-    sysfs::PathKind kind = sysfs_path(path, mapped, &name);
-    if (kind == sysfs::PathKind::Outside)
+    if (!serves_path(path, mapped))
         return 0;
-    if (kind == sysfs::PathKind::ClassDir && sysfs_listed()) {
-        *result = sysfs::open_dir();
-        return 1;
-    }
-    errno = ENOENT;
-    *result = nullptr;
+    sysfs::Kind kind = sysfs::Kind::Outside;
+    *result = sysfs::open_dir(path, sysfs_listed(), &kind);
+    if (kind == sysfs::Kind::Outside)
+        return 0;
+    if (!*result)
+        errno = kind == sysfs::Kind::File ? ENOTDIR : ENOENT;
+    listing_call("opendir", path, *result == nullptr);
+    return 1;
+}
+
+extern "C" int kvemu_hook_access(const char *path, int /*mode*/, int *result, const char **mapped)
+{
+    if (in_emulator || !path)
+        return 0;
+    Guard g;
+    if (!serves_path(path, mapped))
+        return 0;
+    std::string text;
+    File file = served_file(path, &text);
+    if (file == File::NotOurs)
+        return 0;
+    // The emulated files and directories exist for every kind of access.
+    *result = file == File::Missing ? -1 : 0;
+    if (*result < 0)
+        errno = ENOENT;
+    listing_call("access", path, *result < 0);
     return 1;
 }
 
@@ -684,32 +716,6 @@ extern "C" int kvemu_hook_closedir(DIR *dir)
 {
     Guard g;
     return sysfs::close(dir);
-}
-
-extern "C" int kvemu_hook_readlink(const char *path, char *buf, size_t size, ssize_t *result,
-                                   const char **mapped)
-{
-    if (in_emulator || !path)
-        return 0;
-    Guard g;
-    std::string name;
-    sysfs::PathKind kind = sysfs_path(path, mapped, &name);
-    if (kind == sysfs::PathKind::Outside)
-        return 0;
-    const std::string *link = nullptr;
-    if (kind == sysfs::PathKind::Link && sysfs_listed())
-        link = sysfs::link_of(name);
-    if (!link) {
-        errno = kind == sysfs::PathKind::ClassDir || kind == sysfs::PathKind::Type ? EINVAL : ENOENT;
-        *result = -1;
-        return 1;
-    }
-    // As readlink does: no terminating NUL, the text cut to the buffer.
-    size_t n = std::min(size, link->size());
-    if (n)
-        std::memcpy(buf, link->data(), n);
-    *result = static_cast<ssize_t>(n);
-    return 1;
 }
 
 extern "C" int kvemu_hook_ioctl(int fd, unsigned long request, void *arg, int *result)

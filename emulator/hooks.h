@@ -14,13 +14,14 @@ extern "C" {
 
 int kvemu_hook_fopen(const char *path, const char *mode, FILE **result, const char **mapped);
 int kvemu_hook_open(const char *path, int flags, int *result, const char **mapped);
-/* The emulated /sys/class/scsi_generic: its directory streams and links. */
+/* The emulated sysfs where devices are listed: its directory streams, and
+ * whether a path there exists. */
 int kvemu_hook_opendir(const char *path, DIR **result, const char **mapped);
 int kvemu_hook_readdir(DIR *dir, struct dirent64 **entry);
 int kvemu_hook_rewinddir(DIR *dir);
 int kvemu_hook_closedir(DIR *dir);
 int kvemu_hook_is_stream(DIR *dir);
-int kvemu_hook_readlink(const char *path, char *buf, size_t size, ssize_t *result, const char **mapped);
+int kvemu_hook_access(const char *path, int mode, int *result, const char **mapped);
 int kvemu_hook_ioctl(int fd, unsigned long request, void *arg, int *result);
 void kvemu_hook_close(int fd);
 int kvemu_hook_sleep(unsigned seconds);

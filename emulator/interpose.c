@@ -210,14 +210,14 @@ int statx(int dirfd, const char *path, int flags, unsigned mask, struct statx *s
     return r;
 }
 
-/* The emulated /sys/class/scsi_generic: a directory stream of the emulator's
- * own, which only these calls may be given, and its links. */
+/* The emulated sysfs directories where devices are listed: directory streams
+ * of the emulator's own, which only these calls may be given. */
 typedef DIR *(*opendir_fn)(const char *);
 typedef struct dirent *(*readdir_fn)(DIR *);
 typedef struct dirent64 *(*readdir64_fn)(DIR *);
 typedef void (*rewinddir_fn)(DIR *);
 typedef int (*dir_fn)(DIR *);
-typedef ssize_t (*readlink_fn)(const char *, char *, size_t);
+typedef int (*access_fn)(const char *, int);
 
 DIR *opendir(const char *path)
 {
@@ -269,21 +269,13 @@ int closedir(DIR *dir)
     return NEXT(dir_fn, "closedir")(dir);
 }
 
-ssize_t readlink(const char *path, char *buf, size_t size)
+int access(const char *path, int mode)
 {
-    ssize_t result = -1;
+    int result = -1;
     const char *mapped = path;
-    if (kvemu_hook_readlink(path, buf, size, &result, &mapped))
+    if (kvemu_hook_access(path, mode, &result, &mapped))
         return result;
-    return NEXT(readlink_fn, "readlink")(mapped, buf, size);
-}
-
-/* What a fortified build calls for readlink. */
-ssize_t __readlink_chk(const char *path, char *buf, size_t size, size_t buflen)
-{
-    if (size > buflen)
-        abort();
-    return readlink(path, buf, size);
+    return NEXT(access_fn, "access")(mapped, mode);
 }
 
 time_t time(time_t *out)

@@ -1,8 +1,8 @@
 // Stand-in for the Linux sg driver and the drives behind it.
 //
-// The emulator interposes fopen/open/ioctl/close/sleep/time and the directory,
-// link and stat calls (see interpose.c). While a bus is loaded it serves the
-// device list "/proc/scsi/sg/devices" or "/sys/class/scsi_generic" (bus key
+// The emulator interposes fopen/open/ioctl/close/sleep/time, access and the
+// directory and stat calls (see interpose.c). While a bus is loaded it serves
+// the device list "/proc/scsi/sg/devices" or the SCSI bus in sysfs (bus key
 // "devlist"), the nodes "/dev/sgN" and the sg ioctls; every other path and
 // descriptor passes through to the system.
 // A bus is loaded from the file named by $KVEMU_BUS on first use, or directly by a
@@ -122,18 +122,15 @@ struct Override {
     int ioctl_errno = 0;
 };
 
-// What happened on the bus, in order. Tests compare these texts.
-//   "open sg0", "open sg5 failed", "close sg0",
-//   "cmd sg0 12 00 00 00 60 00"            (a command, its CDB)
-//   "out sg0 00 01 02 ..."                (data-out bytes of the command just above)
-//   "reset sg0 1", "sleep 150"
-// One entry of the emulated /sys/class/scsi_generic: the directory entry's
-// name, the text of its "device" link and of the device's "type" file (none:
-// the link or the file is missing).
+// One device of the emulated sysfs (none: it is missing): its name in the bus
+// list /sys/bus/scsi/devices, the node's name in its "scsi_generic"
+// directory (and in /sys/class/scsi_generic), the text of its "type" file,
+// and its adapter's name in /sys/class/scsi_host.
 struct SysfsEntry {
-    std::string name;
-    std::optional<std::string> link;
+    std::optional<std::string> device;
+    std::optional<std::string> name;
     std::optional<std::string> type;
+    std::optional<std::string> host;
 };
 
 struct Node {
@@ -146,6 +143,7 @@ struct Node {
     std::vector<Override> overrides;
     std::vector<Command> commands;  // every command received, in order
     bool record = true;             // "record = 0": commands are neither kept nor traced
+    bool raw = false;               // a [raw] section: its line alone, at no address
     int opens = 0, closes = 0;
 };
 
@@ -161,12 +159,24 @@ Node *node_at(int host, int target, int lun = 0);
 int node_count();
 void add_override(int node_number, const Override &o);
 
+// What happened on the bus, in order. Tests compare these texts.
+//   "open sg0", "open sg5 failed", "close sg0",
+//   "cmd sg0 12 00 00 00 60 00"            (a command, its CDB)
+//   "out sg0 00 01 02 ..."                (data-out bytes of the command just above)
+//   "reset sg0 1", "sleep 150"
 const std::vector<std::string> &trace();
+// Every call the emulator answered on the paths where devices are listed
+// (the proc list and the sysfs directories and files), in order:
+//   "fopen /proc/scsi/sg/devices failed", "access /sys/class/scsi_host/host1",
+//   "opendir /sys/bus/scsi/devices", "open /sys/bus/scsi/devices/1:0:4:0/type"
+// Kept in-process only, never in $KVEMU_TRACE.
+const std::vector<std::string> &listing_calls();
+// Clears the trace and the listing calls.
 void clear_trace();
 // Set the device-list text served instead of the generated one.
 void set_device_list_text(const std::string &text);
-// Set the entries of /sys/class/scsi_generic served instead of the generated
-// ones, in the order given (served while the bus lists its nodes in sysfs).
+// Set the sysfs devices served instead of the generated ones, listed in the
+// order given (served while the bus lists its devices in sysfs).
 void set_sysfs_entries(std::vector<SysfsEntry> entries);
 // Seconds asked of sleep() while a bus was loaded.
 const std::vector<unsigned> &sleeps();
@@ -186,9 +196,10 @@ void real_clock();
 using ReplyHook = Reply (*)(const Command &);
 void set_reply_hook(ReplyHook hook);
 
-// While a bus is loaded, fopen()/open() of `from` go to `to` instead (an empty
-// `to` removes the redirection). $KVEMU_LOGFILE redirects the tool's log file
-// "/var/vxt/Component.log" the same way, so tests never touch the real one.
+// While a bus is loaded, fopen()/open()/opendir()/access() of `from` go to
+// `to` instead (an empty `to` removes the redirection). $KVEMU_LOGFILE
+// redirects the tool's log file "/var/vxt/Component.log" the same way, so
+// tests never touch the real one.
 void redirect_path(const std::string &from, const std::string &to);
 
 }  // namespace kvemu

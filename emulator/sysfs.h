@@ -1,7 +1,10 @@
-// The sg nodes as a kernel without the proc device list publishes them:
-// /sys/class/scsi_generic/<name> with its "device" link and the device's
-// "type" file. Entries are made from the bus sections (or given whole by a
-// test) and read through the directory, readlink and open hooks of bus.cpp.
+// The SCSI bus as a kernel without the proc device list shows it in sysfs:
+// the flat bus list /sys/bus/scsi/devices (each device "H:C:T:L" with its
+// scsi_generic/ directory and its type file, beside the adapters' "hostH" and
+// the targets' "targetH:C:T"), the adapters in /sys/class/scsi_host and the
+// sg driver's class directory /sys/class/scsi_generic. Entries are made from
+// the bus sections (or given whole by a test) and read through the access,
+// directory and open hooks of bus.cpp.
 #ifndef KVEMU_SYSFS_H
 #define KVEMU_SYSFS_H
 
@@ -9,7 +12,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "kvemu.h"
 
@@ -23,22 +25,21 @@ void build_from_bus();
 void replace(std::vector<SysfsEntry> entries);
 void clear();
 
-enum class PathKind {
-    Outside,   // not below the class directory
-    ClassDir,  // /sys/class/scsi_generic
-    Link,      // <class dir>/<name>/device
-    Type,      // <class dir>/<name>/device/type
-    Missing,   // anything else below the class directory
+enum class Kind {
+    Outside,  // not at or below one of the three directories: the system's
+    Missing,
+    Dir,
+    File,
 };
-PathKind classify(const char *path, std::string *name);
+// What `path` names now; `listed` false (the bus lists its devices only in
+// /proc) makes everything at or below the three directories missing. A
+// file's text goes to `text`.
+Kind look_up(const char *path, bool listed, std::string *text);
 
-// The link or type text of an entry on the bus now; null when it has none.
-const std::string *link_of(const std::string &name);
-const std::string *type_of(const std::string &name);
-
-// A directory stream over the entries on the bus now. The others say whether
-// `dir` is such a stream, and if so serve it.
-DIR *open_dir();
+// A directory stream over what the directory `path` holds now ("." and ".."
+// first); null, with what `path` is in *kind, when it is no directory. The
+// others say whether `dir` is such a stream, and if so serve it.
+DIR *open_dir(const char *path, bool listed, Kind *kind);
 bool read(DIR *dir, dirent64 **entry);
 bool rewind(DIR *dir);
 bool close(DIR *dir);

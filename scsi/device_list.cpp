@@ -1,5 +1,5 @@
 // Finding an address in the sg driver's device list: the driver's proc list,
-// or on kernels built without it, the nodes under /sys/class/scsi_generic.
+// or on kernels built without it, the SCSI bus as sysfs lists it.
 #include "device_list.h"
 
 #include <dirent.h>
@@ -18,11 +18,10 @@ namespace {
 constexpr int kArrayControllerType = 12;
 // A longer proc list is read only this far; nothing past it is looked at.
 constexpr size_t kMaxDeviceListBytes = 1 << 20;
-// A node's "device" link reads "../../../H:C:T:L", about 20 bytes; one that
-// fills this buffer may have been cut short and is not trusted.
-constexpr size_t kLinkBuffer = 256;
 // A "type" file holds a number and a line end.
 constexpr size_t kTypeBuffer = 32;
+// The longest device name that can read as H:C:T:L.
+constexpr size_t kMaxDeviceName = 4 * 10 + 3;
 
 // One device a source offers: the node number and the address it names.
 struct Candidate {
@@ -180,48 +179,49 @@ private:
     int count_ = 0;
 };
 
-// The nodes the sg driver publishes in sysfs, in whatever order the directory
-// gives them: the name gives the node number, the "device" link the address,
-// and the device's "type" file the type. An entry that does not read as one
-// of these is passed over.
-class SysfsList {
+// The devices at one address in the bus list sysfs keeps, each named H:C:T:L,
+// in whatever order the directory gives them. Only a device at the address
+// is looked into: its "scsi_generic/" directory names its node, and its
+// "type" file is read on request. A name that does not read as these is
+// passed over.
+class SysfsBus {
 public:
     static constexpr bool kInNodeOrder = false;
 
-    SysfsList() : dir_(opendir(kSysfsNodes)) {}
-    ~SysfsList()
+    SysfsBus(int host, int id, int lun) : host_(host), id_(id), lun_(lun), dir_(opendir(kSysfsDevices)) {}
+    ~SysfsBus()
     {
         if (dir_)
             closedir(dir_);
     }
-    SysfsList(const SysfsList &) = delete;
-    SysfsList &operator=(const SysfsList &) = delete;
-
-    bool is_open() const { return dir_ != nullptr; }
+    SysfsBus(const SysfsBus &) = delete;
+    SysfsBus &operator=(const SysfsBus &) = delete;
 
     bool next(Candidate *c)
     {
+        if (!dir_)
+            return false;
         while (const dirent *entry = readdir(dir_)) {
-            int node = -1;
-            if (!parse_node_name(entry->d_name, &node))
+            Address a{};
+            if (!parse_device_name(entry->d_name, &a) || !at_address(a, host_, id_, lun_))
                 continue;
-            char link[kLinkBuffer];
-            ssize_t n = readlink(node_path(entry->d_name, "/device"), link, sizeof link);
-            if (n <= 0 || static_cast<size_t>(n) >= sizeof link)
-                continue;
-            if (!parse_address(link, static_cast<size_t>(n), &c->address))
+            const size_t length = strnlen(entry->d_name, kMaxDeviceName);
+            std::memcpy(device_, entry->d_name, length);
+            device_[length] = '\0';
+            int node = node_of_device();
+            if (node < 0)
                 continue;
             c->node = node;
+            c->address = a;
             return true;
         }
         return false;
     }
 
-    bool type_of(const Candidate &c, int *type)
+    // The type of the device next() gave last.
+    bool type_of(const Candidate &, int *type)
     {
-        char name[16];
-        std::snprintf(name, sizeof name, "sg%d", c.node);
-        int fd = open(node_path(name, "/device/type"), O_RDONLY | O_CLOEXEC);
+        int fd = open(device_path("/type"), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return false;
         char text[kTypeBuffer];
@@ -232,24 +232,50 @@ public:
     }
 
 private:
-    // "<class dir>/<name><tail>" for a name parse_node_name took (so at most
-    // twelve characters), built by hand: it is made once per node per open.
-    const char *node_path(const char *name, const char *tail)
+    // The node in the current device's "scsi_generic/", -1 for none. The
+    // kernel puts exactly one there; should more show, the lowest stands.
+    int node_of_device()
     {
-        constexpr size_t kDirLength = sizeof kSysfsNodes - 1;
-        std::memcpy(path_, kSysfsNodes, kDirLength);
-        char *p = path_ + kDirLength;
-        *p++ = '/';
-        for (const char *s : {name, tail})
-            while (*s && p < path_ + sizeof path_ - 1)
-                *p++ = *s++;
-        *p = '\0';
+        DIR *dir = opendir(device_path("/scsi_generic"));
+        if (!dir)
+            return -1;
+        int best = -1;
+        while (const dirent *entry = readdir(dir)) {
+            int node = -1;
+            if (parse_node_name(entry->d_name, &node) && (best < 0 || node < best))
+                best = node;
+        }
+        closedir(dir);
+        return best;
+    }
+
+    const char *device_path(const char *tail)
+    {
+        std::snprintf(path_, sizeof path_, "%s/%s%s", kSysfsDevices, device_, tail);
         return path_;
     }
 
+    int host_, id_, lun_;
     DIR *dir_;
-    char path_[64];
+    char device_[kMaxDeviceName + 1] = "";
+    char path_[96] = "";
 };
+
+// The lookup when the kernel keeps no proc list. An adapter that does not
+// exist costs one failed call, so a scan of every address stays cheap; on
+// one that does, the bus list is read once for the devices at the address.
+// The channel is ignored, so every device named H:*:T:L counts.
+int find_in_sysfs(int host, int id, int lun)
+{
+    if (host < 0 || id < 0 || lun < 0)
+        return -1;  // no name in sysfs reads as a negative number
+    char adapter[48];
+    std::snprintf(adapter, sizeof adapter, "%s/host%d", kSysfsHosts, host);
+    if (access(adapter, F_OK) != 0)
+        return -1;
+    SysfsBus bus(host, id, lun);
+    return lowest_match(bus, host, id, lun);
+}
 
 // Decimal digits from p (at least one, no sign) within int; *p is left on the
 // first character after them.
@@ -267,6 +293,14 @@ bool decimal(const char *&p, const char *end, int *out)
     return true;
 }
 
+// The same, as the kernel writes numbers into names: no leading zero.
+bool name_number(const char *&p, const char *end, int *out)
+{
+    if (p != end && *p == '0' && p + 1 != end && p[1] >= '0' && p[1] <= '9')
+        return false;
+    return decimal(p, end, out);
+}
+
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 }  // namespace
@@ -276,32 +310,33 @@ bool parse_node_name(const char *name, int *node)
     if (name[0] != 's' || name[1] != 'g')
         return false;
     const char *p = name + 2;
-    if (*p == '0' && p[1] != '\0')
-        return false;  // "sg01" is not the name of node 1
     // Eleven digits without a leading zero are past any int: a longer name
-    // need not be looked at whole.
+    // need not be looked at whole. "sg01" is not the name of node 1.
     const char *end = p;
     while (end < p + 12 && *end != '\0')
         ++end;
     int n = 0;
-    if (!decimal(p, end, &n) || p != end)
+    if (!name_number(p, end, &n) || p != end)
         return false;
     *node = n;
     return true;
 }
 
-bool parse_address(const char *link, size_t length, Address *out)
+bool parse_device_name(const char *name, Address *out)
 {
-    const char *end = link + length;
-    const char *p = end;
-    while (p != link && p[-1] != '/')
-        --p;
-    // Each number into a local of its own, written out together at the end:
-    // this runs once per node per open.
+    // Four numbers within int and three colons make at most 43 characters: a
+    // longer name need not be looked at whole.
+    const char *end = name;
+    while (end < name + kMaxDeviceName + 1 && *end != '\0')
+        ++end;
+    if (*end != '\0')
+        return false;
+    const char *p = name;
+    // Each number into a local of its own, written out together at the end.
     int host = 0, channel = 0, id = 0, lun = 0;
     auto colon = [&p, end] { return p != end && *p++ == ':'; };
-    if (!decimal(p, end, &host) || !colon() || !decimal(p, end, &channel) || !colon() ||
-        !decimal(p, end, &id) || !colon() || !decimal(p, end, &lun) || p != end)
+    if (!name_number(p, end, &host) || !colon() || !name_number(p, end, &channel) || !colon() ||
+        !name_number(p, end, &id) || !colon() || !name_number(p, end, &lun) || p != end)
         return false;
     *out = Address{host, channel, id, lun};
     return true;
@@ -334,9 +369,10 @@ int find_node(int host, int id, int lun, int *list_errno)
             return lowest_match(proc, host, id, lun);
         proc_errno = proc.open_errno();
     }
-    SysfsList sysfs;
-    if (sysfs.is_open())
-        return lowest_match(sysfs, host, id, lun);
+    // Without the proc list, sysfs is read while the sg driver is loaded;
+    // with the driver gone, neither source can be read.
+    if (access(kSysfsNodes, F_OK) == 0)
+        return find_in_sysfs(host, id, lun);
     *list_errno = proc_errno;
     return -1;
 }

@@ -231,9 +231,9 @@ TEST(Emulator, ALinkToANodeLeadsToIt)
     kvemu::unload_bus();
 }
 
-// What the emulated kernel shows of its device list with each setting: the
-// proc list, the sysfs entries (their names in the order listed, each link
-// and type), or both.
+// What the emulated kernel shows of its devices with each setting: the proc
+// list, the SCSI bus in sysfs (the bus list with adapters and targets, the
+// adapters, the sg class, a device's node and type), or both.
 TEST(Emulator, DeviceListedInProcSysfsOrBoth)
 {
     const std::string sections = R"(
@@ -252,70 +252,108 @@ model = none
 [device]
 host = 3
 sysfs.name = none
+sysfs.host = none
 [raw]
 line = 8 8
+sysfs.device = odd
 sysfs.name = sgx
 sysfs.type = 4
 )";
-    auto read_all = [](int fd) {
+    auto errno_text = [](int e) { return "errno " + std::to_string(e); };
+    auto read_all = [&](int fd) {
         char buf[256];
         ssize_t n = fd < 0 ? -1 : read(fd, buf, sizeof buf);
         if (fd >= 0)
             close(fd);
-        return n < 0 ? std::string("errno ") + std::to_string(errno) : std::string(buf, static_cast<size_t>(n));
+        return n < 0 ? errno_text(errno) : std::string(buf, static_cast<size_t>(n));
     };
-    auto list_dir = []() {
-        std::vector<std::string> names;
-        DIR *dir = opendir("/sys/class/scsi_generic");
+    auto list_dir = [&](const char *path) {
+        DIR *dir = opendir(path);
         if (!dir)
-            return std::vector<std::string>{"errno " + std::to_string(errno)};
+            return errno_text(errno);
+        std::string names;
         while (const dirent *e = readdir(dir))
-            names.push_back(e->d_name);
+            names += std::string(names.empty() ? "" : " ") + e->d_name;
         closedir(dir);
         return names;
     };
-    auto link = [](const char *path, size_t size = 64) {
-        char buf[64];
-        ssize_t n = readlink(path, buf, size);
-        return n < 0 ? std::string("errno ") + std::to_string(errno) : std::string(buf, static_cast<size_t>(n));
-    };
-    const std::string proc_list =
-        "2\t0\t5\t0\t1\t1\t2\t0\t1\n9 9 9 9\n0\t1\t1\t2\t0\t1\t2\t0\t1\n3\t0\t0\t0\t0\t1\t2\t0\t1\n8 8\n";
-    const std::string missing = "errno " + std::to_string(ENOENT);
-    const std::vector<std::string> entries = {".", "..", "sgx", "sg2", "sg0"};
-    struct Case {
-        const char *listing;
-        std::string list;
-        std::vector<std::string> dir;
-        std::string link0, link2, type0, typex;
-    };
-    const Case cases[] = {
-        {"", proc_list, {missing}, missing, missing, missing, missing},
-        {"devlist = proc\n", proc_list, {missing}, missing, missing, missing, missing},
-        {"devlist = sysfs\n", missing, entries, "../../../2:0:5:0", "../../../0:1:1:2", "1\n", "4\n"},
-        {"devlist = both\n", proc_list, entries, "../../../2:0:5:0", "../../../0:1:1:2", "1\n", "4\n"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.listing);
-        kvemu::load_bus_text(c.listing + sections);
-        EXPECT_EQ(read_all(open("/proc/scsi/sg/devices", O_RDONLY)), c.list);
-        EXPECT_EQ(list_dir(), c.dir);
-        EXPECT_EQ(link("/sys/class/scsi_generic/sg0/device"), c.link0);
-        EXPECT_EQ(link("/sys/class/scsi_generic/sg2/device"), c.link2);
-        EXPECT_EQ(read_all(open("/sys/class/scsi_generic/sg0/device/type", O_RDONLY)), c.type0);
-        FILE *fp = fopen("/sys/class/scsi_generic/sgx/device/type", "r");
-        EXPECT_EQ(read_all(fp ? dup(fileno(fp)) : -1), c.typex);
+    auto fopen_all = [&](const char *path) {
+        FILE *fp = fopen(path, "r");
+        std::string text = read_all(fp ? dup(fileno(fp)) : -1);
         if (fp)
             fclose(fp);
+        return text;
+    };
+    auto exists = [&](const char *path) {
+        return access(path, F_OK) == 0 ? std::string("yes") : errno_text(errno);
+    };
+    const std::string missing = errno_text(ENOENT);
+    // What each path shows in sysfs; with the proc list alone every one is missing.
+    const std::vector<std::pair<std::string, std::function<std::string()>>> views = {
+        {"the bus list", [&] { return list_dir("/sys/bus/scsi/devices"); }},
+        {"adapters", [&] { return list_dir("/sys/class/scsi_host"); }},
+        {"sg class", [&] { return list_dir("/sys/class/scsi_generic/"); }},
+        {"a device", [&] { return list_dir("/sys/bus/scsi/devices/2:0:5:0"); }},
+        {"a device without a node", [&] { return list_dir("/sys/bus/scsi/devices/3:0:0:0"); }},
+        {"a node", [&] { return list_dir("/sys/bus/scsi/devices/2:0:5:0/scsi_generic"); }},
+        {"a node named by a key", [&] { return list_dir("/sys/bus/scsi/devices/odd/scsi_generic"); }},
+        {"no node", [&] { return list_dir("/sys/bus/scsi/devices/3:0:0:0/scsi_generic"); }},
+        {"type by open", [&] { return read_all(open("/sys/bus/scsi/devices/2:0:5:0/type", O_RDONLY)); }},
+        {"type of a device without a model", [&] { return fopen_all("/sys/bus/scsi/devices/0:1:1:2/type"); }},
+        {"type named by a key", [&] { return fopen_all("/sys/bus/scsi/devices/odd/type"); }},
+        {"type for writing", [&] { return read_all(open("/sys/bus/scsi/devices/odd/type", O_WRONLY)); }},
+        {"a type file is no directory", [&] { return list_dir("/sys/bus/scsi/devices/odd/type"); }},
+        {"a directory is no file", [&] { return read_all(open("/sys/bus/scsi/devices/odd", O_RDONLY)); }},
+        {"an adapter", [&] { return exists("/sys/class/scsi_host/host0"); }},
+        {"an adapter taken away by its key", [&] { return exists("/sys/class/scsi_host/host3"); }},
+        {"a target", [&] { return exists("/sys/bus/scsi/devices/target0:1:1"); }},
+        {"the class", [&] { return exists("/sys/class/scsi_generic"); }},
+        {"a node in the class", [&] { return exists("/sys/class/scsi_generic/sgx"); }},
         // Nothing else of the real host's sysfs shows through.
-        EXPECT_EQ(link("/sys/class/scsi_generic/sgx/device"), missing);
-        EXPECT_EQ(link("/sys/class/scsi_generic/sg1/device"), missing);
+        {"an adapter's files", [&] { return exists("/sys/class/scsi_host/host0/scan"); }},
+        {"a device's other files", [&] { return exists("/sys/bus/scsi/devices/2:0:5:0/vendor"); }},
+        {"a raw section's address", [&] { return exists("/sys/bus/scsi/devices/0:0:0:0"); }},
+    };
+    const std::vector<std::string> in_sysfs = {
+        ". .. odd target3:0:0 3:0:0:0 host0 target0:1:1 0:1:1:2 host2 target2:0:5 2:0:5:0",
+        ". .. host0 host2",
+        ". .. sgx sg2 sg0",
+        ". .. scsi_generic type",
+        ". .. type",
+        ". .. sg0",
+        ". .. sgx",
+        missing,
+        "1\n",
+        "0\n",
+        "4\n",
+        errno_text(EACCES),
+        errno_text(ENOTDIR),
+        errno_text(EISDIR),
+        "yes",
+        missing,
+        "yes",
+        "yes",
+        "yes",
+        missing,
+        missing,
+        missing,
+    };
+    ASSERT_EQ(views.size(), in_sysfs.size());
+    const std::string proc_list =
+        "2\t0\t5\t0\t1\t1\t2\t0\t1\n9 9 9 9\n0\t1\t1\t2\t0\t1\t2\t0\t1\n3\t0\t0\t0\t0\t1\t2\t0\t1\n8 8\n";
+    struct Case {
+        const char *listing;
+        bool proc, sysfs;
+    };
+    for (const Case &c : {Case{"", true, false}, Case{"devlist = proc\n", true, false},
+                          Case{"devlist = sysfs\n", false, true}, Case{"devlist = both\n", true, true}}) {
+        SCOPED_TRACE(c.listing);
+        kvemu::load_bus_text(c.listing + sections);
+        EXPECT_EQ(read_all(open("/proc/scsi/sg/devices", O_RDONLY)), c.proc ? proc_list : missing);
+        for (size_t i = 0; i < views.size(); ++i)
+            EXPECT_EQ(views[i].second(), c.sysfs ? in_sysfs[i] : missing) << views[i].first;
         kvemu::unload_bus();
     }
-    // A link is cut to the caller's buffer, with no NUL, as readlink does.
-    kvemu::load_bus_text("devlist = sysfs\n" + sections);
-    EXPECT_EQ(link("/sys/class/scsi_generic/sg0/device", 5), "../..");
-    kvemu::unload_bus();
 }
 
 }  // namespace

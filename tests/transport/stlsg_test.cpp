@@ -214,6 +214,10 @@ TEST_F(Transport, DeviceListLookup)
         {"huge values neither match nor crash", "99999999999999999999 0 4 0 1 1 2 0 1\n1 0 4 0 1 1 2 0 1\n", 1,
          4, 0, 1},
         {"empty list", "", 1, 4, 0, -1},
+        {"carriage return, form feed and vertical tab are white space", "1\r\n0\f4\v0 1 1 2 0 1\r\n", 1, 4, 0,
+         0},
+        {"a value past int is clamped, not wrapped", "4294967297 0 4 0 1 1 2 0 1\n1 0 4 0 1 1 2 0 1\n", 1, 4, 0,
+         1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -275,9 +279,9 @@ TEST_F(Transport, LongDeviceLists)
 }
 
 // A bus seen through the proc list and through sysfs alone: two devices at
-// one address (an array controller ahead of a tape; a disk and a tape on two
-// channels), a LUN other than 0, a node that may not be opened and a device
-// listed without a node.
+// one address, each on a channel of its own as sysfs needs them (an array
+// controller ahead of a tape; a disk and a tape), a LUN other than 0, a node
+// that may not be opened and a device listed without a node.
 const char *kSourcesBus = R"(
 [device]
 host = 0
@@ -287,6 +291,7 @@ vendor = KV
 product = DEMO
 [device]
 host = 0
+channel = 1
 target = 2
 type = 12
 [device]
@@ -394,88 +399,171 @@ TEST_F(Transport, EveryReaderSeesTheSameDevicesThroughEitherSource)
     }
 }
 
-// A sysfs entry that does not read as a node at an address matches nothing
-// and the search goes on: entry sg0 (at 1:0:4:0, type 1, unless the case
-// says otherwise) is listed ahead of a sound sg1 at the same address, so sg0
-// opens only when it is taken. Alone, sg1 is not listed.
-TEST_F(Transport, SysfsEntriesThatDoNotReadAsNodesMatchNothing)
+// A sysfs device that does not read as a node at an address matches nothing
+// and the search goes on: device 1:0:4:0 with node sg0 (type 1, on adapter
+// host1, unless the case says otherwise) is listed ahead of a sound
+// 1:1:4:0 with node sg1, so sg0 opens only when its device is taken. Alone,
+// sg1 is not listed.
+TEST_F(Transport, SysfsDevicesThatDoNotReadAsNodesMatchNothing)
 {
+    using Text = std::optional<std::string>;
     struct Case {
         const char *name;
-        std::string entry_name = "sg0";
-        std::optional<std::string> link = std::string("../../../1:0:4:0");
-        std::optional<std::string> type = std::string("1\n");
+        kvemu::SysfsEntry entry;
+        const char *opens;  // "": nothing
         bool alone = false;
-        Strings trace;
     };
-    const std::string sg0 = "open sg0", sg1 = "open sg1";
-    auto row = [](const char *name, const std::string &entry_name, std::optional<std::string> link,
-                  std::optional<std::string> type, const std::string &opens, bool alone = false) {
-        Case c;
-        c.name = name;
-        c.entry_name = entry_name;
-        c.link = std::move(link);
-        c.type = std::move(type);
-        c.alone = alone;
-        if (!opens.empty())
-            c.trace = {opens};
-        return c;
-    };
-    const std::string link = "../../../1:0:4:0";
-    const std::string one = "1\n";
+    const Text device = std::string("1:0:4:0"), node = std::string("sg0"), one = std::string("1\n"),
+               host = std::string("host1");
+    auto with_device = [&](Text d) { return kvemu::SysfsEntry{std::move(d), node, one, host}; };
+    auto with_node = [&](Text n) { return kvemu::SysfsEntry{device, std::move(n), one, host}; };
+    auto with_type = [&](Text t) { return kvemu::SysfsEntry{device, node, std::move(t), host}; };
+    const char *sg0 = "open sg0", *sg1 = "open sg1";
     const Case cases[] = {
-        row("sound entry", "sg0", link, one, sg0),
-        row("channel ignored", "sg0", "../../../1:7:4:0", one, sg0),
-        row("link of its last component alone", "sg0", "1:0:4:0", one, sg0),
-        row("name not sg", "xg0", link, one, sg1),
-        row("name without digits", "sg", link, one, sg1),
-        row("name with a leading zero", "sg00", link, one, sg1),
-        row("name with a tail", "sg0x", link, one, sg1),
-        row("name with a sign", "sg+0", link, one, sg1),
-        row("node number at the int limit", "sg2147483647", link, one, "open sg2147483647 failed", true),
-        row("node number past the int limit", "sg2147483648", link, one, "", true),
-        row("node number that wraps to 0", "sg4294967296", link, one, sg1),
-        row("no link", "sg0", std::nullopt, one, sg1),
-        row("three numbers", "sg0", "../../../1:0:4", one, sg1),
-        row("five numbers", "sg0", "../../../1:0:4:0:0", one, sg1),
-        row("a letter for the LUN", "sg0", "../../../1:0:4:x", one, sg1),
-        row("a sign", "sg0", "../../../+1:0:4:0", one, sg1),
-        row("an empty number", "sg0", "../../../1::4:0", one, sg1),
-        row("a last component that is empty", "sg0", "../../../1:0:4:0/", one, sg1),
-        row("host past the int limit that wraps to 1", "sg0", "../../../4294967297:0:4:0", one, sg1),
-        row("link of 255 bytes", "sg0", std::string(247, 'x') + "/1:0:4:0", one, sg0),
-        row("link of 256 bytes, perhaps cut", "sg0", std::string(248, 'x') + "/1:0:4:0", one, sg1),
-        row("no type file", "sg0", link, std::nullopt, sg1),
-        row("empty type", "sg0", link, "\n", sg1),
-        row("type not a number", "sg0", link, "tape\n", sg1),
-        row("type with a tail", "sg0", link, "1 2\n", sg1),
-        row("type without a line end", "sg0", link, "1", sg0),
-        row("array controller", "sg0", link, "12\n", sg1),
-        row("type past the int limit that wraps to 1", "sg0", link, "4294967297\n", sg1),
-        row("type of 31 bytes", "sg0", link, "1" + std::string(30, ' '), sg0),
-        row("type of 32 bytes, perhaps cut", "sg0", link, "1" + std::string(31, ' '), sg1),
+        {"sound device", with_device(device), sg0},
+        {"channel ignored", with_device(std::string("1:7:4:0")), sg0},
+        {"channel at the int limit", with_device(std::string("1:2147483647:4:0")), sg0},
+        {"channel past the int limit", with_device(std::string("1:2147483648:4:0")), sg1},
+        {"not on the bus list", with_device(std::nullopt), sg1},
+        {"three numbers", with_device(std::string("1:0:4")), sg1},
+        {"five numbers", with_device(std::string("1:0:4:0:0")), sg1},
+        {"a letter for the LUN", with_device(std::string("1:0:4:x")), sg1},
+        {"a sign", with_device(std::string("+1:0:4:0")), sg1},
+        {"an empty number", with_device(std::string("1::4:0")), sg1},
+        {"a leading zero", with_device(std::string("01:0:4:0")), sg1},
+        {"a tail", with_device(std::string("1:0:4:0x")), sg1},
+        {"host past the int limit that wraps to 1", with_device(std::string("4294967297:0:4:0")), sg1},
+        {"the target's entry", with_device(std::string("target1:0:4")), sg1},
+        {"no scsi_generic directory", with_node(std::nullopt), sg1},
+        {"node name not sg", with_node(std::string("xg0")), sg1},
+        {"node name without digits", with_node(std::string("sg")), sg1},
+        {"node name with a leading zero", with_node(std::string("sg00")), sg1},
+        {"node name with a tail", with_node(std::string("sg0x")), sg1},
+        {"node name with a sign", with_node(std::string("sg+0")), sg1},
+        {"node number at the int limit", with_node(std::string("sg2147483647")), "open sg2147483647 failed",
+         true},
+        {"node number past the int limit", with_node(std::string("sg2147483648")), "", true},
+        {"node number that wraps to 0", with_node(std::string("sg4294967296")), sg1},
+        {"node number longer than an int", with_node(std::string("sg10000000000")), sg1},
+        {"no type file", with_type(std::nullopt), sg1},
+        {"empty type", with_type(std::string("\n")), sg1},
+        {"type not a number", with_type(std::string("tape\n")), sg1},
+        {"type with a tail", with_type(std::string("1 2\n")), sg1},
+        {"type without a line end", with_type(std::string("1")), sg0},
+        {"array controller", with_type(std::string("12\n")), sg1},
+        {"type past the int limit that wraps to 1", with_type(std::string("4294967297\n")), sg1},
+        {"type of 31 bytes", with_type("1" + std::string(30, ' ')), sg0},
+        {"type of 32 bytes, perhaps cut", with_type("1" + std::string(31, ' ')), sg1},
+        {"adapter not in sysfs", {device, node, one, std::nullopt}, "", true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         kvemu::load_bus_text(bus_text::keys({{"devlist", "sysfs"}}) +
                              bus_text::device({{"host", 1}, {"target", 4}}) +
                              bus_text::device({{"host", 1}, {"target", 4}}));
-        std::vector<kvemu::SysfsEntry> entries = {{c.entry_name, c.link, c.type}};
+        std::vector<kvemu::SysfsEntry> entries = {c.entry};
         if (!c.alone)
-            entries.push_back({"sg1", link, one});
+            entries.push_back({std::string("1:1:4:0"), std::string("sg1"), one, host});
         kvemu::set_sysfs_entries(entries);
         CaptureStderr();
         int32 rc = open_at(1, 4);
         EXPECT_EQ(GetCapturedStderr(), "");
-        EXPECT_EQ(rc, c.trace.empty() || c.alone ? -1 : 0);
-        EXPECT_EQ(kvemu::trace(), c.trace);
+        EXPECT_EQ(rc, *c.opens == '\0' || c.alone ? -1 : 0);
+        EXPECT_EQ(kvemu::trace(), *c.opens ? Strings{c.opens} : Strings{});
+        scsi_close_device(&drv);
+        kvemu::unload_bus();
+    }
+}
+
+// What one lookup asks of sysfs: an adapter that does not exist costs one
+// call; on one that does, the bus list is read once, only a device at the
+// address is looked into, and its type only when its node could win.
+TEST_F(Transport, SysfsLookupReadsOnlyWhatTheAddressNeeds)
+{
+    const std::string proc_failed = "fopen /proc/scsi/sg/devices failed",
+                      loaded = "access /sys/class/scsi_generic";
+    const std::string bus = "opendir /sys/bus/scsi/devices";
+    auto device = [](const char *name, bool type) {
+        Strings calls = {std::string("opendir /sys/bus/scsi/devices/") + name + "/scsi_generic"};
+        if (type)
+            calls.push_back(std::string("open /sys/bus/scsi/devices/") + name + "/type");
+        return calls;
+    };
+    auto join = [](std::initializer_list<Strings> parts) {
+        Strings all;
+        for (const Strings &p : parts)
+            all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    // An array controller and a tape at 1:*:4:0 (sg0, sg1), others beside
+    // them; the bus list gives them highest node first.
+    const std::string sections = bus_text::device({{"host", 1}, {"target", 4}, {"type", 12}}) +
+                                 bus_text::device({{"host", 1}, {"channel", 1}, {"target", 4}}) +
+                                 bus_text::device({{"host", 1}, {"target", 5}}) +
+                                 bus_text::device({{"host", 2}, {"target", 4}});
+    struct Case {
+        const char *name;
+        const char *listing;
+        int host, target;
+        bool ascending;  // the bus list gives the devices lowest node first
+        Strings calls;
+        Strings opens;
+    };
+    const Case cases[] = {
+        {"proc list first", "both", 1, 4, false, {"fopen /proc/scsi/sg/devices"}, {"open sg1"}},
+        {"adapter that does not exist",
+         "sysfs",
+         3,
+         4,
+         false,
+         {proc_failed, loaded, "access /sys/class/scsi_host/host3 failed"},
+         {}},
+        {"negative adapter", "sysfs", -1, 4, false, {proc_failed, loaded}, {}},
+        {"nothing at the address",
+         "sysfs",
+         2,
+         5,
+         false,
+         {proc_failed, loaded, "access /sys/class/scsi_host/host2", bus},
+         {}},
+        {"every channel, lower node after",
+         "sysfs",
+         1,
+         4,
+         false,
+         join({{proc_failed, loaded, "access /sys/class/scsi_host/host1", bus},
+               device("1:1:4:0", true),
+               device("1:0:4:0", true)}),
+         {"open sg1"}},
+        {"a node that cannot win is not typed",
+         "sysfs",
+         1,
+         5,
+         true,
+         join({{proc_failed, loaded, "access /sys/class/scsi_host/host1", bus},
+               device("1:0:5:0", true),
+               device("1:3:5:0", false)}),
+         {"open sg2"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        kvemu::load_bus_text(bus_text::keys({{"devlist", c.listing}}) + sections);
+        if (c.ascending)
+            kvemu::set_sysfs_entries(
+                {{std::string("1:0:5:0"), std::string("sg2"), std::string("1\n"), std::string("host1")},
+                 {std::string("1:3:5:0"), std::string("sg3"), std::string("1\n"), std::nullopt}});
+        open_at(c.host, c.target);
+        EXPECT_EQ(kvemu::listing_calls(), c.calls);
+        EXPECT_EQ(kvemu::trace(), c.opens);
         scsi_close_device(&drv);
         kvemu::unload_bus();
     }
 }
 
 // The proc list is the one read when the kernel has it; without either the
-// open fails as it always did.
+// open fails as it always did, naming why the proc list could not be read.
+// Without the sg driver's class directory sysfs counts as unreadable, though
+// the bus is listed there.
 TEST_F(Transport, ProcListFirstAndTheErrorWhenNeitherCanBeRead)
 {
     kvemu::load_bus_text(bus_text::keys({{"devlist", "both"}}) +
@@ -486,15 +574,40 @@ TEST_F(Transport, ProcListFirstAndTheErrorWhenNeitherCanBeRead)
     EXPECT_EQ(kvemu::trace(), Strings{"open sg1"});
     scsi_close_device(&drv);
 
+    struct Case {
+        const char *name;
+        const char *proc_list;  // where the proc list is redirected; "" for none
+        const char *err;
+    };
+    const Case cases[] = {
+        {"no proc list", "", "Unable to access /proc/scsi/sg/devices!\n - No such file or directory\n"},
+        {"proc list under a file", "/dev/null/devices",
+         "Unable to access /proc/scsi/sg/devices!\n - Not a directory\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        kvemu::load_bus_text("devlist = sysfs\n" + kTape);
+        kvemu::redirect_path("/sys/class/scsi_generic", "/nonexistent/kvemu/scsi_generic");
+        kvemu::redirect_path("/proc/scsi/sg/devices", c.proc_list);
+        drv.driver_status = 0x55;
+        CaptureStderr();
+        EXPECT_EQ(open_at(1, 4), -1);
+        EXPECT_EQ(GetCapturedStderr(), c.err);
+        EXPECT_EQ(drv.driver_status, 0x55);
+        EXPECT_TRUE(kvemu::trace().empty());
+        kvemu::redirect_path("/sys/class/scsi_generic", "");
+        kvemu::redirect_path("/proc/scsi/sg/devices", "");
+    }
+
+    // With the driver loaded, a bus list that cannot be read finds nothing,
+    // silently, as an entry that cannot be read does.
     kvemu::load_bus_text("devlist = sysfs\n" + kTape);
-    kvemu::redirect_path("/sys/class/scsi_generic", "/nonexistent/kvemu/scsi_generic");
-    drv.driver_status = 0x55;
+    kvemu::redirect_path("/sys/bus/scsi/devices", "/nonexistent/kvemu/devices");
     CaptureStderr();
     EXPECT_EQ(open_at(1, 4), -1);
-    EXPECT_EQ(GetCapturedStderr(), "Unable to access /proc/scsi/sg/devices!\n - No such file or directory\n");
-    EXPECT_EQ(drv.driver_status, 0x55);
+    EXPECT_EQ(GetCapturedStderr(), "");
     EXPECT_TRUE(kvemu::trace().empty());
-    kvemu::redirect_path("/sys/class/scsi_generic", "");
+    kvemu::redirect_path("/sys/bus/scsi/devices", "");
 }
 
 TEST_F(Transport, DriverVersionCheck)
