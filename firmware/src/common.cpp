@@ -5,31 +5,13 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "logfile.h"
+#include "toolkit.h"
 
 const char *logfile = "/var/vxt/Component.log";
-
-namespace {
-
-bool write_all(int fd, const char *text, size_t size)
-{
-    while (size > 0) {
-        ssize_t n = write(fd, text, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        text += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-}  // namespace
 
 void _log(const char *msg)
 {
@@ -41,12 +23,9 @@ void _log(const char *msg)
         close(fd);
         fd = -1;
     }
-    // A message that did not reach the file in whole (a full disk says so at
-    // the write or only at the close) is reported as one that found no file.
-    bool written = fd >= 0 && (msg == nullptr || write_all(fd, msg, std::strlen(msg)));
-    if (fd >= 0 && close(fd) != 0)
-        written = false;
-    if (!written)
+    // A message that did not reach the file in whole is reported as one that
+    // found no file.
+    if (fd < 0 || firmware::write_and_close(fd, msg ? msg : "", msg ? std::strlen(msg) : 0) != 0)
         std::printf("Unable to open and write to log file.\n");
 }
 

@@ -1,10 +1,9 @@
 // The drive tables and the reader of the firmware configuration file.
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
+#include <string>
 
 #include "config.h"
 #include "stringhelper.h"
@@ -98,12 +97,9 @@ void print_config(driveinfo *config)
         std::printf("\tFw Version = %g Fw File = %s\n", r.FwVersion, shown(r.FwFile).c_str());
         // Shown without its blanks, and left as it is: what a drive is sent
         // must not depend on whether its table was printed.
-        std::string_view action = firmware::field(r.Action);
-        if (action.size() == sizeof r.Action)
-            action.remove_suffix(1);
-        action.remove_prefix(std::min(action.find_first_not_of(' '), action.size()));
-        action.remove_suffix(action.size() - (action.find_last_not_of(' ') + 1));
-        if (!action.empty())
+        std::string copy(firmware::field(r.Action).substr(0, sizeof r.Action - 1));
+        const char *action = trim(copy.data());
+        if (action[0] != '\0')
             std::printf("\tAction = %s\n", shown(action).c_str());
         ++printed;
     }

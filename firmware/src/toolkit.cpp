@@ -126,6 +126,25 @@ private:
 
 }  // namespace
 
+int firmware::write_and_close(int fd, const char *data, size_t size)
+{
+    int error = 0;
+    while (size > 0 && error == 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n > 0) {
+            data += n;
+            size -= static_cast<size_t>(n);
+        } else if (n == 0) {
+            error = EIO;
+        } else if (errno != EINTR) {
+            error = errno;
+        }
+    }
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    return error;
+}
+
 int firmware::open_regular_file(const char *path)
 {
     struct stat judged {};

@@ -28,6 +28,11 @@ using File = std::unique_ptr<FILE, FileCloser>;
 // be the one judged. The descriptor blocks once opened.
 int open_regular_file(const char *path);
 
+// Writes all of `size` bytes to `fd` and closes it: 0, or the errno of the
+// write or close that failed. A full device or disk may say so only at the
+// close, so both count.
+int write_and_close(int fd, const char *data, size_t size);
+
 // How write_through_temporary ended. For no_temporary and not_renamed, `error`
 // holds the errno of the call that failed and `target` the file that was to be
 // replaced.

@@ -217,19 +217,7 @@ public:
         if (fd < 0)
             return errno;
         what = "unable to write";
-        int error = 0;
-        for (size_t done = 0; done < bytes_.size() && error == 0;) {
-            ssize_t n = ::write(fd, bytes_.data() + done, bytes_.size() - done);
-            if (n > 0)
-                done += static_cast<size_t>(n);
-            else if (n == 0)
-                error = EIO;
-            else if (errno != EINTR)
-                error = errno;
-        }
-        if (close(fd) != 0 && error == 0)
-            error = errno;
-        return error;
+        return firmware::write_and_close(fd, bytes_.data(), bytes_.size());
     }
 
 private:
